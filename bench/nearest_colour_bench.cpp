@@ -1,0 +1,105 @@
+// The nearest-colour search that colour conversion asks once per pixel: GetNearestPaletteIndex
+// on random colours against the halftone palette and a random 256-entry palette, beside a plain
+// scan of the same palette as the baseline it must beat.
+#include <orvel/orvel.h>
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kQueryCount = 1 << 16;
+
+std::vector<COLORREF> RandomColours() {
+    std::mt19937 random(7);
+    std::vector<COLORREF> colours(kQueryCount);
+    for (COLORREF& colour : colours) {
+        colour = random() & 0xFFFFFF;
+    }
+    return colours;
+}
+
+HPALETTE HalftonePalette() {
+    HDC screen = GetDC(nullptr);
+    HPALETTE palette = CreateHalftonePalette(screen);
+    ReleaseDC(nullptr, screen);
+    return palette;
+}
+
+HPALETTE RandomPalette() {
+    std::mt19937 random(11);
+    std::vector<BYTE> storage(LogPaletteBytes(256));
+    auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
+    logPalette->palVersion = PALETTE_VERSION;
+    logPalette->palNumEntries = 256;
+    for (int i = 0; i < 256; ++i) {
+        logPalette->palPalEntry[i] = {static_cast<BYTE>(random()), static_cast<BYTE>(random()),
+                                      static_cast<BYTE>(random()), 0};
+    }
+    return CreatePalette(logPalette);
+}
+
+void RunNearest(benchmark::State& state, HPALETTE palette) {
+    const std::vector<COLORREF> colours = RandomColours();
+    for (COLORREF colour : colours) { // warm: the search builds what it needs on first use
+        benchmark::DoNotOptimize(GetNearestPaletteIndex(palette, colour));
+    }
+    std::size_t next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(GetNearestPaletteIndex(palette, colours[next]));
+        next = (next + 1) & (kQueryCount - 1);
+    }
+    state.SetItemsProcessed(state.iterations());
+    DeleteObject(palette);
+}
+
+void RunScan(benchmark::State& state, HPALETTE palette) {
+    std::vector<PALETTEENTRY> entries(256);
+    GetPaletteEntries(palette, 0, 256, entries.data());
+    DeleteObject(palette);
+    const std::vector<COLORREF> colours = RandomColours();
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const COLORREF colour = colours[next];
+        const int red = GetRValue(colour);
+        const int green = GetGValue(colour);
+        const int blue = GetBValue(colour);
+        int best = INT32_MAX;
+        UINT bestIndex = 0;
+        for (UINT i = 0; i < entries.size(); ++i) {
+            const int dr = entries[i].peRed - red;
+            const int dg = entries[i].peGreen - green;
+            const int db = entries[i].peBlue - blue;
+            const int distance = dr * dr + dg * dg + db * db;
+            if (distance < best) {
+                best = distance;
+                bestIndex = i;
+            }
+        }
+        benchmark::DoNotOptimize(bestIndex);
+        next = (next + 1) & (kQueryCount - 1);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_NearestIndex_Halftone(benchmark::State& state) {
+    RunNearest(state, HalftonePalette());
+}
+void BM_NearestIndex_Random256(benchmark::State& state) {
+    RunNearest(state, RandomPalette());
+}
+void BM_LinearScan_Halftone(benchmark::State& state) {
+    RunScan(state, HalftonePalette());
+}
+void BM_LinearScan_Random256(benchmark::State& state) {
+    RunScan(state, RandomPalette());
+}
+
+BENCHMARK(BM_NearestIndex_Halftone);
+BENCHMARK(BM_NearestIndex_Random256);
+BENCHMARK(BM_LinearScan_Halftone);
+BENCHMARK(BM_LinearScan_Random256);
+
+} // namespace

@@ -1,0 +1,27 @@
+// Orvel: device-independent bitmaps held as one block of global memory laid out like a BMP file.
+//
+// This header gives an application every exported class of the library and the platform API
+// beneath it.
+#pragma once
+
+// The platform: Windows and framework services under their published names.
+#include "platform/afx/cstring.h"
+#include "platform/afx/dc.h"
+#include "platform/afx/gdi_object.h"
+#include "platform/afx/geometry.h"
+#include "platform/afx/object_allocator.h"
+#include "platform/afx/wnd.h"
+#include "platform/gdi/device_context.h"
+#include "platform/gdi/gdi_object.h"
+#include "platform/gdi/palette.h"
+#include "platform/memory/global_memory.h"
+#include "platform/testing/fault_injection.h"
+#include "platform/win/bitmap_structs.h"
+#include "platform/win/error.h"
+#include "platform/win/palette_structs.h"
+#include "platform/win/types.h"
+
+// The library.
+#include "foundation/CDibInfo.h"
+#include "foundation/CDibSupport.h"
+#include "foundation/CHTErr.h"

@@ -1,0 +1,65 @@
+// The framework's device-context classes: CDC and CWindowDC.
+#pragma once
+
+#include "../export.h"
+#include "../win/types.h"
+
+#include <memory>
+#include <vector>
+
+class CPalette;
+class CWnd;
+
+/// A device context. The object owns a context it created (CreateCompatibleDC) and deletes it
+/// with itself; a context it was attached to is only borrowed.
+class ORVEL_PLATFORM_API CDC {
+public:
+    /// The context's handle; null when the object holds none.
+    HDC m_hDC = nullptr;
+
+    CDC();
+    virtual ~CDC();
+    CDC(const CDC&) = delete;
+    CDC& operator=(const CDC&) = delete;
+
+    operator HDC() const noexcept { return m_hDC; } // NOLINT: published conversion
+    HDC GetSafeHdc() const noexcept { return m_hDC; }
+
+    /// Makes a memory context compatible with `dc` (the screen when null) and owns it.
+    BOOL CreateCompatibleDC(CDC* dc) noexcept;
+    /// Deletes an owned memory context.
+    BOOL DeleteDC() noexcept;
+    /// Borrows a context handle; FALSE for null or when one is already held.
+    BOOL Attach(HDC dc) noexcept;
+    /// Gives up the handle without ending the context.
+    HDC Detach() noexcept;
+
+    /// Selects a palette and returns the previous one: the caller's own palette object when it
+    /// was selected through this object, otherwise a palette object that this CDC keeps for the
+    /// handle until it ends (the framework's temporary object). Null when the platform refuses.
+    CPalette* SelectPalette(CPalette* palette, BOOL forceBackground) noexcept;
+    /// Realises the selected palette; the number of system-palette entries that changed.
+    UINT RealizePalette() noexcept;
+
+private:
+    CPalette* PaletteObjectFor(HPALETTE handle) noexcept;
+
+    bool owned_ = false;
+    struct Known {
+        HPALETTE handle;
+        CPalette* object;
+    };
+    std::vector<Known> knownPalettes_;
+    std::vector<std::unique_ptr<CPalette>> temporaryPalettes_;
+};
+
+/// A context for a window, or for the whole screen when the window is null, released when the
+/// object ends.
+class ORVEL_PLATFORM_API CWindowDC : public CDC {
+public:
+    explicit CWindowDC(CWnd* window) noexcept;
+    ~CWindowDC() override;
+
+    /// The window the context was obtained for; null for the screen.
+    HWND m_hWnd = nullptr;
+};

@@ -1,0 +1,63 @@
+// The global memory service: movable, zero-filled blocks reached through handles.
+//
+// A block is made by GlobalAlloc, reached by GlobalLock (which raises its lock count and returns
+// its address), released by GlobalUnlock, and destroyed by GlobalFree. Handles are validated on
+// every call: a null, stale or foreign handle fails with ERROR_INVALID_HANDLE and never reaches
+// freed memory.
+//
+// Blocks are always zero-filled when made, whatever the flags: the library relies on the zero
+// fill of GMEM_ZEROINIT, and giving every block the same guarantee costs nothing for the large
+// blocks pictures use (fresh pages arrive zeroed).
+#pragma once
+
+#include "../export.h"
+#include "../win/types.h"
+
+constexpr UINT GMEM_FIXED = 0x0000;
+constexpr UINT GMEM_MOVEABLE = 0x0002;
+constexpr UINT GMEM_NOCOMPACT = 0x0010;
+constexpr UINT GMEM_NODISCARD = 0x0020;
+constexpr UINT GMEM_ZEROINIT = 0x0040;
+constexpr UINT GMEM_MODIFY = 0x0080;
+constexpr UINT GMEM_DISCARDABLE = 0x0100;
+constexpr UINT GMEM_NOT_BANKED = 0x1000;
+constexpr UINT GMEM_SHARE = 0x2000;
+constexpr UINT GMEM_DDESHARE = 0x2000;
+constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
+constexpr UINT GPTR = GMEM_FIXED | GMEM_ZEROINIT;
+
+// GlobalFlags results.
+constexpr UINT GMEM_LOCKCOUNT = 0x00FF;
+constexpr UINT GMEM_DISCARDED = 0x4000;
+constexpr UINT GMEM_INVALID_HANDLE = 0x8000;
+
+/// The largest block GlobalAlloc makes: larger requests fail with ERROR_NOT_ENOUGH_MEMORY
+/// before anything is reserved.
+constexpr SIZE_T kGlobalMemoryMaxBlockBytes = SIZE_T{1} << 32;
+
+/// Makes a zero-filled block of `bytes` bytes. Returns its handle, or null with
+/// ERROR_NOT_ENOUGH_MEMORY (also for requests above kGlobalMemoryMaxBlockBytes) or
+/// ERROR_INVALID_PARAMETER for unknown flags. A block of 0 bytes is valid but cannot be locked,
+/// as a discarded block.
+ORVEL_PLATFORM_API HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) noexcept;
+
+/// Raises the block's lock count and returns the address of its first byte; null with
+/// ERROR_INVALID_HANDLE for a bad handle or ERROR_DISCARDED for a block of 0 bytes. The lock
+/// count saturates at 255.
+ORVEL_PLATFORM_API LPVOID WINAPI GlobalLock(HGLOBAL block) noexcept;
+
+/// Lowers the block's lock count. Returns non-zero while the block stays locked; 0 when the count
+/// reaches 0 (last-error ERROR_SUCCESS), when the block was not locked (ERROR_NOT_LOCKED) or for a
+/// bad handle (ERROR_INVALID_HANDLE).
+ORVEL_PLATFORM_API BOOL WINAPI GlobalUnlock(HGLOBAL block) noexcept;
+
+/// The block's lock count in the low byte (GMEM_LOCKCOUNT), with GMEM_DISCARDABLE and
+/// GMEM_DISCARDED where they apply; GMEM_INVALID_HANDLE for a bad handle.
+ORVEL_PLATFORM_API UINT WINAPI GlobalFlags(HGLOBAL block) noexcept;
+
+/// The block's size in bytes; 0 with ERROR_INVALID_HANDLE for a bad handle.
+ORVEL_PLATFORM_API SIZE_T WINAPI GlobalSize(HGLOBAL block) noexcept;
+
+/// Destroys the block, locked or not. Returns null on success; the handle itself, with
+/// ERROR_INVALID_HANDLE, when it is not a live block.
+ORVEL_PLATFORM_API HGLOBAL WINAPI GlobalFree(HGLOBAL block) noexcept;

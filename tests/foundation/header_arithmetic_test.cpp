@@ -1,0 +1,112 @@
+#include <orvel/orvel.h>
+
+#include <gtest/gtest.h>
+
+// The header fields are copied out with unary + before comparing: the headers are packed, and a
+// reference to one of their 32-bit fields would be misaligned.
+
+namespace {
+
+BITMAPINFOHEADER Header(LONG width, LONG height, WORD bits, DWORD used = 0, DWORD important = 0,
+                        DWORD imageSize = 0) {
+    return CDibSupport::MakeBIH(width, height, bits, BI_RGB, imageSize, 0, 0, used, important);
+}
+
+TEST(HeaderArithmetic, IndexedPicturesAlwaysHaveAFullColourTable) {
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 1)), 2);
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 1, 2)), 2);
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 8, 16)), 256);
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 4)), 16);
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 2)), 4);
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 0)), 1);
+}
+
+TEST(HeaderArithmetic, DirectColourTablesPreferColoursImportant) {
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 24)), 0);
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 24, 256)), 256);
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 24, 256, 20)), 20);
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 32, 0x12345)), 0x2345);
+    const BITMAPINFOHEADER header = Header(1, 1, 16, 256, 16);
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(&header), CDibSupport::GetPaletteEntryNum(header));
+    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(nullptr), 0);
+}
+
+TEST(HeaderArithmetic, RowsArePaddedToFourBytes) {
+    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(1, 1, 1)), 4U);
+    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(32, 1, 1)), 4U);
+    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(33, 1, 1)), 8U);
+    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(5, 1, 24)), 16U);
+    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(7, 1, 32)), 28U);
+    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(3, 1, 4)), 4U);
+    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(9, 1, 4)), 8U);
+    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(3, 1, 16)), 8U);
+}
+
+TEST(HeaderArithmetic, ImageSizeIsTheStoredSizeOrStrideTimesHeight) {
+    EXPECT_EQ(CDibSupport::GetImageSize(Header(640, 480, 24, 0, 0, 1000)), 1000U);
+    EXPECT_EQ(CDibSupport::GetImageSize(Header(10, 10, 8)), 120U);
+    EXPECT_EQ(CDibSupport::GetDIBSize(Header(10, 10, 8)), 120U + 1024U + 54U);
+    EXPECT_EQ(CDibSupport::GetBISize(Header(10, 10, 4)), 40U + 64U);
+    EXPECT_EQ(CDibSupport::GetBISize(Header(10, 10, 24)), 40U);
+}
+
+TEST(HeaderArithmetic, ColourCountShiftWrapsAtThirtyTwo) {
+    EXPECT_EQ(CDibSupport::GetColorNum(Header(1, 1, 1)), 2U);
+    EXPECT_EQ(CDibSupport::GetColorNum(Header(1, 1, 8)), 256U);
+    EXPECT_EQ(CDibSupport::GetColorNum(Header(1, 1, 16)), 65536U);
+    EXPECT_EQ(CDibSupport::GetColorNum(Header(1, 1, 24)), 16777216U);
+    EXPECT_EQ(CDibSupport::GetColorNum(Header(1, 1, 32)), 1U);
+}
+
+TEST(HeaderArithmetic, PixelOffsetsCountRowsFromTheTop) {
+    EXPECT_EQ(CDibSupport::GetPixelOffset(Header(5, 3, 24), 1, 0), 35U);
+    EXPECT_EQ(CDibSupport::GetPixelOffset(Header(5, 3, 24), 0, 2), 0U);
+    // Below a byte per pixel the offset is the start of the row, whatever x is.
+    EXPECT_EQ(CDibSupport::GetPixelOffset(Header(100, 3, 4), 77, 1), 52U);
+    EXPECT_EQ(CDibSupport::GetPixelOffset(Header(100, 3, 1), 99, 0), 32U);
+}
+
+TEST(HeaderArithmetic, MadeHeadersCarryTheirFieldsInPublishedOrder) {
+    const BITMAPINFOHEADER header =
+        CDibSupport::MakeBIH(-7, 9, 16, BI_BITFIELDS, 123, 2835, 2836, 12, 3);
+    EXPECT_EQ(+header.biSize, 40U);
+    EXPECT_EQ(+header.biPlanes, 1);
+    EXPECT_EQ(+header.biWidth, -7);
+    EXPECT_EQ(+header.biHeight, 9);
+    EXPECT_EQ(+header.biBitCount, 16);
+    EXPECT_EQ(+header.biCompression, BI_BITFIELDS);
+    EXPECT_EQ(+header.biSizeImage, 123U);
+    EXPECT_EQ(+header.biXPelsPerMeter, 2835);
+    EXPECT_EQ(+header.biYPelsPerMeter, 2836);
+    EXPECT_EQ(+header.biClrUsed, 12U);
+    EXPECT_EQ(+header.biClrImportant, 3U);
+}
+
+TEST(HeaderArithmetic, FileHeaderPutsPixelsRightAfterTheTable) {
+    BITMAPINFOHEADER header = Header(10, 10, 8);
+    BITMAPFILEHEADER file = CDibSupport::MakeBFH(&header);
+    EXPECT_EQ(+file.bfType, 0x4D42);
+    EXPECT_EQ(+file.bfOffBits, 1078U);
+    EXPECT_EQ(+file.bfSize, 1198U);
+    EXPECT_EQ(file.bfReserved1, 0);
+    EXPECT_EQ(file.bfReserved2, 0);
+
+    header = Header(3, 2, 24);
+    file = CDibSupport::MakeBFH(&header);
+    EXPECT_EQ(+file.bfOffBits, 54U);
+    EXPECT_EQ(+file.bfSize, 54U + 24U);
+    // A core header's size is not consulted: the library's blocks carry 40-byte headers.
+    header.biSize = 12;
+    EXPECT_EQ(+CDibSupport::MakeBFH(&header).bfOffBits, 54U);
+}
+
+TEST(HeaderArithmetic, HeadersTooLargeFor32BitsGiveDefinedValues) {
+    // The product overflows 32 bits; the result is that computation modulo 2^32, not a trap.
+    const BITMAPINFOHEADER header = Header(0x7FFFFFFF, 0x7FFFFFFF, 32);
+    EXPECT_EQ(CDibSupport::GetBytePerLine(header), 0xFFFFFFFCU);
+    (void)CDibSupport::GetImageSize(header);
+    (void)CDibSupport::GetPixelOffset(header, -0x7FFFFFFF, 0x7FFFFFFF);
+    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(-1, 1, 8)), 0U);
+}
+
+} // namespace

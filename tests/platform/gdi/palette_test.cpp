@@ -1,0 +1,262 @@
+#include <orvel/orvel.h>
+
+#include "support/live_objects.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <set>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using orvel::test::LeakCheckedTest;
+using PaletteTest = LeakCheckedTest;
+
+HPALETTE MakePalette(const std::vector<PALETTEENTRY>& entries) {
+    std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(entries.size())));
+    auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
+    logPalette->palVersion = PALETTE_VERSION;
+    logPalette->palNumEntries = static_cast<WORD>(entries.size());
+    std::copy(entries.begin(), entries.end(), logPalette->palPalEntry);
+    return CreatePalette(logPalette);
+}
+
+std::vector<PALETTEENTRY> EntriesOf(HPALETTE palette) {
+    std::vector<PALETTEENTRY> entries(GetPaletteEntries(palette, 0, 0, nullptr));
+    GetPaletteEntries(palette, 0, static_cast<UINT>(entries.size()), entries.data());
+    return entries;
+}
+
+HPALETTE MakeHalftone() {
+    HDC screen = GetDC(nullptr);
+    HPALETTE palette = CreateHalftonePalette(screen);
+    ReleaseDC(nullptr, screen);
+    return palette;
+}
+
+// The reference the accelerated search must equal: every entry, in index order, strict compare.
+UINT ScanNearest(const std::vector<PALETTEENTRY>& entries, int red, int green, int blue) {
+    int best = INT32_MAX;
+    UINT bestIndex = 0;
+    for (UINT i = 0; i < entries.size(); ++i) {
+        const int dr = entries[i].peRed - red;
+        const int dg = entries[i].peGreen - green;
+        const int db = entries[i].peBlue - blue;
+        const int distance = dr * dr + dg * dg + db * db;
+        if (distance < best) {
+            best = distance;
+            bestIndex = i;
+        }
+    }
+    return bestIndex;
+}
+
+TEST_F(PaletteTest, EntriesComeBackInOrderAndCountIsReported) {
+    std::vector<PALETTEENTRY> entries;
+    for (int i = 0; i < 16; ++i) {
+        entries.push_back({static_cast<BYTE>(i * 10), static_cast<BYTE>(255 - i), 7, 0});
+    }
+    HPALETTE palette = MakePalette(entries);
+    ASSERT_NE(palette, nullptr);
+
+    WORD count = 0;
+    EXPECT_EQ(GetObjectA(palette, sizeof count, &count), 2);
+    EXPECT_EQ(count, 16);
+    EXPECT_EQ(GetObjectA(palette, 0, nullptr), 2);
+    EXPECT_EQ(GetObjectType(palette), OBJ_PAL);
+
+    const std::vector<PALETTEENTRY> back = EntriesOf(palette);
+    ASSERT_EQ(back.size(), 16U);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(back[i].peRed, entries[i].peRed);
+        EXPECT_EQ(back[i].peGreen, entries[i].peGreen);
+    }
+    PALETTEENTRY tail[8]{};
+    EXPECT_EQ(GetPaletteEntries(palette, 12, 8, tail), 4U);
+    EXPECT_EQ(tail[0].peRed, 120);
+    EXPECT_EQ(GetPaletteEntries(palette, 16, 1, tail), 0U);
+    EXPECT_TRUE(DeleteObject(palette));
+    EXPECT_FALSE(DeleteObject(palette));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(PaletteTest, CreatePaletteRefusesMalformedRecords) {
+    LOGPALETTE bad{0x0200, 1, {{0, 0, 0, 0}}};
+    EXPECT_EQ(CreatePalette(&bad), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    LOGPALETTE empty{PALETTE_VERSION, 0, {{0, 0, 0, 0}}};
+    EXPECT_EQ(CreatePalette(&empty), nullptr);
+    EXPECT_EQ(CreatePalette(nullptr), nullptr);
+
+    orvel::testing::InjectFault(orvel::testing::kFaultCreatePalette, 1);
+    LOGPALETTE good{PALETTE_VERSION, 1, {{0, 0, 0, 0}}};
+    EXPECT_EQ(CreatePalette(&good), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+}
+
+TEST_F(PaletteTest, HalftonePaletteHoldsTheDocumentedColours) {
+    HPALETTE palette = MakeHalftone();
+    const std::vector<PALETTEENTRY> entries = EntriesOf(palette);
+    ASSERT_EQ(entries.size(), 256U);
+    std::set<std::uint32_t> distinct;
+    for (const PALETTEENTRY& e : entries) {
+        distinct.insert(e.peRed | (e.peGreen << 8) | (e.peBlue << 16));
+        EXPECT_EQ(e.peFlags, 0);
+    }
+    EXPECT_EQ(distinct.size(), 256U);
+    auto at = [&](UINT i) { return RGB(entries[i].peRed, entries[i].peGreen, entries[i].peBlue); };
+    EXPECT_EQ(at(0), RGB(0, 0, 0));
+    EXPECT_EQ(at(215), RGB(255, 255, 255));
+    EXPECT_EQ(at(5 * 36), RGB(255, 0, 0));
+    EXPECT_EQ(at(5 * 6), RGB(0, 255, 0));
+    EXPECT_EQ(at(5), RGB(0, 0, 255));
+    EXPECT_EQ(at(5 * 36 + 5 * 6), RGB(255, 255, 0));
+    EXPECT_EQ(at(216), RGB(6, 6, 6));
+    EXPECT_EQ(at(255), RGB(249, 249, 249));
+    for (UINT i = 217; i < 256; ++i) {
+        EXPECT_GT(entries[i].peRed, entries[i - 1].peRed);
+    }
+    DeleteObject(palette);
+    EXPECT_EQ(CreateHalftonePalette(nullptr), nullptr);
+}
+
+TEST_F(PaletteTest, NearestIndexOfAnEntryColourIsThatEntryOrAnEqualOne) {
+    std::vector<PALETTEENTRY> entries = {{10, 20, 30, 0}, {200, 0, 0, 0}, {10, 20, 30, 0}};
+    HPALETTE palette = MakePalette(entries);
+    EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(10, 20, 30)), 0U);
+    EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(200, 0, 0)), 1U);
+    // The top byte of a COLORREF does not take part.
+    EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(200, 0, 0) | 0x02000000), 1U);
+    DeleteObject(palette);
+    EXPECT_EQ(GetNearestPaletteIndex(palette, 0), CLR_INVALID);
+}
+
+TEST_F(PaletteTest, EquallyNearEntriesResolveToTheLowestIndex) {
+    // Grey 100 is exactly as far from 90 as from 110: the earlier entry wins, in either order.
+    HPALETTE upward = MakePalette({{90, 90, 90, 0}, {110, 110, 110, 0}});
+    HPALETTE downward = MakePalette({{110, 110, 110, 0}, {90, 90, 90, 0}});
+    EXPECT_EQ(GetNearestPaletteIndex(upward, RGB(100, 100, 100)), 0U);
+    EXPECT_EQ(GetNearestPaletteIndex(downward, RGB(100, 100, 100)), 0U);
+    DeleteObject(upward);
+    DeleteObject(downward);
+}
+
+// Every one of the 2^24 colours, split over two threads: the accelerated search must equal the
+// plain scan everywhere, including the cell borders and the ties it prunes.
+void ExpectExhaustiveMatch(const std::vector<PALETTEENTRY>& entries) {
+    HPALETTE palette = MakePalette(entries);
+    ASSERT_NE(palette, nullptr);
+    std::atomic<long> mismatches{0};
+    std::atomic<std::uint32_t> firstMismatch{0};
+    auto check = [&](int redBegin, int redEnd) {
+        for (int red = redBegin; red < redEnd; ++red) {
+            for (int green = 0; green < 256; ++green) {
+                for (int blue = 0; blue < 256; ++blue) {
+                    const UINT expected = ScanNearest(entries, red, green, blue);
+                    const UINT actual = GetNearestPaletteIndex(
+                        palette, RGB(static_cast<BYTE>(red), static_cast<BYTE>(green),
+                                     static_cast<BYTE>(blue)));
+                    if (actual != expected && mismatches.fetch_add(1) == 0) {
+                        firstMismatch = RGB(red, green, blue);
+                    }
+                }
+            }
+        }
+    };
+    std::thread low(check, 0, 128);
+    check(128, 256);
+    low.join();
+    EXPECT_EQ(mismatches.load(), 0) << "first at colour 0x" << std::hex << firstMismatch.load();
+    DeleteObject(palette);
+}
+
+TEST_F(PaletteTest, NearestSearchEqualsThePlainScanOnEveryColourOfTheHalftonePalette) {
+    HPALETTE halftone = MakeHalftone();
+    const std::vector<PALETTEENTRY> entries = EntriesOf(halftone);
+    DeleteObject(halftone);
+    ExpectExhaustiveMatch(entries);
+}
+
+TEST_F(PaletteTest, NearestSearchEqualsThePlainScanOnEveryColourOfTheSixteenColours) {
+    ExpectExhaustiveMatch(
+        std::vector<PALETTEENTRY>(kSixteenColourPalette, kSixteenColourPalette + 16));
+}
+
+TEST_F(PaletteTest, NearestSearchEqualsThePlainScanOnEveryColourOfARandomPalette) {
+    std::mt19937 random(20261205);
+    std::vector<PALETTEENTRY> entries(256);
+    for (PALETTEENTRY& e : entries) {
+        e = {static_cast<BYTE>(random()), static_cast<BYTE>(random()), static_cast<BYTE>(random()),
+             0};
+    }
+    // Duplicates and clustered near-ties exercise the pruning hardest.
+    entries[200] = entries[3];
+    for (int i = 0; i < 16; ++i) {
+        entries[240 + i] = {static_cast<BYTE>(120 + (i & 1)), static_cast<BYTE>(64 + (i >> 1 & 1)),
+                            static_cast<BYTE>(32 + (i >> 2)), 0};
+    }
+    ExpectExhaustiveMatch(entries);
+}
+
+TEST_F(PaletteTest, PaletteSelectedIntoAContextCannotBeDeleted) {
+    HPALETTE palette = MakePalette({{1, 2, 3, 0}});
+    HDC dc = CreateCompatibleDC(nullptr);
+    HPALETTE previous = SelectPalette(dc, palette, FALSE);
+    EXPECT_EQ(previous, GetStockObject(DEFAULT_PALETTE));
+    EXPECT_FALSE(DeleteObject(palette));
+    EXPECT_EQ(SelectPalette(dc, previous, TRUE), palette);
+    EXPECT_TRUE(DeleteObject(palette));
+    // Stock objects survive deletion.
+    EXPECT_TRUE(DeleteObject(GetStockObject(DEFAULT_PALETTE)));
+    EXPECT_EQ(GetObjectType(GetStockObject(DEFAULT_PALETTE)), OBJ_PAL);
+    DeleteDC(dc);
+}
+
+TEST_F(PaletteTest, FrameworkPaletteOwnsItsHandle) {
+    HPALETTE handle = nullptr;
+    {
+        CPalette palette;
+        EXPECT_FALSE(palette.Attach(nullptr));
+        LOGPALETTE record{PALETTE_VERSION, 1, {{9, 8, 7, 0}}};
+        ASSERT_TRUE(palette.CreatePalette(&record));
+        handle = palette;
+        EXPECT_EQ(palette.GetEntryCount(), 1);
+        EXPECT_EQ(palette.GetNearestPaletteIndex(RGB(0, 0, 0)), 0U);
+        // A second handle is refused rather than leaking the first.
+        EXPECT_FALSE(palette.CreatePalette(&record));
+    }
+    EXPECT_EQ(GetObjectType(handle), 0U);
+}
+
+TEST_F(PaletteTest, SelectPaletteThroughCdcReturnsTheCallersObjectOrATemporary) {
+    CPalette first;
+    CPalette second;
+    LOGPALETTE record{PALETTE_VERSION, 1, {{9, 8, 7, 0}}};
+    first.CreatePalette(&record);
+    second.CreatePalette(&record);
+    CDC dc;
+    ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
+    CPalette* stock = dc.SelectPalette(&first, FALSE);
+    ASSERT_NE(stock, nullptr);
+    EXPECT_EQ(static_cast<HPALETTE>(*stock), GetStockObject(DEFAULT_PALETTE));
+    EXPECT_EQ(dc.SelectPalette(&second, FALSE), &first);
+    EXPECT_EQ(dc.SelectPalette(stock, TRUE), &second);
+    EXPECT_EQ(dc.RealizePalette(), 0U);
+}
+
+TEST_F(PaletteTest, WindowDcOfNoWindowIsTheScreenAndIsReleased) {
+    const long before = orvel::testing::GetLiveCounts().deviceContexts;
+    {
+        CWindowDC screen(nullptr);
+        EXPECT_NE(screen.m_hDC, nullptr);
+        EXPECT_EQ(GetObjectType(screen.m_hDC), OBJ_DC);
+        EXPECT_EQ(orvel::testing::GetLiveCounts().deviceContexts, before + 1);
+    }
+    EXPECT_EQ(orvel::testing::GetLiveCounts().deviceContexts, before);
+}
+
+} // namespace

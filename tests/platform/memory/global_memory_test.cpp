@@ -1,0 +1,209 @@
+#include <orvel/orvel.h>
+
+#include "support/live_objects.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using orvel::test::LeakCheckedTest;
+using GlobalMemoryTest = LeakCheckedTest;
+
+UINT LockCount(HGLOBAL block) {
+    return GlobalFlags(block) & GMEM_LOCKCOUNT;
+}
+
+TEST_F(GlobalMemoryTest, NewBlockIsZeroFilledWhateverItsSize) {
+    for (SIZE_T size : {SIZE_T{1}, SIZE_T{54}, SIZE_T{4097}, SIZE_T{3} << 20}) {
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(GlobalSize(block), size);
+        const auto* bytes = static_cast<const BYTE*>(GlobalLock(block));
+        ASSERT_NE(bytes, nullptr);
+        EXPECT_TRUE(std::all_of(bytes, bytes + size, [](BYTE b) { return b == 0; }));
+        GlobalUnlock(block);
+        EXPECT_EQ(GlobalFree(block), nullptr);
+    }
+}
+
+TEST_F(GlobalMemoryTest, LockCountRisesWithEachLockAndFullUnlockEndsAll) {
+    HGLOBAL block = GlobalAlloc(GHND, 16);
+    void* first = GlobalLock(block);
+    void* second = GlobalLock(block);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(LockCount(block), 2U);
+
+    FullUnlock(block);
+    EXPECT_EQ(LockCount(block), 0U);
+    GlobalFree(block);
+}
+
+TEST_F(GlobalMemoryTest, UnlockReportsWhetherTheBlockStaysLocked) {
+    HGLOBAL block = GlobalAlloc(GHND, 16);
+    GlobalLock(block);
+    GlobalLock(block);
+    EXPECT_TRUE(GlobalUnlock(block));
+    SetLastError(12345);
+    EXPECT_FALSE(GlobalUnlock(block));
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    EXPECT_FALSE(GlobalUnlock(block));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_LOCKED);
+    GlobalFree(block);
+}
+
+TEST_F(GlobalMemoryTest, LockCountSaturatesInItsByte) {
+    HGLOBAL block = GlobalAlloc(GHND, 8);
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_NE(GlobalLock(block), nullptr);
+    }
+    EXPECT_EQ(LockCount(block), 255U);
+    FullUnlock(block);
+    EXPECT_EQ(LockCount(block), 0U);
+    GlobalFree(block);
+}
+
+TEST_F(GlobalMemoryTest, StaleNullAndForeignHandlesAreRefused) {
+    HGLOBAL block = GlobalAlloc(GHND, 8);
+    ASSERT_EQ(GlobalFree(block), nullptr);
+
+    SetLastError(0);
+    EXPECT_EQ(GlobalLock(block), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(GlobalSize(block), 0U);
+    EXPECT_EQ(GlobalFlags(block), GMEM_INVALID_HANDLE);
+    EXPECT_EQ(GlobalFree(block), block);
+    EXPECT_FALSE(GlobalUnlock(block));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+
+    EXPECT_EQ(GlobalLock(nullptr), nullptr);
+    // A palette handle is not a memory block, although both are handles of the platform.
+    LOGPALETTE logPalette{PALETTE_VERSION, 1, {{1, 2, 3, 0}}};
+    HPALETTE palette = CreatePalette(&logPalette);
+    EXPECT_EQ(GlobalLock(reinterpret_cast<HGLOBAL>(palette)), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    DeleteObject(palette);
+}
+
+TEST_F(GlobalMemoryTest, ReusedSlotDoesNotReviveTheOldHandle) {
+    HGLOBAL first = GlobalAlloc(GHND, 8);
+    GlobalFree(first);
+    HGLOBAL second = GlobalAlloc(GHND, 8);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(GlobalSize(first), 0U);
+    EXPECT_EQ(GlobalSize(second), 8U);
+    GlobalFree(second);
+}
+
+TEST_F(GlobalMemoryTest, EmptyBlockExistsButCannotBeLocked) {
+    HGLOBAL block = GlobalAlloc(GHND, 0);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(GlobalSize(block), 0U);
+    EXPECT_EQ(GlobalLock(block), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_DISCARDED);
+    EXPECT_NE(GlobalFlags(block) & GMEM_DISCARDED, 0U);
+    GlobalFree(block);
+}
+
+TEST_F(GlobalMemoryTest, OversizedRequestFailsBeforeReservingAnything) {
+    EXPECT_EQ(GlobalAlloc(GHND, kGlobalMemoryMaxBlockBytes + 1), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+}
+
+TEST_F(GlobalMemoryTest, DiscardableFlagIsReported) {
+    HGLOBAL block = GlobalAlloc(GHND | GMEM_DISCARDABLE, 8);
+    EXPECT_EQ(GlobalFlags(block), GMEM_DISCARDABLE);
+    GlobalFree(block);
+}
+
+TEST_F(GlobalMemoryTest, InjectedFaultsFailTheNthCallWithTheRealErrors) {
+    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 2);
+    HGLOBAL first = GlobalAlloc(GHND, 8);
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(GlobalAlloc(GHND, 8), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    HGLOBAL third = GlobalAlloc(GHND, 8);
+    EXPECT_NE(third, nullptr);
+    EXPECT_TRUE(orvel::testing::FaultFired());
+    EXPECT_EQ(orvel::testing::FaultSiteCalls(), 3);
+
+    orvel::testing::InjectFault(orvel::testing::kFaultGlobalLock, 1);
+    EXPECT_EQ(GlobalLock(first), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_DISCARDED);
+    EXPECT_EQ(LockCount(first), 0U);
+    EXPECT_NE(GlobalLock(first), nullptr);
+    orvel::testing::ClearFault();
+
+    FullUnlock(first);
+    GlobalFree(first);
+    GlobalFree(third);
+}
+
+TEST_F(GlobalMemoryTest, PersistentFaultFailsEveryCallFromTheNth) {
+    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1, true);
+    EXPECT_EQ(GlobalAlloc(GHND, 8), nullptr);
+    EXPECT_EQ(GlobalAlloc(GHND, 8), nullptr);
+    orvel::testing::ClearFault();
+    HGLOBAL block = GlobalAlloc(GHND, 8);
+    EXPECT_NE(block, nullptr);
+    GlobalFree(block);
+}
+
+TEST_F(GlobalMemoryTest, LiveCountFollowsAllocationAndFree) {
+    const long before = orvel::testing::GetLiveCounts().globalBlocks;
+    HGLOBAL block = GlobalAlloc(GHND, 8);
+    EXPECT_EQ(orvel::testing::GetLiveCounts().globalBlocks, before + 1);
+    GlobalFree(block);
+    EXPECT_EQ(orvel::testing::GetLiveCounts().globalBlocks, before);
+}
+
+TEST_F(GlobalMemoryTest, LastErrorIsPerThread) {
+    SetLastError(77);
+    std::thread other([] {
+        EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+        GlobalLock(nullptr);
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    });
+    other.join();
+    EXPECT_EQ(GetLastError(), 77U);
+}
+
+TEST_F(GlobalMemoryTest, ThreadsAllocateLockAndFreeConcurrently) {
+    HGLOBAL shared = GlobalAlloc(GHND, 64);
+    std::atomic<int> failures{0};
+    auto work = [&] {
+        for (int i = 0; i < 2000; ++i) {
+            HGLOBAL own = GlobalAlloc(GHND, 32 + i % 7);
+            auto* bytes = static_cast<BYTE*>(GlobalLock(own));
+            if (bytes == nullptr || bytes[0] != 0) {
+                ++failures;
+            } else {
+                bytes[0] = 1;
+            }
+            if (GlobalLock(shared) == nullptr) {
+                ++failures;
+            }
+            GlobalUnlock(shared);
+            GlobalUnlock(own);
+            if (GlobalFree(own) != nullptr) {
+                ++failures;
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back(work);
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(LockCount(shared), 0U);
+    GlobalFree(shared);
+}
+
+} // namespace

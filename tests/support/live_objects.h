@@ -1,0 +1,37 @@
+// Leak checks for tests: the platform's live-object counts before and after a piece of work.
+#pragma once
+
+#include <orvel/platform/testing/fault_injection.h>
+
+#include <gtest/gtest.h>
+
+namespace orvel::test {
+
+/// Remembers the live counts when made; Unchanged() tells whether they are back to that.
+class LiveObjects {
+public:
+    LiveObjects() noexcept : before_(orvel::testing::GetLiveCounts()) {}
+
+    /// A gtest assertion result naming every count that differs.
+    ::testing::AssertionResult Unchanged() const;
+
+    const orvel::testing::LiveCounts& Before() const noexcept { return before_; }
+
+private:
+    orvel::testing::LiveCounts before_;
+};
+
+/// A test fixture that fails a test which leaves any platform object behind, and disarms any
+/// injected fault when the test ends.
+class LeakCheckedTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        orvel::testing::ClearFault();
+        EXPECT_TRUE(live_.Unchanged());
+    }
+
+private:
+    LiveObjects live_;
+};
+
+} // namespace orvel::test
