@@ -22,6 +22,7 @@
 #include "platform/win/types.h"
 
 // The library.
+#include "convert/CConvertDib.h"
 #include "foundation/CDibInfo.h"
 #include "foundation/CDibSupport.h"
 #include "foundation/CHTErr.h"
