@@ -11,6 +11,7 @@
 #include "platform/afx/geometry.h"
 #include "platform/afx/object_allocator.h"
 #include "platform/afx/wnd.h"
+#include "platform/file/file.h"
 #include "platform/gdi/device_context.h"
 #include "platform/gdi/gdi_object.h"
 #include "platform/gdi/palette.h"
@@ -23,6 +24,8 @@
 
 // The library.
 #include "convert/CConvertDib.h"
+#include "dib/CDib.h"
+#include "dib/picture_limits.h"
 #include "foundation/CDibInfo.h"
 #include "foundation/CDibSupport.h"
 #include "foundation/CHTErr.h"
