@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 namespace {
 
@@ -70,19 +69,6 @@ const CConvertDib::Converter CConvertDib::s_converterTable[36] = {
     &CConvertDib::ConvertColor32To08, &CConvertDib::ConvertColor32To16,
     &CConvertDib::ConvertColor32To24, &CConvertDib::ConvertColor16To16,
 };
-
-// Every constructor builds the picture exactly as the CDib constructor with the same arguments;
-// the conversion state starts empty through the members' initialisers.
-CConvertDib::CConvertDib() = default;
-CConvertDib::CConvertDib(CString path) : CDib(std::move(path)) {}
-CConvertDib::CConvertDib(int resourceId) : CDib(resourceId) {}
-CConvertDib::CConvertDib(BITMAPFILEHEADER* image) : CDib(image) {}
-CConvertDib::CConvertDib(BITMAPINFOHEADER* packed) : CDib(packed) {}
-CConvertDib::CConvertDib(const CConvertDib& source) : CDib(source) {}
-CConvertDib::CConvertDib(const CBitmap& bitmap, CPalette* const palette) : CDib(bitmap, palette) {}
-CConvertDib::CConvertDib(BITMAPINFO* info, unsigned long colour) : CDib(info, colour) {}
-CConvertDib::CConvertDib(CSize size, unsigned long colour, int bitCount, CPalette* palette)
-    : CDib(size, colour, bitCount, palette) {}
 
 CConvertDib::~CConvertDib() {
     ReleaseWork();

@@ -17,24 +17,29 @@
 /// shared between objects.
 class ORVEL_EXT_CLASS CConvertDib : public CDib {
 public:
+    // Each constructor builds the picture exactly as the CDib constructor with the same
+    // arguments does, with the same status outcomes; the conversion state starts empty. They are
+    // plain forwards, defined here so that a program pays only for the loads it uses.
+
     /// An empty object (class error 6).
-    CConvertDib();
+    CConvertDib() = default;
     /// Loads a BMP file.
-    explicit CConvertDib(CString path);
+    explicit CConvertDib(CString path) : CDib(static_cast<CString&&>(path)) {}
     /// Loads a bitmap resource of the application.
-    explicit CConvertDib(int resourceId);
+    explicit CConvertDib(int resourceId) : CDib(resourceId) {}
     /// Loads a BMP file image in memory.
-    explicit CConvertDib(BITMAPFILEHEADER* image);
+    explicit CConvertDib(BITMAPFILEHEADER* image) : CDib(image) {}
     /// Loads a packed DIB in memory.
-    explicit CConvertDib(BITMAPINFOHEADER* packed);
+    explicit CConvertDib(BITMAPINFOHEADER* packed) : CDib(packed) {}
     /// A deep copy of another object's picture; conversion state is not copied.
-    CConvertDib(const CConvertDib& source);
+    CConvertDib(const CConvertDib& source) : CDib(source) {}
     /// A picture of a device-dependent bitmap.
-    CConvertDib(const CBitmap& bitmap, CPalette* const palette);
+    CConvertDib(const CBitmap& bitmap, CPalette* const palette) : CDib(bitmap, palette) {}
     /// A blank picture described by a header and colour table, filled with one colour.
-    CConvertDib(BITMAPINFO* info, unsigned long colour);
+    CConvertDib(BITMAPINFO* info, unsigned long colour) : CDib(info, colour) {}
     /// A blank picture of a size and depth filled with one colour.
-    CConvertDib(CSize size, unsigned long colour, int bitCount, CPalette* palette);
+    CConvertDib(CSize size, unsigned long colour, int bitCount, CPalette* palette)
+        : CDib(size, colour, bitCount, palette) {}
     /// Frees any work block and made palette, then releases the picture.
     ~CConvertDib() override;
 

@@ -19,6 +19,7 @@ public:
     using CConvertDib::ConvertColorInit;
     using CConvertDib::ConvertColorProc;
     using CConvertDib::MakeWorkMem;
+    using CConvertDib::ProcessPalette;
     void SetRecordedDepth(WORD bitCount) { m_bih.biBitCount = bitCount; }
     HGLOBAL WorkBlock() const { return m_hWork; }
 };
@@ -118,6 +119,17 @@ TEST_F(ConvertColorDriverTest, WorkBlockHoldsHeadersTableAndZeroedRows) {
               std::vector<std::uint8_t>(12, 0));
 }
 
+TEST_F(ConvertColorDriverTest, PaletteMadeForAnUnfinishedConversionIsDestroyedWithTheWork) {
+    ConvertProbe dib;
+    LoadPicture(dib, ArbitraryPicture(24, 4, 2, 4));
+    ASSERT_EQ(dib.MakeWorkMem(CDibSupport::MakeBIH(4, 2, 8, BI_RGB, 0, 0, 0, 0, 0)), 1);
+    CDibInfo work(dib.WorkBlock());
+    ASSERT_NE(work.GetDIB(), nullptr);
+    EXPECT_EQ(dib.ProcessPalette(work.GetBI()), 1); // made here: the halftone palette
+    EXPECT_EQ(work.GetColors()[215].rgbGreen, 255);
+    // The destructor's release frees the work block and the palette; the fixture sees no leak.
+}
+
 TEST_F(ConvertColorDriverTest, FixedPalettesAreMadeAndDestroyed) {
     CConvertDib dib;
     LoadPicture(dib, ArbitraryPicture(24, 6, 2, 3));
@@ -137,7 +149,8 @@ TEST_F(ConvertColorDriverTest, FixedPalettesAreMadeAndDestroyed) {
 TEST_F(ConvertColorDriverTest, CallersPaletteIsUsedAndNeverDestroyed) {
     std::vector<PALETTEENTRY> entries(256);
     for (int i = 0; i < 256; ++i) {
-        entries[i] = {static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i / 2), 0};
+        entries[i] = {static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i / 2),
+                      0};
     }
     CPalette palette;
     ASSERT_TRUE(palette.Attach(MakePalette(entries)));

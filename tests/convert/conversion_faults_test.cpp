@@ -101,7 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
         SweepCase{"Bits04To32", 4, [](CConvertDib& dib) { return dib.ConvertColor(32, nullptr); }},
         SweepCase{"Resize08", 8, [](CConvertDib& dib) { return dib.ConvertSize(11, 5); }},
         SweepCase{"Resize01", 1, [](CConvertDib& dib) { return dib.ConvertSize(3, 2); }}),
-    [](const ::testing::TestParamInfo<SweepCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<SweepCase>& testInfo) {
+        return std::string(testInfo.param.name);
+    });
 
 using ConversionFaultTest = LeakCheckedTest;
 

@@ -132,7 +132,8 @@ struct Colour {
 /// The raw value of pixel x of a row: an index for 1, 4 and 8 bits, the stored little-endian
 /// value (the fourth byte included) above.
 inline std::uint32_t RawPixel(const PictureSpec& picture, int x, int row) {
-    const std::uint8_t* bytes = picture.rows.data() + picture.Stride() * static_cast<std::size_t>(row);
+    const std::uint8_t* bytes =
+        picture.rows.data() + picture.Stride() * static_cast<std::size_t>(row);
     switch (picture.bitCount) {
     case 1:
         return (bytes[x / 8] >> (7 - x % 8)) & 1U;
@@ -141,7 +142,8 @@ inline std::uint32_t RawPixel(const PictureSpec& picture, int x, int row) {
     default: {
         std::uint32_t value = 0;
         const int size = picture.bitCount / 8;
-        std::memcpy(&value, bytes + static_cast<std::size_t>(x * size), static_cast<std::size_t>(size));
+        std::memcpy(&value, bytes + static_cast<std::size_t>(x * size),
+                    static_cast<std::size_t>(size));
         return value;
     }
     }

@@ -76,15 +76,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RepeatCase{3, 7, {3, 2, 2}}, RepeatCase{3, 5, {2, 1, 2}},
                       RepeatCase{4, 10, {3, 2, 3, 2}}, RepeatCase{2, 5, {3, 2}},
                       RepeatCase{6, 8, {2, 1, 1, 1, 2, 1}},
-                      RepeatCase{8, 6, {1, 0, 1, 1, 1, 0, 1, 1}},
-                      RepeatCase{5, 3, {1, 0, 1, 0, 1}}, RepeatCase{5, 2, {1, 0, 0, 1, 0}},
-                      RepeatCase{7, 3, {1, 0, 0, 1, 0, 1, 0}},
+                      RepeatCase{8, 6, {1, 0, 1, 1, 1, 0, 1, 1}}, RepeatCase{5, 3, {1, 0, 1, 0, 1}},
+                      RepeatCase{5, 2, {1, 0, 0, 1, 0}}, RepeatCase{7, 3, {1, 0, 0, 1, 0, 1, 0}},
                       RepeatCase{9, 3, {1, 0, 0, 1, 0, 0, 0, 1, 0}},
                       RepeatCase{10, 2, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0}},
                       RepeatCase{5, 1, {1, 0, 0, 0, 0}}, RepeatCase{1, 5, {5}},
                       RepeatCase{4, 4, {1, 1, 1, 1}}),
-    [](const ::testing::TestParamInfo<RepeatCase>& info) {
-        return std::to_string(info.param.from) + "To" + std::to_string(info.param.to);
+    [](const ::testing::TestParamInfo<RepeatCase>& testInfo) {
+        return std::to_string(testInfo.param.from) + "To" + std::to_string(testInfo.param.to);
     });
 
 class ResampleDepthTest : public LeakCheckedTest, public ::testing::WithParamInterface<int> {};
@@ -188,10 +187,10 @@ TEST_F(ConvertSizeTest, SizesWithoutAWorkBlockAreRefusedBeforeAnyAllocation) {
         long height;
         unsigned long code;
     };
-    for (const Refusal& refusal : {Refusal{-1, 3, ERROR_INVALID_PARAMETER},
-                                   Refusal{5, -2, ERROR_INVALID_PARAMETER},
-                                   Refusal{100000, 100000, ERROR_NOT_ENOUGH_MEMORY},
-                                   Refusal{1L << 40, 3, ERROR_NOT_ENOUGH_MEMORY}}) {
+    for (const Refusal& refusal :
+         {Refusal{-1, 3, ERROR_INVALID_PARAMETER}, Refusal{5, -2, ERROR_INVALID_PARAMETER},
+          Refusal{100000, 100000, ERROR_NOT_ENOUGH_MEMORY},
+          Refusal{1L << 40, 3, ERROR_NOT_ENOUGH_MEMORY}}) {
         CConvertDib dib;
         LoadPicture(dib, ArbitraryPicture(24, 5, 3, 3));
         const std::vector<std::uint8_t> before = BlockBytes(dib);
