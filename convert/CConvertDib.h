@@ -157,8 +157,9 @@ private:
     /// (`sourceColours` entries, 0 for a direct-colour source), the rows, success.
     BOOL ConvertToDirect(CDibInfo* source, CDibInfo* target, int sourceColours,
                          DirectRowMapper convertRows);
-    /// The steps every resampler shares: both blocks reached, the rows repeated or dropped.
-    void Resample(int* columnCounts, int* rowCounts, ColumnRepeater repeatColumns);
+    /// The steps every resampler shares: both blocks reached, the pixels of `bitCount` bits
+    /// repeated or dropped.
+    void Resample(int* columnCounts, int* rowCounts, WORD bitCount);
     /// Discards the old picture and installs a copy of the work block whose header is at
     /// `workHeader` (null when the work block could not be reached).
     void ReplacePicture(BITMAPINFOHEADER* workHeader);

@@ -7,6 +7,7 @@
 #include "../platform/memory/global_memory.h"
 #include "../platform/win/error.h"
 #include "detail/repeat_counts.h"
+#include "detail/resample_rows.h"
 #include "detail/row_walk.h"
 #include "detail/work_block.h"
 
@@ -144,7 +145,7 @@ BOOL CConvertDib::ConvertSizeCompute(int* columnCounts, int* rowCounts) {
     return TRUE;
 }
 
-void CConvertDib::Resample(int* columnCounts, int* rowCounts, ColumnRepeater repeatColumns) {
+void CConvertDib::Resample(int* columnCounts, int* rowCounts, WORD bitCount) {
     CDibInfo picture(m_hDib);
     CDibInfo work(m_hWork);
     if (!BlockHoldsRows(picture.GetDIB(), ::GlobalSize(m_hDib)) || work.GetDIB() == nullptr) {
@@ -156,31 +157,29 @@ void CConvertDib::Resample(int* columnCounts, int* rowCounts, ColumnRepeater rep
     // However the counts were made, they never place a column or row outside the work block.
     CapRepeatCounts(columnCounts, rows.width, target.biWidth);
     CapRepeatCounts(rowCounts, rows.height, target.biHeight);
-    RepeatRows(rows, rowCounts, [&](const BYTE* sourceRow, BYTE* targetRow) {
-        repeatColumns(sourceRow, targetRow, columnCounts, rows.width);
-    });
+    ResampleRows(rows, columnCounts, rowCounts, bitCount);
 }
 
 void CConvertDib::ConvertSize01(int* columnCounts, int* rowCounts) {
-    Resample(columnCounts, rowCounts, &RepeatPackedPixels<1>);
+    Resample(columnCounts, rowCounts, 1);
 }
 
 void CConvertDib::ConvertSize04(int* columnCounts, int* rowCounts) {
-    Resample(columnCounts, rowCounts, &RepeatPackedPixels<4>);
+    Resample(columnCounts, rowCounts, 4);
 }
 
 void CConvertDib::ConvertSize08(int* columnCounts, int* rowCounts) {
-    Resample(columnCounts, rowCounts, &RepeatPixels<1>);
+    Resample(columnCounts, rowCounts, 8);
 }
 
 void CConvertDib::ConvertSize16(int* columnCounts, int* rowCounts) {
-    Resample(columnCounts, rowCounts, &RepeatPixels<2>);
+    Resample(columnCounts, rowCounts, 16);
 }
 
 void CConvertDib::ConvertSize24(int* columnCounts, int* rowCounts) {
-    Resample(columnCounts, rowCounts, &RepeatPixels<3>);
+    Resample(columnCounts, rowCounts, 24);
 }
 
 void CConvertDib::ConvertSize32(int* columnCounts, int* rowCounts) {
-    Resample(columnCounts, rowCounts, &RepeatPixels<4>);
+    Resample(columnCounts, rowCounts, 32);
 }

@@ -54,6 +54,8 @@ struct Pixel16 {
         pixel[0] = static_cast<BYTE>(word);
         pixel[1] = static_cast<BYTE>(word >> 8U);
     }
+    static std::uint32_t BgrBeforeNext(const BYTE* pixel) noexcept { return Bgr(pixel); }
+    static void StoreBeforeNext(BYTE* pixel, Packed word) noexcept { Store(pixel, word); }
 };
 
 /// 24 bits per pixel: blue, green, red.
@@ -69,6 +71,18 @@ struct Pixel24 {
     }
     static constexpr Packed Pack(std::uint32_t bgr) noexcept { return bgr; }
     static void Store(BYTE* pixel, Packed bgr) noexcept { std::memcpy(pixel, &bgr, kBytes); }
+
+    // A pixel that another pixel of the same row follows is moved as one 32-bit word: the extra
+    // byte read is the next pixel's first byte, and the extra byte written (0) is overwritten
+    // when the next pixel is stored. Neither reaches the row's padding.
+    static std::uint32_t BgrBeforeNext(const BYTE* pixel) noexcept {
+        std::uint32_t value = 0;
+        std::memcpy(&value, pixel, sizeof value);
+        return value & 0x00FFFFFFU;
+    }
+    static void StoreBeforeNext(BYTE* pixel, Packed bgr) noexcept {
+        std::memcpy(pixel, &bgr, sizeof bgr);
+    }
 };
 
 /// 32 bits per pixel: blue, green, red and a fourth byte that carries nothing. It is ignored on
@@ -88,16 +102,22 @@ struct Pixel32 {
     static constexpr Packed Pack(std::uint32_t bgr) noexcept { return bgr; }
     /// Writes the fourth byte as the 0 the work block already holds there.
     static void Store(BYTE* pixel, Packed bgr) noexcept { std::memcpy(pixel, &bgr, kBytes); }
+    static std::uint32_t BgrBeforeNext(const BYTE* pixel) noexcept { return Bgr(pixel); }
+    static void StoreBeforeNext(BYTE* pixel, Packed bgr) noexcept { Store(pixel, bgr); }
 };
 
 /// Repacks `width` pixels of one direct-colour format into another.
 template <class Source, class Target>
 void RepackRow(const BYTE* source, BYTE* target, LONG width) noexcept {
-    for (LONG x = 0; x < width; ++x) {
-        Target::Store(target, Target::Pack(Source::Bgr(source)));
+    if (width < 1) {
+        return;
+    }
+    for (LONG x = 1; x < width; ++x) {
+        Target::StoreBeforeNext(target, Target::Pack(Source::BgrBeforeNext(source)));
         source += Source::kBytes;
         target += Target::kBytes;
     }
+    Target::Store(target, Target::Pack(Source::Bgr(source)));
 }
 
 } // namespace orvel::convert::detail

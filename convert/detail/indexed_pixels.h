@@ -160,7 +160,9 @@ public:
     /// first; the padding bits of a last partial byte produce nothing.
     void Row1(const BYTE* source, BYTE* target, LONG width) const noexcept {
         for (LONG whole = width / 8; whole > 0; --whole) {
-            StoreEight(*source++, target, std::make_index_sequence<8>{});
+            const unsigned bits = *source++;
+            StoreFirstSeven(bits, target, std::make_index_sequence<7>{});
+            Target::Store(target + 7 * Target::kBytes, packed_[bits & 1U]);
             target += 8 * Target::kBytes;
         }
         const unsigned bits = width % 8 != 0 ? *source : 0U;
@@ -175,7 +177,7 @@ public:
     void Row4(const BYTE* source, BYTE* target, LONG width) const noexcept {
         for (LONG pairs = width / 2; pairs > 0; --pairs) {
             const unsigned value = *source++;
-            Target::Store(target, packed_[value >> 4U]);
+            Target::StoreBeforeNext(target, packed_[value >> 4U]);
             Target::Store(target + Target::kBytes, packed_[value & 0x0FU]);
             target += 2 * Target::kBytes;
         }
@@ -186,16 +188,23 @@ public:
 
     /// `width` pixels of an 8-bit row.
     void Row8(const BYTE* source, BYTE* target, LONG width) const noexcept {
-        for (LONG x = 0; x < width; ++x) {
-            Target::Store(target, packed_[source[x]]);
+        if (width < 1) {
+            return;
+        }
+        for (LONG x = 1; x < width; ++x) {
+            Target::StoreBeforeNext(target, packed_[*source++]);
             target += Target::kBytes;
         }
+        Target::Store(target, packed_[*source]);
     }
 
 private:
+    // The first seven pixels of a source byte: each is followed by another of the same byte.
     template <std::size_t... kBit>
-    void StoreEight(unsigned bits, BYTE* target, std::index_sequence<kBit...>) const noexcept {
-        (Target::Store(target + kBit * Target::kBytes, packed_[(bits >> (7 - kBit)) & 1U]), ...);
+    void StoreFirstSeven(unsigned bits, BYTE* target, std::index_sequence<kBit...>) const noexcept {
+        (Target::StoreBeforeNext(target + kBit * Target::kBytes,
+                                 packed_[(bits >> (7 - kBit)) & 1U]),
+         ...);
     }
 
     typename Target::Packed packed_[256];

@@ -1,16 +1,8 @@
-// Nearest-neighbour resampling by repeat counts: how many target columns (rows) show each source
-// column (row), and the row loops that apply them.
-//
-// Every placement is decided once, in the two count arrays, before any pixel moves; the loops
-// then use running pointers and counters only. A repeated row is written once from the source and
-// copied whole for each repetition.
+// Repeat counts of nearest-neighbour resampling: how many target columns (rows) show each source
+// column (row). Every placement is decided here, once, before any pixel moves.
 #pragma once
 
 #include "../../platform/win/types.h"
-#include "row_walk.h"
-
-#include <cstddef>
-#include <cstring>
 
 namespace orvel::convert::detail {
 
@@ -60,75 +52,6 @@ inline void CapRepeatCounts(int* counts, LONG count, LONG limit) noexcept {
             counts[i] = static_cast<int>(remaining);
         }
         remaining -= counts[i];
-    }
-}
-
-/// Repeats whole pixels of kBytes bytes: source column x is written columnCounts[x] times.
-template <std::size_t kBytes>
-void RepeatPixels(const BYTE* source, BYTE* target, const int* columnCounts, LONG width) {
-    for (LONG x = 0; x < width; ++x) {
-        BYTE pixel[kBytes];
-        std::memcpy(pixel, source, kBytes);
-        source += kBytes;
-        for (int repeat = columnCounts[x]; repeat > 0; --repeat) {
-            std::memcpy(target, pixel, kBytes);
-            target += kBytes;
-        }
-    }
-}
-
-/// Repeats packed pixels of kBits bits (1 or 4), the leftmost in the most significant bits. The
-/// target byte is built in a register and stored when full; the bits no source pixel reaches
-/// keep the 0 of the work block.
-template <unsigned kBits>
-void RepeatPackedPixels(const BYTE* source, BYTE* target, const int* columnCounts, LONG width) {
-    static_assert(kBits == 1 || kBits == 4);
-    constexpr unsigned kMask = (1U << kBits) - 1;
-    constexpr unsigned kFirstShift = 8 - kBits;
-    unsigned sourceShift = kFirstShift;
-    unsigned targetShift = kFirstShift;
-    unsigned targetByte = 0;
-    for (LONG x = 0; x < width; ++x) {
-        const unsigned pixel = (*source >> sourceShift) & kMask;
-        if (sourceShift == 0) {
-            sourceShift = kFirstShift;
-            ++source;
-        } else {
-            sourceShift -= kBits;
-        }
-        for (int repeat = columnCounts[x]; repeat > 0; --repeat) {
-            targetByte |= pixel << targetShift;
-            if (targetShift == 0) {
-                *target++ = static_cast<BYTE>(targetByte);
-                targetByte = 0;
-                targetShift = kFirstShift;
-            } else {
-                targetShift -= kBits;
-            }
-        }
-    }
-    if (targetShift != kFirstShift) {
-        *target = static_cast<BYTE>(targetByte);
-    }
-}
-
-/// Walks the source rows in memory order: a row with count 0 is dropped, any other is written
-/// once by writeRow and then copied whole, padding included, onto the next count - 1 target rows.
-template <class RowWriter>
-void RepeatRows(const RowPair& rows, const int* rowCounts, RowWriter&& writeRow) {
-    const BYTE* sourceRow = rows.sourceRow;
-    BYTE* targetRow = rows.targetRow;
-    for (LONG y = 0; y < rows.height; ++y, sourceRow += rows.sourceStride) {
-        const int repeat = rowCounts[y];
-        if (repeat <= 0) {
-            continue;
-        }
-        writeRow(sourceRow, targetRow);
-        for (int copy = 1; copy < repeat; ++copy) {
-            std::memcpy(targetRow + rows.targetStride, targetRow, rows.targetStride);
-            targetRow += rows.targetStride;
-        }
-        targetRow += rows.targetStride;
     }
 }
 
