@@ -22,12 +22,15 @@ struct RepeatCase {
 
 class RepeatCountTest : public LeakCheckedTest, public ::testing::WithParamInterface<RepeatCase> {
 protected:
-    // An 8-bit picture whose pixel values number the source columns (or rows).
-    static PictureSpec Numbered(int width, int height) {
-        PictureSpec picture = ArbitraryPicture(8, width, height, 1);
+    // A picture whose pixel values number the source columns (or rows).
+    static PictureSpec Numbered(int bitCount, int width, int height) {
+        PictureSpec picture = ArbitraryPicture(bitCount, width, height, 1);
+        const int pixelBytes = bitCount / 8;
         for (int row = 0; row < height; ++row) {
             for (int x = 0; x < width; ++x) {
-                picture.Row(row)[x] = static_cast<std::uint8_t>(width > 1 ? x : row);
+                std::uint8_t* pixel = picture.Row(row) + x * pixelBytes;
+                std::memset(pixel, 0, static_cast<std::size_t>(pixelBytes));
+                pixel[0] = static_cast<std::uint8_t>(width > 1 ? x : row);
             }
         }
         return picture;
@@ -46,9 +49,10 @@ protected:
 
 TEST_P(RepeatCountTest, ColumnsAndRowsAreRepeatedOrDropped) {
     const RepeatCase& repeat = GetParam();
-    {
+    for (const int bitCount : {8, 16, 24, 32}) {
+        SCOPED_TRACE(bitCount);
         CConvertDib dib;
-        LoadPicture(dib, Numbered(repeat.from, 1));
+        LoadPicture(dib, Numbered(bitCount, repeat.from, 1));
         ASSERT_EQ(dib.ConvertSize(repeat.to, 2), 1);
         ASSERT_TRUE(dib.IsSucceed());
         const PictureSpec result = HeldPicture(dib);
@@ -60,7 +64,7 @@ TEST_P(RepeatCountTest, ColumnsAndRowsAreRepeatedOrDropped) {
     }
     {
         CConvertDib dib;
-        LoadPicture(dib, Numbered(1, repeat.from));
+        LoadPicture(dib, Numbered(8, 1, repeat.from));
         ASSERT_EQ(dib.ConvertSize(2, repeat.to), 1);
         const PictureSpec result = HeldPicture(dib);
         std::vector<std::uint32_t> values; // memory order: the bottom row first
