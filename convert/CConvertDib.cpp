@@ -247,7 +247,7 @@ void CConvertDib::CreatePaletteIndex(unsigned char* table, int count) {
     if (const CPalette* own = GetPalette(); own != nullptr) {
         own->GetPaletteEntries(0, static_cast<UINT>(entryCount), entries);
     }
-    const HPALETTE target =
+    HPALETTE target =
         m_pTargetPalette != nullptr ? static_cast<HPALETTE>(*m_pTargetPalette) : nullptr;
     for (int i = 0; i < entryCount; ++i) {
         table[i] = static_cast<unsigned char>(::GetNearestPaletteIndex(

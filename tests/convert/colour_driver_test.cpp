@@ -79,7 +79,7 @@ TEST_F(ConvertColorDriverTest, PictureDepthIsJudgedFirst) {
 TEST_F(ConvertColorDriverTest, SameDirectDepthReturnsAtOnceAndTheTableEntryRefuses) {
     ConvertProbe dib;
     LoadPicture(dib, ArbitraryPicture(24, 5, 2, 1));
-    const HGLOBAL block = dib.GetSafeHandle();
+    HGLOBAL block = dib.GetSafeHandle();
     {
         const LiveObjects live;
         EXPECT_EQ(dib.ConvertColor(24, nullptr), 1);
@@ -164,6 +164,7 @@ TEST_F(ConvertColorDriverTest, CallersPaletteIsUsedAndNeverDestroyed) {
     EXPECT_EQ(result.colours[1].rgbRed, 1);
     EXPECT_EQ(result.colours[1].rgbGreen, 254);
     std::vector<RGBQUAD> table;
+    table.reserve(entries.size());
     for (const PALETTEENTRY& e : entries) {
         table.push_back({e.peBlue, e.peGreen, e.peRed, 0});
     }

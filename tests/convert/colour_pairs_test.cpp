@@ -48,13 +48,6 @@ std::uint32_t PackedDirect(int bitCount, Colour colour) {
     return static_cast<std::uint32_t>(colour.blue | (colour.green << 8) | (colour.red << 16));
 }
 
-bool SameBytes(const std::vector<RGBQUAD>& a, const std::vector<RGBQUAD>& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](const RGBQUAD& x, const RGBQUAD& y) {
-               return std::memcmp(&x, &y, sizeof x) == 0;
-           });
-}
-
 struct DepthPair {
     int sourceBits;
     int targetBits;
@@ -70,7 +63,7 @@ TEST_P(ConvertColorPairTest, EveryPixelKeepsItsColourOrTakesTheNearestIndex) {
         CConvertDib dib;
         LoadPicture(dib, ArbitraryPicture(sourceBits, width, 3, static_cast<unsigned>(width)));
         const PictureSpec source = HeldPicture(dib);
-        const HGLOBAL sourceBlock = dib.GetSafeHandle();
+        HGLOBAL sourceBlock = dib.GetSafeHandle();
 
         ASSERT_EQ(dib.ConvertColor(targetBits, nullptr), 1);
         ASSERT_TRUE(dib.IsSucceed());
@@ -84,7 +77,7 @@ TEST_P(ConvertColorPairTest, EveryPixelKeepsItsColourOrTakesTheNearestIndex) {
         ASSERT_EQ(result.height, 3);
         EXPECT_EQ(+dib.GetBIH().biSizeImage, StrideOf(width, targetBits) * 3);
         if (targetBits <= 8) {
-            EXPECT_TRUE(SameBytes(result.colours, FixedTable(targetBits)));
+            EXPECT_TRUE(SameColours(result.colours, FixedTable(targetBits)));
         } else {
             EXPECT_TRUE(result.colours.empty());
         }
@@ -171,8 +164,6 @@ TEST_P(ConvertedRowTest, WholeTargetStrideMatches) {
               1);
     EXPECT_EQ(HeldPicture(dib).rows, rowCase.targetRow);
 }
-
-const std::vector<std::uint8_t> kWhite3 = {0xFF, 0xFF, 0xFF};
 
 INSTANTIATE_TEST_SUITE_P(
     RowEnds, ConvertedRowTest,

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -19,7 +20,7 @@
 namespace orvel::test {
 
 inline std::size_t StrideOf(int width, int bitCount) {
-    return static_cast<std::size_t>((width * bitCount + 31) / 32 * 4);
+    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bitCount) + 31) / 32 * 4;
 }
 
 /// What a test knows about a picture: its geometry, colour table and bottom-up rows (each row a
@@ -119,6 +120,14 @@ inline PictureSpec HeldPicture(const CDib& dib) {
     picture.rows.assign(bytes.begin() + static_cast<std::ptrdiff_t>(offBits),
                         bytes.begin() + static_cast<std::ptrdiff_t>(offBits + rowBytes));
     return picture;
+}
+
+/// Whether two colour tables hold the same bytes.
+inline bool SameColours(const std::vector<RGBQUAD>& a, const std::vector<RGBQUAD>& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const RGBQUAD& x, const RGBQUAD& y) {
+               return std::memcmp(&x, &y, sizeof x) == 0;
+           });
 }
 
 /// A colour as red, green, blue.

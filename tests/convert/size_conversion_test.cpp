@@ -57,6 +57,7 @@ TEST_P(RepeatCountTest, ColumnsAndRowsAreRepeatedOrDropped) {
         ASSERT_TRUE(dib.IsSucceed());
         const PictureSpec result = HeldPicture(dib);
         std::vector<std::uint32_t> values;
+        values.reserve(static_cast<std::size_t>(repeat.to));
         for (int x = 0; x < repeat.to; ++x) {
             values.push_back(RawPixel(result, x, 0));
         }
@@ -68,6 +69,7 @@ TEST_P(RepeatCountTest, ColumnsAndRowsAreRepeatedOrDropped) {
         ASSERT_EQ(dib.ConvertSize(2, repeat.to), 1);
         const PictureSpec result = HeldPicture(dib);
         std::vector<std::uint32_t> values; // memory order: the bottom row first
+        values.reserve(static_cast<std::size_t>(repeat.to));
         for (int row = 0; row < repeat.to; ++row) {
             values.push_back(RawPixel(result, 0, row));
         }
@@ -105,10 +107,7 @@ TEST_P(ResampleDepthTest, DoublingMakesSquaresAndHalvingKeepsEvenColumnsAndRows)
         const PictureSpec result = HeldPicture(dib);
         ASSERT_EQ(result.bitCount, bitCount);
         EXPECT_EQ(+dib.GetBIH().biSizeImage, StrideOf(width, bitCount) * height);
-        EXPECT_EQ(result.colours.size(), source.colours.size());
-        EXPECT_EQ(std::memcmp(result.colours.data(), source.colours.data(),
-                              source.colours.size() * sizeof(RGBQUAD)),
-                  0);
+        EXPECT_TRUE(SameColours(result.colours, source.colours));
         for (int row = 0; row < height; ++row) {
             for (int x = 0; x < width; ++x) { // the fourth byte of 32 bits and bit 15 travel too
                 const int from = doubling ? x / 2 : x * 2;
@@ -155,7 +154,7 @@ TEST_F(ConvertSizeTest, FourBitRowsAreRebuiltHighNibbleFirst) {
 TEST_F(ConvertSizeTest, CurrentSizeChangesNothing) {
     CConvertDib dib;
     LoadPicture(dib, ArbitraryPicture(8, 5, 3, 3));
-    const HGLOBAL block = dib.GetSafeHandle();
+    HGLOBAL block = dib.GetSafeHandle();
     const CPalette* palette = dib.GetPalette();
     const LiveObjects live;
     EXPECT_EQ(dib.ConvertSize(5, 3), 1);
