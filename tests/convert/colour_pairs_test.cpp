@@ -126,6 +126,15 @@ struct RowCase {
     bool identityPalette;                // map onto a caller's palette of the source's colours
 };
 
+constexpr bool kFixed = false;   // no caller's palette: the fixed palette of the target depth
+constexpr bool kIdentity = true; // a caller's palette of the source's own colours
+
+RowCase Case(const char* name, int sourceBits, int targetBits, int width, bool palette,
+             std::vector<std::uint8_t> sourceRow, std::vector<std::uint8_t> targetRow) {
+    return {name,   sourceBits, targetBits, width, std::move(sourceRow), std::move(targetRow),
+            palette};
+}
+
 // Distinct greys from black (entry 0) to white (the last entry): with a caller's palette of the
 // same colours every index maps to itself, and the fixed palettes see plain black and white.
 PictureSpec RowPicture(const RowCase& rowCase) {
@@ -170,145 +179,55 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // 10 pixels white, black, ...: pixel 10 would need bytes 30 to 32 of a 32-byte stride, so
         // the rest of the last group stays 0 although the padding is white.
-        RowCase{"Bits24To01StopsAtTheSourceStride",
-                24,
-                1,
-                10,
-                [] {
-                    std::vector<std::uint8_t> row;
-                    for (int x = 0; x < 10; ++x) {
-                        row.insert(row.end(), 3, x % 2 == 0 ? 0xFF : 0x00);
-                    }
-                    row.insert(row.end(), {0xFF, 0xFF});
-                    return row;
-                }(),
-                {0xAA, 0x80, 0x00, 0x00},
-                false},
+        Case("Bits24To01StopsAtTheSourceStride", 24, 1, 10, kFixed,
+             {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00,
+              0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00,
+              0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF},
+             {0xAA, 0x80, 0x00, 0x00}),
         // Pixels 5 to 7 of the group lie in the 8-byte stride: converted from the padding (white).
-        RowCase{"Bits08To01ConvertsPaddingWithinTheStride",
-                8,
-                1,
-                5,
-                {0xFF, 0x00, 0xFF, 0xFF, 0x00, 0xFF, 0xFF, 0xFF},
-                {0xB7, 0x00, 0x00, 0x00},
-                false},
+        Case("Bits08To01ConvertsPaddingWithinTheStride", 8, 1, 5, kFixed,
+             {0xFF, 0x00, 0xFF, 0xFF, 0x00, 0xFF, 0xFF, 0xFF}, {0xB7, 0x00, 0x00, 0x00}),
         // Red, green, blue (blue first in each pixel); the fourth pixel has no source in 12 bytes.
-        RowCase{"Bits32To04StopsAtTheSourceStride",
-                32,
-                4,
-                3,
-                {0x00, 0x00, 0xFF, 0x7F, 0x00, 0xFF, 0x00, 0x7F, 0xFF, 0x00, 0x00, 0x7F},
-                {0xBA, 0x90, 0x00, 0x00},
-                false},
-        RowCase{"Bits24To04ConvertsPaddingWithinTheStride",
-                24,
-                4,
-                3,
-                {0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF},
-                {0xBA, 0x9F, 0x00, 0x00},
-                false},
-        RowCase{"Bits16To01ConvertsPaddingWithinTheStride",
-                16,
-                1,
-                3,
-                {0xFF, 0x7F, 0x00, 0x80, 0xFF, 0x7F, 0xFF, 0xFF},
-                {0xB0, 0x00, 0x00, 0x00},
-                false},
+        Case("Bits32To04StopsAtTheSourceStride", 32, 4, 3, kFixed,
+             {0x00, 0x00, 0xFF, 0x7F, 0x00, 0xFF, 0x00, 0x7F, 0xFF, 0x00, 0x00, 0x7F},
+             {0xBA, 0x90, 0x00, 0x00}),
+        Case("Bits24To04ConvertsPaddingWithinTheStride", 24, 4, 3, kFixed,
+             {0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF},
+             {0xBA, 0x9F, 0x00, 0x00}),
+        Case("Bits16To01ConvertsPaddingWithinTheStride", 16, 1, 3, kFixed,
+             {0xFF, 0x7F, 0x00, 0x80, 0xFF, 0x7F, 0xFF, 0xFF}, {0xB0, 0x00, 0x00, 0x00}),
         // One pixel wide: the 8 positions of the source byte stop at the 4-byte target stride.
-        RowCase{"Bits01To08StopsAtTheTargetStride",
-                1,
-                8,
-                1,
-                {0xB0, 0x00, 0x00, 0x00},
-                {0x01, 0x00, 0x01, 0x01},
-                true},
-        RowCase{"Bits01To04HighNibbleFirst",
-                1,
-                4,
-                3,
-                {0xA6, 0x00, 0x00, 0x00},
-                {0x10, 0x10, 0x01, 0x10},
-                true},
-        RowCase{"Bits01To01FirstPixelInBit7",
-                1,
-                1,
-                11,
-                {0xA6, 0xE1, 0x00, 0x00},
-                {0xA6, 0xE1, 0x00, 0x00},
-                true},
-        RowCase{"Bits04To08HighNibbleFirst",
-                4,
-                8,
-                3,
-                {0x12, 0x3F, 0x00, 0x00},
-                {0x01, 0x02, 0x03, 0x0F},
-                true},
-        RowCase{"Bits04To01FourSourceBytesPerTargetByte",
-                4,
-                1,
-                9,
-                {0x10, 0x01, 0x11, 0x00, 0x10, 0x00, 0x00, 0x00},
-                {0x9C, 0x80, 0x00, 0x00},
-                true},
-        RowCase{"Bits04To04NibblesStayInPlace",
-                4,
-                4,
-                5,
-                {0x1E, 0x3C, 0x50, 0x00},
-                {0x1E, 0x3C, 0x50, 0x00},
-                true},
+        Case("Bits01To08StopsAtTheTargetStride", 1, 8, 1, kIdentity, {0xB0, 0x00, 0x00, 0x00},
+             {0x01, 0x00, 0x01, 0x01}),
+        Case("Bits01To04HighNibbleFirst", 1, 4, 3, kIdentity, {0xA6, 0x00, 0x00, 0x00},
+             {0x10, 0x10, 0x01, 0x10}),
+        Case("Bits01To01FirstPixelInBit7", 1, 1, 11, kIdentity, {0xA6, 0xE1, 0x00, 0x00},
+             {0xA6, 0xE1, 0x00, 0x00}),
+        Case("Bits04To08HighNibbleFirst", 4, 8, 3, kIdentity, {0x12, 0x3F, 0x00, 0x00},
+             {0x01, 0x02, 0x03, 0x0F}),
+        Case("Bits04To01FourSourceBytesPerTargetByte", 4, 1, 9, kIdentity,
+             {0x10, 0x01, 0x11, 0x00, 0x10, 0x00, 0x00, 0x00}, {0x9C, 0x80, 0x00, 0x00}),
+        Case("Bits04To04NibblesStayInPlace", 4, 4, 5, kIdentity, {0x1E, 0x3C, 0x50, 0x00},
+             {0x1E, 0x3C, 0x50, 0x00}),
         // A 256-entry palette onto 4 bits: indexes are cut to their low nibble, never clamped.
-        RowCase{"Bits08To04CutsIndexesToTheNibble",
-                8,
-                4,
-                3,
-                {0x01, 0x22, 0xF3, 0x0F},
-                {0x12, 0x3F, 0x00, 0x00},
-                true},
-        RowCase{"Bits08To01CutsIndexesToTheLowBit",
-                8,
-                1,
-                4,
-                {0x01, 0x02, 0xFF, 0x80},
-                {0xA0, 0x00, 0x00, 0x00},
-                true},
+        Case("Bits08To04CutsIndexesToTheNibble", 8, 4, 3, kIdentity, {0x01, 0x22, 0xF3, 0x0F},
+             {0x12, 0x3F, 0x00, 0x00}),
+        Case("Bits08To01CutsIndexesToTheLowBit", 8, 1, 4, kIdentity, {0x01, 0x02, 0xFF, 0x80},
+             {0xA0, 0x00, 0x00, 0x00}),
         // Blue, green, red in memory; the fixed sixteen colours put red at 11, blue at 9.
-        RowCase{"Bits24To04RedIsEleven",
-                24,
-                4,
-                2,
-                {0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0, 0},
-                {0xB9, 0x00, 0x00, 0x00},
-                false},
+        Case("Bits24To04RedIsEleven", 24, 4, 2, kFixed, {0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0, 0},
+             {0xB9, 0x00, 0x00, 0x00}),
         // Bit 15 is ignored; 31 in a field is 248.
-        RowCase{"Bits16To24FiveFiveFive",
-                16,
-                24,
-                3,
-                {0xFF, 0x7F, 0x00, 0x80, 0x04, 0x41, 0, 0},
-                {0xF8, 0xF8, 0xF8, 0x00, 0x00, 0x00, 0x20, 0x40, 0x80, 0x00, 0x00, 0x00},
-                false},
-        RowCase{"Bits24To16TruncatesChannels",
-                24,
-                16,
-                3,
-                {0xFF, 0xFF, 0xFF, 0x07, 0x07, 0x07, 0x20, 0x40, 0x80, 0x00, 0x00, 0x00},
-                {0xFF, 0x7F, 0x00, 0x00, 0x04, 0x41, 0x00, 0x00},
-                false},
-        RowCase{"Bits32To24IgnoresTheFourthByte",
-                32,
-                24,
-                1,
-                {0x01, 0x02, 0x03, 0xFF},
-                {0x01, 0x02, 0x03, 0x00},
-                false},
-        RowCase{"Bits24To32LeavesTheFourthByteZero",
-                24,
-                32,
-                1,
-                {0x01, 0x02, 0x03, 0xEE},
-                {0x01, 0x02, 0x03, 0x00},
-                false}),
+        Case("Bits16To24FiveFiveFive", 16, 24, 3, kFixed,
+             {0xFF, 0x7F, 0x00, 0x80, 0x04, 0x41, 0, 0},
+             {0xF8, 0xF8, 0xF8, 0x00, 0x00, 0x00, 0x20, 0x40, 0x80, 0x00, 0x00, 0x00}),
+        Case("Bits24To16TruncatesChannels", 24, 16, 3, kFixed,
+             {0xFF, 0xFF, 0xFF, 0x07, 0x07, 0x07, 0x20, 0x40, 0x80, 0x00, 0x00, 0x00},
+             {0xFF, 0x7F, 0x00, 0x00, 0x04, 0x41, 0x00, 0x00}),
+        Case("Bits32To24IgnoresTheFourthByte", 32, 24, 1, kFixed, {0x01, 0x02, 0x03, 0xFF},
+             {0x01, 0x02, 0x03, 0x00}),
+        Case("Bits24To32LeavesTheFourthByteZero", 24, 32, 1, kFixed, {0x01, 0x02, 0x03, 0xEE},
+             {0x01, 0x02, 0x03, 0x00})),
     [](const ::testing::TestParamInfo<RowCase>& testInfo) {
         return std::string(testInfo.param.name);
     });
@@ -327,32 +246,6 @@ TEST_F(ConvertColorPackingTest, OneBitRowsExpandBitSevenFirstAndIgnoreTheirPaddi
     }
     EXPECT_EQ(result.rows[30], 0); // padding after the tenth pixel
     EXPECT_EQ(result.rows[31], 0);
-}
-
-TEST_F(ConvertColorPackingTest, FourBitPaletteEntriesKeepTheirChannelOrder) {
-    PictureSpec source = ArbitraryPicture(4, 2, 1, 5);
-    source.colours[3] = {50, 100, 200, 0}; // blue 50, green 100, red 200
-    source.rows = {0x3F, 0, 0, 0};
-    CConvertDib dib;
-    LoadPicture(dib, source);
-    ASSERT_EQ(dib.ConvertColor(24, nullptr), 1);
-    const PictureSpec result = HeldPicture(dib);
-    EXPECT_EQ(std::vector<std::uint8_t>(result.rows.begin(), result.rows.begin() + 3),
-              (std::vector<std::uint8_t>{50, 100, 200}));
-}
-
-TEST_F(ConvertColorPackingTest, SixteenBitsRoundTripThroughTwentyFourClearsOnlyBitFifteen) {
-    PictureSpec source = ArbitraryPicture(16, 7, 2, 9);
-    CConvertDib dib;
-    LoadPicture(dib, source);
-    ASSERT_EQ(dib.ConvertColor(24, nullptr), 1);
-    ASSERT_EQ(dib.ConvertColor(16, nullptr), 1);
-    const PictureSpec result = HeldPicture(dib);
-    for (int row = 0; row < 2; ++row) {
-        for (int x = 0; x < 7; ++x) {
-            EXPECT_EQ(RawPixel(result, x, row), RawPixel(source, x, row) & 0x7FFFU);
-        }
-    }
 }
 
 } // namespace
