@@ -33,11 +33,17 @@ struct Info {
 inline Bytes InfoFile(const Info& info, const Bytes& table, const Bytes& pixels,
                       std::int64_t offBits = -1, std::int64_t fileSize = -1) {
     const auto off = static_cast<std::uint32_t>(offBits >= 0 ? offBits : 54 + table.size());
-    const auto size = static_cast<std::uint32_t>(fileSize >= 0 ? fileSize : 54 + table.size() + pixels.size());
+    const auto size =
+        static_cast<std::uint32_t>(fileSize >= 0 ? fileSize : 54 + table.size() + pixels.size());
     ByteBuilder b;
     b.U16(0x4D42).U32(size).U16(0).U16(0).U32(off);
     b.U32(40).I32(info.width).I32(info.height).U16(info.planes).U16(info.bitCount);
-    b.U32(info.compression).U32(info.sizeImage).I32(2835).I32(2835).U32(info.clrUsed).U32(info.clrImportant);
+    b.U32(info.compression)
+        .U32(info.sizeImage)
+        .I32(2835)
+        .I32(2835)
+        .U32(info.clrUsed)
+        .U32(info.clrImportant);
     EXPECT_EQ(b.Size(), 54U);
     b.Bytes(table).Bytes(pixels);
     return b.Get();
@@ -110,9 +116,15 @@ inline Status StatusOf(const CHTErr& record) {
     return s;
 }
 constexpr Status kSuccess{HTERR_FILE, 0, TRUE};
-constexpr Status ClassError(unsigned long code) { return {HTERR_CLASS, code, FALSE}; }
-constexpr Status SystemError(unsigned long code) { return {HTERR_SYSTEM, code, FALSE}; }
-constexpr Status FileError(unsigned long cause) { return {HTERR_FILE, cause, FALSE}; }
+constexpr Status ClassError(unsigned long code) {
+    return {HTERR_CLASS, code, FALSE};
+}
+constexpr Status SystemError(unsigned long code) {
+    return {HTERR_SYSTEM, code, FALSE};
+}
+constexpr Status FileError(unsigned long cause) {
+    return {HTERR_FILE, cause, FALSE};
+}
 constexpr Status kProgError14{HTERR_PROG, 14, FALSE};
 
 /// The colours of a palette as (red, green, blue) triples.

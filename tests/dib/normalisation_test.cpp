@@ -60,13 +60,14 @@ TEST_P(CoreHeaderTest, CoreHeaderBecomesACanonicalFortyByteHeader) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, CoreHeaderTest,
-                         ::testing::Values(CoreCase{1, 33, 8}, CoreCase{4, 9, 8},
-                                           CoreCase{8, 5, 8}, CoreCase{24, 5, 16}));
+                         ::testing::Values(CoreCase{1, 33, 8}, CoreCase{4, 9, 8}, CoreCase{8, 5, 8},
+                                           CoreCase{24, 5, 16}));
 
 TEST_F(NormalisationTest, ShortColourTableIsWidenedWithZeroEntriesAndPixelsMoved) {
     Bytes pixels = {1, 2, 3, 0, 4, 5, 6, 0};
     TestDib dib;
-    ASSERT_TRUE(AttachBytes(dib, InfoFile({.width = 3, .height = 2, .clrUsed = 4}, Colours(4), pixels)));
+    ASSERT_TRUE(
+        AttachBytes(dib, InfoFile({.width = 3, .height = 2, .clrUsed = 4}, Colours(4), pixels)));
     const Bytes block = BlockBytes(dib.GetSafeHandle());
     EXPECT_EQ(U32At(block, 10), 1078U);
     EXPECT_EQ(block.size(), 1078U + 8);
@@ -81,7 +82,8 @@ TEST_F(NormalisationTest, GapBeforePixelsIsClosed) {
     Bytes table = Colours(2);
     table.insert(table.end(), 6, 0xCC); // six bytes between the table and the pixels
     TestDib dib;
-    ASSERT_TRUE(AttachBytes(dib, InfoFile({.width = 8, .height = 1, .bitCount = 1}, table, {0xA5, 0, 0, 0})));
+    ASSERT_TRUE(AttachBytes(
+        dib, InfoFile({.width = 8, .height = 1, .bitCount = 1}, table, {0xA5, 0, 0, 0})));
     const Bytes block = BlockBytes(dib.GetSafeHandle());
     EXPECT_EQ(block.size(), 66U);
     EXPECT_EQ(U32At(block, 10), 62U);
@@ -101,14 +103,14 @@ TEST_F(NormalisationTest, BitFieldsAreRepackedIntoTheLibrarysForms) {
     masks565.U32(0xF800).U32(0x07E0).U32(0x001F);
     // Top-down rows: pure red, pure green, pure blue; then green 3 of 63, which keeps 1 of 31.
     TestDib dib;
-    ASSERT_TRUE(AttachBytes(dib, InfoFile({.width = 3, .height = -2, .bitCount = 16, .compression = BI_BITFIELDS},
-                                          masks565.Get(),
-                                          {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0,
-                                           0x60, 0x00, 0, 0, 0, 0, 0, 0})));
+    ASSERT_TRUE(AttachBytes(
+        dib, InfoFile({.width = 3, .height = -2, .bitCount = 16, .compression = BI_BITFIELDS},
+                      masks565.Get(),
+                      {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0, 0x60, 0x00, 0, 0, 0, 0, 0, 0})));
     EXPECT_EQ(+dib.GetBIH().biCompression, BI_RGB);
     EXPECT_EQ(U32At(BlockBytes(dib.GetSafeHandle()), 10), 54U);
-    EXPECT_EQ(PixelArea(dib), (Bytes{0x20, 0x00, 0, 0, 0, 0, 0, 0,
-                                     0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0, 0}));
+    EXPECT_EQ(PixelArea(dib),
+              (Bytes{0x20, 0x00, 0, 0, 0, 0, 0, 0, 0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0, 0}));
 
     ByteBuilder masksArgb; // red in byte 2, green in byte 1, blue in byte 0, alpha in byte 3
     masksArgb.U32(0x00FF0000).U32(0x0000FF00).U32(0x000000FF);
@@ -116,8 +118,9 @@ TEST_F(NormalisationTest, BitFieldsAreRepackedIntoTheLibrarysForms) {
     masksRgba.U32(0xFF000000).U32(0x00FF0000).U32(0x0000FF00);
     for (const auto& [masks, pixel] : {std::pair{masksArgb.Get(), Bytes{0x30, 0x20, 0x10, 0xFF}},
                                        std::pair{masksRgba.Get(), Bytes{0x77, 0x30, 0x20, 0x10}}}) {
-        ASSERT_TRUE(AttachBytes(dib, InfoFile({.width = 1, .height = 1, .bitCount = 32, .compression = BI_BITFIELDS},
-                                              masks, pixel)));
+        ASSERT_TRUE(AttachBytes(
+            dib, InfoFile({.width = 1, .height = 1, .bitCount = 32, .compression = BI_BITFIELDS},
+                          masks, pixel)));
         EXPECT_EQ(PixelArea(dib), (Bytes{0x30, 0x20, 0x10, 0x00}));
     }
 }
@@ -147,11 +150,20 @@ std::vector<Refusal> Refusals() {
         {"TwoBitsPerPixel", Patched(good, 26, 0x00020001)},
         {"JpegCompression", Patched(good, 30, BI_JPEG)},
         {"UnknownCompression", Patched(good, 30, 9)},
-        {"Rle8WithFourBits", InfoFile({.width = 2, .height = 1, .bitCount = 4, .compression = BI_RLE8}, Colours(16), {0, 1})},
-        {"RunLengthTopDown", InfoFile({.width = 2, .height = -1, .compression = BI_RLE8}, Colours(256), {0, 1})},
-        {"BitFieldsOf24Bits", InfoFile({.width = 1, .height = 1, .bitCount = 24, .compression = BI_BITFIELDS}, badMasks.Get(), {0, 0, 0, 0})},
-        {"BitFieldsOf444", InfoFile({.width = 1, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS}, badMasks.Get(), {0, 0, 0, 0})},
-        {"BitFieldsSharingAByte", InfoFile({.width = 1, .height = 1, .bitCount = 32, .compression = BI_BITFIELDS}, sameByteMasks.Get(), {0, 0, 0, 0})},
+        {"Rle8WithFourBits",
+         InfoFile({.width = 2, .height = 1, .bitCount = 4, .compression = BI_RLE8}, Colours(16),
+                  {0, 1})},
+        {"RunLengthTopDown",
+         InfoFile({.width = 2, .height = -1, .compression = BI_RLE8}, Colours(256), {0, 1})},
+        {"BitFieldsOf24Bits",
+         InfoFile({.width = 1, .height = 1, .bitCount = 24, .compression = BI_BITFIELDS},
+                  badMasks.Get(), {0, 0, 0, 0})},
+        {"BitFieldsOf444",
+         InfoFile({.width = 1, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS},
+                  badMasks.Get(), {0, 0, 0, 0})},
+        {"BitFieldsSharingAByte",
+         InfoFile({.width = 1, .height = 1, .bitCount = 32, .compression = BI_BITFIELDS},
+                  sameByteMasks.Get(), {0, 0, 0, 0})},
         {"PixelsInsideTheHeader", Patched(good, 10, 40)},
         {"PixelsBeyondTheBlock", Patched(good, 10, 1079)},
         {"RowsLongerThanTheBlock", Patched(good, 22, 4)},
@@ -182,7 +194,8 @@ INSTANTIATE_TEST_SUITE_P(Files, RefusalTest, ::testing::ValuesIn(Refusals()),
 TEST_F(NormalisationTest, EmptyPicturesAreValid) {
     TestDib dib;
     EXPECT_TRUE(AttachBytes(dib, InfoFile({.width = 0, .height = 5, .bitCount = 24}, {}, {})));
-    EXPECT_TRUE(AttachBytes(dib, InfoFile({.width = 7, .height = 0, .bitCount = 1}, Colours(2), {})));
+    EXPECT_TRUE(
+        AttachBytes(dib, InfoFile({.width = 7, .height = 0, .bitCount = 1}, Colours(2), {})));
     EXPECT_EQ(dib.GetSize(), CSize(7, 0));
 }
 
