@@ -82,13 +82,9 @@ TEST_F(LifecycleTest, DetachHandleGivesTheUnlockedBlockAwayAndEmptiesTheObject) 
     EXPECT_EQ(StatusOf(dib), ClassError(6));
     EXPECT_EQ(dib.GetSize(), CSize(5, 3)); // the cached header outlives the picture
     GlobalFree(block);
-}
-
-TEST_F(LifecycleTest, EveryLoadThatReleasesResetsTheDrawDibPreference) {
-    TestDib dib;
     ASSERT_TRUE(LoadImage(dib, EightBitFile()));
     dib.DrawDibPreference() = FALSE;
-    EXPECT_FALSE(dib.Load(static_cast<BITMAPFILEHEADER*>(nullptr)));
+    EXPECT_FALSE(dib.Load(static_cast<BITMAPFILEHEADER*>(nullptr))); // a failed load resets it too
     EXPECT_EQ(dib.DrawDibPreference(), TRUE);
 }
 

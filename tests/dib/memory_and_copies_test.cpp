@@ -165,3 +165,30 @@ TEST_F(MemoryTest, PaletteFailuresKeepTheCanonicalBlock) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace orvel::test;
+
+TEST_F(MemoryTest, BlockAllocationFailuresOfEachLoad) {
+    Bytes image = EightBitFile();
+    Bytes packed(image.begin() + 14, image.end());
+    const Bytes core = CoreFile(2, 1, 24, {}, {1, 2, 3, 4, 5, 6, 0, 0});
+    TestDib dib;
+    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
+    EXPECT_FALSE(dib.Load(reinterpret_cast<BITMAPFILEHEADER*>(image.data())));
+    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
+    EXPECT_FALSE(dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data())));
+    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+    // The core conversion's new block: the object keeps the core block it was given.
+    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 2);
+    EXPECT_FALSE(LoadImage(dib, core));
+    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), core);
+    EXPECT_EQ(dib.GetPalette(), nullptr);
+}
+
+} // namespace

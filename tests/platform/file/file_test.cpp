@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -153,29 +151,6 @@ TEST_F(FileTest, ClosedFileRaisesInvalidFileAndWriteOnlyFileRefusesReads) {
         EXPECT_EQ(e.m_cause, CFileException::accessDenied);
     }
     EXPECT_THROW(writer.Seek(-5, CFile::begin), CFileException);
-}
-
-TEST(FileExceptionTest, ErrnoMapsToThePublishedCauses) {
-    const std::pair<int, int> table[] = {
-        {0, CFileException::none},
-        {ENOENT, CFileException::fileNotFound},
-        {ENOTDIR, CFileException::badPath},
-        {ENAMETOOLONG, CFileException::badPath},
-        {EMFILE, CFileException::tooManyOpenFiles},
-        {ENFILE, CFileException::tooManyOpenFiles},
-        {EACCES, CFileException::accessDenied},
-        {EROFS, CFileException::accessDenied},
-        {EIO, CFileException::hardIO},
-        {ENOSPC, CFileException::diskFull},
-        {EDQUOT, CFileException::diskFull},
-        {ETXTBSY, CFileException::sharingViolation},
-        {ESPIPE, CFileException::badSeek},
-        {ENOLCK, CFileException::lockViolation},
-        {EPROTO, CFileException::genericException},
-    };
-    for (const auto& [osError, cause] : table) {
-        EXPECT_EQ(CFileException::OsErrorToException(osError), cause) << "errno " << osError;
-    }
 }
 
 } // namespace
