@@ -23,8 +23,9 @@ std::vector<BYTE> MixedStream(int bitCount) {
     for (int row = 0; row < kSide; ++row) {
         for (int x = 0; x < rowPixels;) {
             const int k = kind(random);
-            int length = k < 4 ? 1 + static_cast<int>(random() % 16)
-                               : k < 7 ? 17 + static_cast<int>(random() % 239) : 3 + static_cast<int>(random() % 62);
+            int length = k < 4   ? 1 + static_cast<int>(random() % 16)
+                         : k < 7 ? 17 + static_cast<int>(random() % 239)
+                                 : 3 + static_cast<int>(random() % 62);
             length = std::min(length, rowPixels - x);
             if (k >= 7 && length >= 3) {
                 stream.push_back(0);
@@ -85,7 +86,8 @@ public:
 void Decoder(benchmark::State& state) {
     const int bitCount = static_cast<int>(state.range(0));
     HGLOBAL source = BlockOf(RleImage(bitCount));
-    BITMAPINFOHEADER header = CDibSupport::MakeBIH(kSide, kSide, static_cast<WORD>(bitCount), BI_RGB, 0, 0, 0, 0, 0);
+    BITMAPINFOHEADER header =
+        CDibSupport::MakeBIH(kSide, kSide, static_cast<WORD>(bitCount), BI_RGB, 0, 0, 0, 0, 0);
     const BITMAPFILEHEADER file = CDibSupport::MakeBFH(&header);
     std::vector<BYTE> canonical(file.bfSize);
     std::memcpy(canonical.data(), &file, sizeof file);
