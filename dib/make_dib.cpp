@@ -22,13 +22,20 @@ HGLOBAL CDib::MakeDib(BITMAPINFOHEADER* header, void* pixels, RGBQUAD* colours, 
         SetProgError(14);
         return nullptr;
     }
+    // The header's size comes first: a shorter header (an OS/2 core one) is refused before
+    // anything past it is read.
+    DWORD headerBytes = 0;
+    std::memcpy(&headerBytes, header, sizeof headerBytes);
+    if (headerBytes != sizeof(BITMAPINFOHEADER)) {
+        SetClassError(1);
+        return nullptr;
+    }
     BITMAPINFOHEADER copy;
     std::memcpy(&copy, header, sizeof copy);
     const std::int64_t rows = copy.biHeight < 0 ? -std::int64_t{copy.biHeight} : copy.biHeight;
     const auto geometry =
         orvel::dib::detail::CanonicalGeometry(copy.biWidth, rows, copy.biBitCount);
-    if (copy.biSize != sizeof(BITMAPINFOHEADER) || !geometry ||
-        copy.biSizeImage > kDibMaxPixelBytes) {
+    if (!geometry || copy.biSizeImage > kDibMaxPixelBytes) {
         SetClassError(1);
         return nullptr;
     }

@@ -23,6 +23,11 @@ using orvel::dib::detail::PixelCoding;
 // down rows turned bottom-up, bit-field pixels repacked), and run-length pixels are decoded.
 BOOL CDib::InitDib(HGLOBAL block) {
     m_hDib = block;
+    // A block too small for a file header and a header size cannot be locked when it is empty,
+    // and is no picture either way.
+    if (GlobalSize(block) < sizeof(BITMAPFILEHEADER) + sizeof(DWORD)) {
+        return SetClassError(1);
+    }
     {
         CDibInfo view(block);
         if (view.GetDIB() == nullptr) {

@@ -13,34 +13,30 @@ using orvel::dib::detail::PixelCoding;
 
 namespace {
 
-// What a decoder needs: the stream and the pixel area it fills.
-struct RleJob {
-    const BYTE* stream = nullptr;
-    std::size_t streamBytes = 0;
-    BYTE* pixels = nullptr;
-    std::size_t pixelBytes = 0;
-    std::size_t stride = 0;
-};
+void Decode(const BlockLayout& layout, const BYTE* source, BYTE* pixels) noexcept {
+    const BYTE* stream = source + layout.pixelOffset;
+    if (layout.coding == PixelCoding::Rle8) {
+        orvel::dib::detail::DecodeRle8(stream, layout.streamBytes, pixels,
+                                       layout.geometry.pixelBytes, layout.geometry.stride);
+    } else if (layout.coding == PixelCoding::Rle4) {
+        orvel::dib::detail::DecodeRle4(stream, layout.streamBytes, pixels,
+                                       layout.geometry.pixelBytes, layout.geometry.stride);
+    }
+}
 
-// The stream is bounded by the object's own block, the only source DecompressRLE decodes; a
-// source view onto any other block decodes nothing. The destination is the block DecompressRLE
-// built for this very header, so its pixel area is the canonical one.
-bool PrepareJob(HGLOBAL ownBlock, const CDibInfo& source, const CDibInfo& destination,
-                PixelCoding coding, RleJob& job) noexcept {
+// For a caller that hands the decoders two views: the stream is bounded by the object's own
+// block, so a source view onto any other block decodes nothing. The destination must be a block
+// built for the same header, as DecompressRLE builds it.
+void DecodeViews(HGLOBAL ownBlock, const CDibInfo& source, const CDibInfo& destination,
+                 PixelCoding coding) noexcept {
     const BYTE* base = source.GetDIB();
     if (base == nullptr || destination.GetImage() == nullptr || GlobalLock(ownBlock) != base) {
-        return false;
+        return;
     }
     BlockLayout layout;
-    if (!InspectBlock(base, GlobalSize(ownBlock), layout) || layout.coding != coding) {
-        return false;
+    if (InspectBlock(base, GlobalSize(ownBlock), layout) && layout.coding == coding) {
+        Decode(layout, base, destination.GetImage());
     }
-    job.stream = base + layout.pixelOffset;
-    job.streamBytes = layout.streamBytes;
-    job.pixels = destination.GetImage();
-    job.pixelBytes = layout.geometry.pixelBytes;
-    job.stride = layout.geometry.stride;
-    return true;
 }
 
 } // namespace
@@ -62,11 +58,7 @@ BOOL CDib::DecompressRLE() {
         return SetClassError(1);
     }
     if (layout.coding == PixelCoding::Rgb) {
-        BITMAPINFOHEADER header;
-        std::memcpy(&header, base + sizeof(BITMAPFILEHEADER), sizeof header);
-        if (header.biCompression == BI_RGB) {
-            return SetNoError();
-        }
+        return SetNoError();
     }
     // Bit-field pixels are repacked by the normalisation step, never read as runs.
     if (layout.coding != PixelCoding::Rle8 && layout.coding != PixelCoding::Rle4) {
@@ -96,11 +88,9 @@ BOOL CDib::DecompressRLE() {
     // zero fill, which the decoders rely on for every pixel no code reaches.
     std::memcpy(target + sizeof file + sizeof header, base + layout.tableOffset,
                 std::size_t{4} * layout.storedEntries);
-    if (layout.coding == PixelCoding::Rle8) {
-        DecompressRLE8(source, destination);
-    } else {
-        DecompressRLE4(source, destination);
-    }
+    // The decoder runs on the layout checked above rather than through DecompressRLE8 and
+    // DecompressRLE4, which must first make sure their views are onto the object's own block.
+    Decode(layout, base, target + file.bfOffBits);
     source.Load(nullptr);
     destination.Load(nullptr);
     GlobalFree(m_hDib);
@@ -109,17 +99,9 @@ BOOL CDib::DecompressRLE() {
 }
 
 void CDib::DecompressRLE8(CDibInfo source, CDibInfo destination) {
-    RleJob job;
-    if (PrepareJob(m_hDib, source, destination, PixelCoding::Rle8, job)) {
-        orvel::dib::detail::DecodeRle8(job.stream, job.streamBytes, job.pixels, job.pixelBytes,
-                                       job.stride);
-    }
+    DecodeViews(m_hDib, source, destination, PixelCoding::Rle8);
 }
 
 void CDib::DecompressRLE4(CDibInfo source, CDibInfo destination) {
-    RleJob job;
-    if (PrepareJob(m_hDib, source, destination, PixelCoding::Rle4, job)) {
-        orvel::dib::detail::DecodeRle4(job.stream, job.streamBytes, job.pixels, job.pixelBytes,
-                                       job.stride);
-    }
+    DecodeViews(m_hDib, source, destination, PixelCoding::Rle4);
 }
