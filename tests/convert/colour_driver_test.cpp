@@ -21,6 +21,14 @@ public:
     using CConvertDib::MakeWorkMem;
     using CConvertDib::ProcessPalette;
     void SetRecordedDepth(WORD bitCount) { m_bih.biBitCount = bitCount; }
+    // A successful record over a missing block, which no load leaves but a derived class can.
+    HGLOBAL HideBlockKeepingSuccess() {
+        HGLOBAL block = m_hDib;
+        m_hDib = nullptr;
+        SetNoError();
+        return block;
+    }
+    void RestoreBlock(HGLOBAL block) { m_hDib = block; }
     HGLOBAL WorkBlock() const { return m_hWork; }
 };
 
@@ -74,6 +82,19 @@ TEST_F(ConvertColorDriverTest, PictureDepthIsJudgedFirst) {
         EXPECT_EQ(dib.ConvertColor(0, nullptr), 0); // a bad request too: the picture wins
         EXPECT_EQ(StatusOf(dib), (Status{HTERR_CLASS, 101})) << recorded;
     }
+}
+
+TEST_F(ConvertColorDriverTest, SuccessWithoutABlockIsRefusedWithoutReadingIt) {
+    ConvertProbe dib;
+    LoadPicture(dib, ArbitraryPicture(8, 5, 2, 1));
+    HGLOBAL block = dib.HideBlockKeepingSuccess();
+    EXPECT_EQ(dib.ConvertColor(24, nullptr), 0);
+    EXPECT_EQ(StatusOf(dib), (Status{HTERR_PROG, 14}));
+    dib.HideBlockKeepingSuccess();
+    EXPECT_EQ(dib.ConvertSize(7, 7), 0);
+    EXPECT_EQ(StatusOf(dib), (Status{HTERR_PROG, 14}));
+    EXPECT_EQ(dib.WorkBlock(), nullptr);
+    dib.RestoreBlock(block);
 }
 
 TEST_F(ConvertColorDriverTest, SameDirectDepthReturnsAtOnceAndTheTableEntryRefuses) {
