@@ -39,6 +39,8 @@ int DepthSlot(long bitCount) noexcept {
 
 constexpr int kDepthSlots = 6;
 
+constexpr std::size_t kHeadersBytes = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+
 } // namespace
 
 // Row: the source's depth slot; column: the target's. The three same-depth places of 16, 24 and
@@ -183,11 +185,11 @@ int CConvertDib::MakeWorkMem(BITMAPINFOHEADER header) {
     BITMAPFILEHEADER file{};
     file.bfType = DIB_SIGNATURE;
     file.bfSize = layout.totalBytes;
-    file.bfOffBits =
-        sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + 4U * DWORD{layout.tableEntries};
+    file.bfOffBits = kHeadersBytes + 4U * DWORD{layout.tableEntries};
     header.biSizeImage = layout.imageBytes;
     std::memcpy(base, &file, sizeof file);
     std::memcpy(base + sizeof file, &header, sizeof header);
+    BYTE* table = base + kHeadersBytes;
 
     // The colour table starts as the picture's own, as far as both tables reach: a resized
     // picture keeps its colours, and a converter to 1, 4 or 8 bits overwrites what it maps onto.
@@ -195,14 +197,19 @@ int CConvertDib::MakeWorkMem(BITMAPINFOHEADER header) {
         CDibInfo picture(m_hDib);
         if (picture.GetDIB() == nullptr) {
             // Without the picture's colours the work block would be silently wrong.
-            ::GlobalUnlock(m_hWork);
-            ReleaseWork();
+            ::GlobalFree(m_hWork);
+            m_hWork = nullptr;
             return SetProgError(kBlockUnreachable);
         }
-        const WORD pictureEntries = CDibSupport::GetPaletteEntryNum(picture.GetBI()->bmiHeader);
-        const std::size_t copied = std::min(layout.tableEntries, pictureEntries);
-        std::memcpy(base + sizeof file + sizeof header, picture.GetColors(),
-                    copied * sizeof(RGBQUAD));
+        // Never more entries than the picture's block really holds after its headers.
+        const SIZE_T pictureBytes = ::GlobalSize(m_hDib);
+        const std::size_t storedEntries =
+            pictureBytes > kHeadersBytes ? (pictureBytes - kHeadersBytes) / sizeof(RGBQUAD) : 0;
+        const std::size_t copied =
+            std::min({std::size_t{layout.tableEntries},
+                      std::size_t{CDibSupport::GetPaletteEntryNum(picture.GetBI()->bmiHeader)},
+                      storedEntries});
+        std::memcpy(table, picture.GetColors(), copied * sizeof(RGBQUAD));
     }
     ::GlobalUnlock(m_hWork);
     return SetNoError();
