@@ -96,11 +96,11 @@ class ResampleDepthTest : public LeakCheckedTest, public ::testing::WithParamInt
 
 TEST_P(ResampleDepthTest, DoublingMakesSquaresAndHalvingKeepsEvenColumnsAndRows) {
     const int bitCount = GetParam();
-    const PictureSpec source = ArbitraryPicture(bitCount, 6, 4, 21);
+    const PictureSpec source = ArbitraryPicture(bitCount, 20, 4, 21);
     for (const bool doubling : {true, false}) {
         CConvertDib dib;
         LoadPicture(dib, source);
-        const int width = doubling ? 12 : 3;
+        const int width = doubling ? 40 : 10;
         const int height = doubling ? 8 : 2;
         ASSERT_EQ(dib.ConvertSize(width, height), 1);
         ASSERT_TRUE(dib.IsSucceed());
@@ -149,6 +149,20 @@ TEST_F(ConvertSizeTest, FourBitRowsAreRebuiltHighNibbleFirst) {
     LoadPicture(dib, source);
     ASSERT_EQ(dib.ConvertSize(5, 1), 1);
     EXPECT_EQ(HeldPicture(dib).rows, (std::vector<std::uint8_t>{0x11, 0x23, 0x30, 0}));
+}
+
+TEST_F(ConvertSizeTest, PackedColumnsRepeatedMoreThanFourTimes) {
+    CConvertDib dib; // 2 to 11 columns: 6 and 5 copies
+    LoadPicture(dib, PictureSpec{2, 1, 1, {{0, 0, 0, 0}, {255, 255, 255, 0}}, {0x80, 0, 0, 0}});
+    ASSERT_EQ(dib.ConvertSize(11, 1), 1);
+    EXPECT_EQ(HeldPicture(dib).rows, (std::vector<std::uint8_t>{0xFC, 0x00, 0, 0}));
+
+    PictureSpec source = ArbitraryPicture(4, 2, 1, 2);
+    source.rows = {0x1F, 0, 0, 0};
+    LoadPicture(dib, source);
+    ASSERT_EQ(dib.ConvertSize(11, 1), 1);
+    EXPECT_EQ(HeldPicture(dib).rows,
+              (std::vector<std::uint8_t>{0x11, 0x11, 0x11, 0xFF, 0xFF, 0xF0, 0, 0}));
 }
 
 TEST_F(ConvertSizeTest, CurrentSizeChangesNothing) {
