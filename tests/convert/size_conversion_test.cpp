@@ -131,6 +131,28 @@ INSTANTIATE_TEST_SUITE_P(AllDepths, ResampleDepthTest, ::testing::Values(1, 4, 8
 
 using ConvertSizeTest = LeakCheckedTest;
 
+// Runs a resampler on counts of the caller's choosing, as a derived class may.
+class ResampleProbe : public CConvertDib {
+public:
+    std::vector<std::uint8_t> Resample08(CSize size, std::vector<int> columns,
+                                         std::vector<int> rows) {
+        EXPECT_EQ(ConvertSizeInit(size), 1);
+        ConvertSize08(columns.data(), rows.data());
+        CDibInfo work(m_hWork);
+        const BYTE* pixels = work.GetImage();
+        return {pixels, pixels + work.GetBI()->bmiHeader.biSizeImage};
+    }
+};
+
+TEST_F(ConvertSizeTest, IrregularCountsNeverWriteBeyondTheirTotal) {
+    ResampleProbe dib;
+    LoadPicture(dib, PictureSpec{3, 1, 8, ArbitraryPicture(8, 1, 1, 3).colours, {7, 8, 9, 0}});
+    // Column 1 has no copy but sits before the last kept column: nothing of it may remain.
+    EXPECT_EQ(dib.Resample08(CSize(3, 1), {2, 0, 1}, {1}), (std::vector<std::uint8_t>{7, 7, 9, 0}));
+    // Counts adding up to more than the work block's width and height are cut at its edges.
+    EXPECT_EQ(dib.Resample08(CSize(2, 1), {3, 1, 1}, {2}), (std::vector<std::uint8_t>{7, 7, 0, 0}));
+}
+
 TEST_F(ConvertSizeTest, OneBitRowsAreRebuiltBitSevenFirst) {
     CConvertDib dib;
     LoadPicture(dib, PictureSpec{3, 1, 1, {{0, 0, 0, 0}, {255, 255, 255, 0}}, {0xA0, 0, 0, 0}});
