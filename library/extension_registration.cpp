@@ -14,7 +14,7 @@ AFX_EXTENSION_MODULE g_orvelModule = {FALSE, nullptr, nullptr};
 class ExtensionRegistration {
 public:
     ExtensionRegistration() noexcept {
-        // Any address inside liborvel names its module; this object's own will do.
+        // Any address inside liborvel names its module; that of its module record will do.
         HMODULE module = nullptr;
         if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                     GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -23,7 +23,7 @@ public:
             return;
         }
         // The entry belongs to the list; AfxTermExtensionModule deletes it. Without memory for it
-        // the library still works, its resources are only not searched.
+        // the library still works; only its resources are not searched.
         new (std::nothrow) CDynLinkLibrary(g_orvelModule);
     }
     ~ExtensionRegistration() { AfxTermExtensionModule(g_orvelModule); }

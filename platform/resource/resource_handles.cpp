@@ -37,7 +37,7 @@ HINSTANCE AfxGetInstanceHandle() noexcept {
 }
 
 HINSTANCE AfxGetResourceHandle() noexcept {
-    const HINSTANCE module = g_resourceModule.load(std::memory_order_acquire);
+    HINSTANCE module = g_resourceModule.load(std::memory_order_acquire);
     return module != nullptr ? module : AfxGetInstanceHandle();
 }
 
@@ -48,14 +48,14 @@ void AfxSetResourceHandle(HINSTANCE resourceModule) noexcept {
 HINSTANCE AfxFindResourceHandle(LPCSTR name, LPCSTR type) noexcept {
     // The application's module is found before the list is locked: computing it the first time
     // asks the dynamic linker, which must never be called under the list's lock.
-    const HINSTANCE application = AfxGetResourceHandle();
+    HINSTANCE application = AfxGetResourceHandle();
     if (ModuleHas(application, name, type)) {
         return application;
     }
-    if (const HMODULE module = SearchExtensionLibraries(name, type, false)) {
+    if (HMODULE module = SearchExtensionLibraries(name, type, false)) {
         return module;
     }
-    if (const HMODULE module = SearchExtensionLibraries(name, type, true)) {
+    if (HMODULE module = SearchExtensionLibraries(name, type, true)) {
         return module;
     }
     return application;

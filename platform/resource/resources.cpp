@@ -32,7 +32,7 @@ namespace orvel::resource {
 
 BOOL RegisterModuleResources(const void* addressInModule, const CompiledResource* resources,
                              std::size_t count) noexcept {
-    const HMODULE module = orvel::platform::detail::ModuleOfAddress(addressInModule);
+    HMODULE module = orvel::platform::detail::ModuleOfAddress(addressInModule);
     if (module == nullptr) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return FALSE;
