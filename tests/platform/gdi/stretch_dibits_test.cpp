@@ -25,10 +25,10 @@ constexpr int kHeight = 3;
 constexpr COLORREF kMarker = RGB(1, 2, 3);
 
 // Twelve colours whose channels (0, 132, 255) survive 5-5-5 exactly.
-const std::array<COLORREF, 12> kColours = {
-    RGB(255, 0, 0),   RGB(0, 255, 0),     RGB(0, 0, 255),   RGB(255, 255, 0),
-    RGB(0, 255, 255), RGB(255, 0, 255),   RGB(132, 0, 0),   RGB(0, 132, 0),
-    RGB(0, 0, 132),   RGB(132, 132, 132), RGB(255, 132, 0), RGB(0, 132, 255)};
+const std::array<COLORREF, 12> kColours = {RGB(255, 0, 0),     RGB(0, 255, 0),   RGB(0, 0, 255),
+                                           RGB(255, 255, 0),   RGB(0, 255, 255), RGB(255, 0, 255),
+                                           RGB(132, 0, 0),     RGB(0, 132, 0),   RGB(0, 0, 132),
+                                           RGB(132, 132, 132), RGB(255, 132, 0), RGB(0, 132, 255)};
 
 // The test picture: 4 x 3, pixel (x, y counted from the top) shows colour x + 4y (for 1 bit,
 // white where x + y is odd).
@@ -155,9 +155,7 @@ TEST_P(StretchDIBitsTest, NegativeSourceWidthMirrorsAndTwoNegativesCancel) {
         return x < kWidth && y < kHeight ? Source{kWidth - 1 - x, y} : kNone;
     });
     EXPECT_EQ(Draw(kWidth, 0, -kWidth, kHeight, kWidth, 0, -kWidth, kHeight), kHeight);
-    ExpectCanvas([](int x, int y) {
-        return x < kWidth && y < kHeight ? Source{x, y} : kNone;
-    });
+    ExpectCanvas([](int x, int y) { return x < kWidth && y < kHeight ? Source{x, y} : kNone; });
 }
 
 TEST_P(StretchDIBitsTest, DrawingIsClippedToTheSurfaceButCountsEveryLine) {
@@ -192,16 +190,16 @@ using StretchIntoIndexedTest = LeakCheckedTest;
 std::vector<BYTE> OwnBytes(const MemorySurface& surface, int width, int height, int depth) {
     TestDib dib(width, height, depth);
     std::vector<BYTE> bytes(dib.Stride() * static_cast<std::size_t>(height));
-    EXPECT_EQ(GetDIBits(surface.Dc(), surface.Bitmap(), 0, static_cast<UINT>(height),
-                        bytes.data(), dib.Info(), DIB_RGB_COLORS),
+    EXPECT_EQ(GetDIBits(surface.Dc(), surface.Bitmap(), 0, static_cast<UINT>(height), bytes.data(),
+                        dib.Info(), DIB_RGB_COLORS),
               height);
     return bytes;
 }
 
 TEST_F(StretchIntoIndexedTest, ColoursBecomeTheNearestIndexOfTheContextPalette) {
-    MemorySurface surface(4, 1, 8,
-                          MakeTestPalette({RGB(0, 0, 0), RGB(255, 0, 0), RGB(0, 0, 255),
-                                           RGB(250, 250, 250)}));
+    MemorySurface surface(
+        4, 1, 8,
+        MakeTestPalette({RGB(0, 0, 0), RGB(255, 0, 0), RGB(0, 0, 255), RGB(250, 250, 250)}));
     TestDib dib(4, 1, 24);
     dib.Set(0, 0, RawOf(RGB(240, 20, 20)));
     dib.Set(1, 0, RawOf(RGB(10, 10, 10)));
@@ -288,8 +286,7 @@ TEST_F(StretchDIBitsFailureTest, RefusesBadArgumentsWithTheErrorNumberAndDrawsNo
     }
     EXPECT_EQ(draw(surface.Dc(), 0, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "zero destination width";
-    EXPECT_EQ(draw(surface.Dc(), 4, 3, kWidth, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS,
-                   SRCCOPY),
+    EXPECT_EQ(draw(surface.Dc(), 4, 3, kWidth, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
               0);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "source wholly right of the picture";
 
@@ -301,9 +298,9 @@ TEST_F(StretchDIBitsFailureTest, RefusesBadArgumentsWithTheErrorNumberAndDrawsNo
                        +[](BITMAPINFOHEADER* h) { h->biHeight = 0; }}) {
         TestDib spoiled = MakePicture(24);
         spoil(spoiled.Header());
-        EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, spoiled.Bits(), spoiled.Info(), DIB_RGB_COLORS,
-                       SRCCOPY),
-                  0);
+        EXPECT_EQ(
+            draw(surface.Dc(), 4, 3, 0, 0, spoiled.Bits(), spoiled.Info(), DIB_RGB_COLORS, SRCCOPY),
+            0);
         EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     }
 
