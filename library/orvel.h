@@ -12,6 +12,7 @@
 #include "platform/afx/geometry.h"
 #include "platform/afx/object_allocator.h"
 #include "platform/afx/wnd.h"
+#include "platform/gdi/bit_blt.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/device_context.h"
 #include "platform/gdi/gdi_object.h"

@@ -1,5 +1,6 @@
 #include "dc.h"
 
+#include "../gdi/bit_blt.h"
 #include "../gdi/device_context.h"
 #include "../gdi/palette.h"
 #include "bitmap.h"
@@ -134,6 +135,18 @@ COLORREF CDC::GetPixel(int x, int y) const noexcept {
 
 COLORREF CDC::SetPixel(int x, int y, COLORREF colour) noexcept {
     return ::SetPixel(m_hDC, x, y, colour);
+}
+
+BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int xSrc, int ySrc,
+                 DWORD rop) noexcept {
+    return ::BitBlt(m_hDC, x, y, width, height, source != nullptr ? source->m_hDC : nullptr, xSrc,
+                    ySrc, rop);
+}
+
+BOOL CDC::StretchBlt(int x, int y, int width, int height, CDC* source, int xSrc, int ySrc,
+                     int srcWidth, int srcHeight, DWORD rop) noexcept {
+    return ::StretchBlt(m_hDC, x, y, width, height, source != nullptr ? source->m_hDC : nullptr,
+                        xSrc, ySrc, srcWidth, srcHeight, rop);
 }
 
 CWindowDC::CWindowDC(CWnd* window) noexcept : m_hWnd(window != nullptr ? window->m_hWnd : nullptr) {

@@ -52,6 +52,13 @@ public:
     /// Sets a pixel to the nearest colour the surface holds and returns that colour.
     COLORREF SetPixel(int x, int y, COLORREF colour) noexcept;
 
+    /// Copies a rectangle of another context (or of this one) here; see ::BitBlt.
+    BOOL BitBlt(int x, int y, int width, int height, CDC* source, int xSrc, int ySrc,
+                DWORD rop) noexcept;
+    /// Draws a rectangle of another context (or of this one) stretched here; see ::StretchBlt.
+    BOOL StretchBlt(int x, int y, int width, int height, CDC* source, int xSrc, int ySrc,
+                    int srcWidth, int srcHeight, DWORD rop) noexcept;
+
 private:
     // Handles this object has seen selected through it, with the caller's object for each, and
     // temporary objects made for handles it has not: the framework's map of temporary objects.
