@@ -6,6 +6,20 @@ CWnd::~CWnd() {
     DestroyWindow();
 }
 
+BOOL CWnd::Attach(HWND window) noexcept {
+    if (window == nullptr || m_hWnd != nullptr) {
+        return FALSE;
+    }
+    m_hWnd = window;
+    return TRUE;
+}
+
+HWND CWnd::Detach() noexcept {
+    HWND window = m_hWnd;
+    m_hWnd = nullptr;
+    return window;
+}
+
 BOOL CWnd::Create(LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect, CWnd* parent,
                   UINT /*id*/) noexcept {
     if (m_hWnd != nullptr) {

@@ -19,6 +19,12 @@ public:
 
     HWND GetSafeHwnd() const noexcept { return m_hWnd; }
 
+    /// Takes over an existing window (destroyed with the object unless detached). FALSE for a
+    /// null handle or when the object already has a window.
+    BOOL Attach(HWND window) noexcept;
+    /// Gives the window up without destroying it and returns its handle.
+    HWND Detach() noexcept;
+
     /// Makes a window whose client area is the size of `rect` (its position is recorded only).
     /// FALSE when the object already has a window or the platform refuses.
     BOOL Create(LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect, CWnd* parent,

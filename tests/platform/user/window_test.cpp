@@ -94,7 +94,7 @@ TEST_F(WindowDrawingTest, WindowContextsDrawIntoTheClientSurfaceOnly) {
         EXPECT_NE(client.m_hDC, nullptr) << "a client context for no window is the screen's";
     }
     CWnd wrapper;
-    wrapper.m_hWnd = window;
+    ASSERT_TRUE(wrapper.Attach(window));
     {
         CClientDC client(&wrapper);
         EXPECT_EQ(client.GetPixel(7, 5), RGB(10, 20, 30));
@@ -107,7 +107,7 @@ TEST_F(WindowDrawingTest, WindowContextsDrawIntoTheClientSurfaceOnly) {
         EXPECT_EQ(client.GetPixel(6, 4), RGB(255, 0, 0));
         EXPECT_EQ(client.GetPixel(7, 5), RGB(255, 0, 0));
     }
-    wrapper.m_hWnd = nullptr;
+    EXPECT_EQ(wrapper.Detach(), window) << "detached, the window outlives the object";
 
     // Contexts outliving their window draw nothing and say why.
     DestroyWindow(window);
