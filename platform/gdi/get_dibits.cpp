@@ -87,7 +87,7 @@ int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT firstScan, UINT lineCount, LPV
     }
     // A bitmap selected into a memory context is that context's to draw on; reading it through
     // another context would give its indexes that context's colours.
-    const HDC selectedInto = object->selectedInto.load(std::memory_order_acquire);
+    HDC selectedInto = object->selectedInto.load(std::memory_order_acquire);
     if (selectedInto != nullptr && selectedInto != dc) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
