@@ -3,6 +3,7 @@
 #pragma once
 
 #include "../../detail/handle_table.h"
+#include "../../detail/handle_tags.h"
 #include "../../gdi/detail/surface.h"
 #include "../../win/types.h"
 
@@ -30,7 +31,6 @@ struct Window {
     bool eraseRequested = false;
 };
 
-constexpr unsigned kWindowTag = 9;
 using WindowTable = HandleTable<Window, kWindowTag>;
 
 WindowTable& Windows() noexcept;
