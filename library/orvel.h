@@ -13,6 +13,7 @@
 #include "platform/afx/geometry.h"
 #include "platform/afx/object_allocator.h"
 #include "platform/afx/wnd.h"
+#include "platform/file/file.h"
 #include "platform/gdi/bit_blt.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/device_context.h"
@@ -34,6 +35,8 @@
 #include "platform/win/types.h"
 
 // The library.
+#include "dib/CDib.h"
+#include "dib/picture_limits.h"
 #include "foundation/CDibInfo.h"
 #include "foundation/CDibSupport.h"
 #include "foundation/CHTErr.h"
