@@ -17,6 +17,11 @@ CDib::CDib(CString path) {
     Load(path);
 }
 
+CDib::CDib(int resourceId) {
+    Init();
+    Load(resourceId);
+}
+
 CDib::CDib(BITMAPFILEHEADER* image) {
     Init();
     Load(image);

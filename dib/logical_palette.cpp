@@ -23,11 +23,10 @@ BOOL CDib::CreateLogicPalette(CPalette& palette) {
 
     if (entryCount == 0) {
         CWindowDC screen(nullptr);
-        // A palette the system would not make is a failure like a refused CreatePalette: drawing
-        // needs a palette to select.
-        if (!palette.CreateHalftonePalette(&screen)) {
-            return SetClassError(4);
-        }
+        // The halftone palette only helps a palette device draw a direct-colour picture; the
+        // picture is complete without it, so a halftone palette the system would not make leaves
+        // an empty palette object (drawing then keeps the device's palette) and the load stands.
+        palette.CreateHalftonePalette(&screen);
         return SetNoError();
     }
 

@@ -13,10 +13,12 @@
 //
 // The header is checked before anything is allocated: it must be a 40-byte header of a picture
 // within kDibMaxPixelBytes, and what it says is read from the caller is bounded by that limit.
-// A packed DIB is laid out as its header says: a BI_BITFIELDS picture keeps its three masks
-// after the header (the normalisation step repacks them), and an indexed picture whose biClrUsed
-// is below its depth's colour count stores only that many colours, so its pixels are found right
-// after them and the table is widened with zero entries.
+// A packed DIB carries, after the header, a BI_BITFIELDS picture's three masks (the normalisation
+// step repacks them), then `count` colours — when count is 0, the full table of
+// GetPaletteEntryNum entries, whatever biClrUsed says: the library's own packed DIBs (the
+// clipboard copy of a picture, a conversion's work block) always hold the full table even when
+// their header keeps a smaller biClrUsed, so reading biClrUsed colours would misplace their
+// pixels. A caller that knows a packed DIB stores fewer colours passes that count.
 HGLOBAL CDib::MakeDib(BITMAPINFOHEADER* header, void* pixels, RGBQUAD* colours, WORD count) {
     if (header == nullptr) {
         SetProgError(14);
@@ -45,11 +47,7 @@ HGLOBAL CDib::MakeDib(BITMAPINFOHEADER* header, void* pixels, RGBQUAD* colours, 
     }
     const bool packed = colours == nullptr;
     const DWORD entries = CDibSupport::GetPaletteEntryNum(copy);
-    DWORD storedEntries = count != 0 ? count : entries;
-    if (packed && count == 0 && copy.biBitCount <= 8 && copy.biClrUsed != 0 &&
-        copy.biClrUsed < entries) {
-        storedEntries = copy.biClrUsed;
-    }
+    const DWORD storedEntries = count != 0 ? count : entries;
     const DWORD maskBytes = packed && copy.biCompression == BI_BITFIELDS ? 12 : 0;
     const auto* packedBytes = reinterpret_cast<const BYTE*>(header);
     const BYTE* tableSource =

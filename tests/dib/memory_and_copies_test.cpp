@@ -40,14 +40,20 @@ TEST_F(MemoryTest, PackedDibBecomesABlockWithAFileHeader) {
                               {0xF0, 0, 0, 0, 0x0F, 0, 0, 0})));
 }
 
-TEST_F(MemoryTest, PackedDibWithAShortTableOrMasksIsReadAsItsHeaderSays) {
+TEST_F(MemoryTest, PackedDibAlwaysCarriesTheFullTableAndMasksFollowTheHeader) {
+    // A picture whose header keeps biClrUsed 2 with the full table of its depth, as a file may:
+    // its packed form (everything after the file header) must come back unchanged, so the
+    // packed reader takes the full table, not biClrUsed colours.
+    TestDib source;
+    ASSERT_TRUE(AttachBytes(
+        source, InfoFile({.width = 2, .height = 1, .bitCount = 4, .sizeImage = 4, .clrUsed = 2},
+                         Colours(16), {0x12, 0, 0, 0})));
+    Bytes packedForm = BlockBytes(source.GetSafeHandle());
+    packedForm.erase(packedForm.begin(), packedForm.begin() + 14);
     TestDib dib;
-    Bytes shortTable =
-        Packed(InfoFile({.width = 2, .height = 1, .clrUsed = 2}, Colours(2), {1, 0, 0, 0}));
-    ASSERT_TRUE(dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(shortTable.data())));
-    const Bytes block = BlockBytes(dib.GetSafeHandle());
-    EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 62), Colours(2));
-    EXPECT_EQ(PixelArea(dib), (Bytes{1, 0, 0, 0}));
+    ASSERT_TRUE(dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(packedForm.data())));
+    EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), BlockBytes(source.GetSafeHandle()));
+    EXPECT_EQ(PixelArea(dib), (Bytes{0x12, 0, 0, 0}));
 
     ByteBuilder masks;
     masks.U32(0x7C00).U32(0x03E0).U32(0x001F);
@@ -162,6 +168,17 @@ TEST_F(MemoryTest, PaletteFailuresKeepTheCanonicalBlock) {
         EXPECT_EQ(dib.GetPalette() != nullptr, row.paletteObject);
         EXPECT_FALSE(dib.CreateLogicPalette(*const_cast<CPalette*>(&dib.HalftonePalette())));
     }
+}
+
+TEST_F(MemoryTest, RefusedHalftonePaletteLeavesADirectColourPictureLoaded) {
+    // The halftone palette only serves drawing on a palette device; the picture stands without.
+    TestDib dib;
+    InjectFault(orvel::testing::kFaultCreatePalette, 1);
+    EXPECT_TRUE(
+        AttachBytes(dib, InfoFile({.width = 1, .height = 1, .bitCount = 24}, {}, {1, 2, 3, 0})));
+    EXPECT_EQ(StatusOf(dib), kSuccess);
+    ASSERT_NE(dib.GetPalette(), nullptr);
+    EXPECT_EQ(dib.GetPalette()->m_hObject, nullptr);
 }
 
 } // namespace
