@@ -5,6 +5,7 @@
 #include "../platform/gdi/palette.h"
 #include "../platform/memory/global_memory.h"
 #include "../platform/win/error.h"
+#include "detail/status_codes.h"
 #include "detail/work_block.h"
 
 #include <algorithm>
@@ -12,9 +13,9 @@
 
 namespace {
 
-constexpr unsigned long kPictureDepthRefused = 101;
-constexpr unsigned long kRequestedDepthRefused = 102;
-constexpr unsigned long kBlockUnreachable = 14;
+using orvel::convert::detail::kBlockUnreachable;
+using orvel::convert::detail::kPictureDepthRefused;
+using orvel::convert::detail::kRequestedDepthRefused;
 
 // Depth slot of the converter table: 1, 4, 8, 16, 24, 32 bits per pixel give 0 to 5; any other
 // depth has no slot and is refused before a work block is made.

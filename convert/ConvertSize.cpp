@@ -9,6 +9,7 @@
 #include "detail/repeat_counts.h"
 #include "detail/resample_rows.h"
 #include "detail/row_walk.h"
+#include "detail/status_codes.h"
 #include "detail/work_block.h"
 
 #include <limits>
@@ -17,8 +18,6 @@
 namespace {
 
 using namespace orvel::convert::detail;
-
-constexpr unsigned long kBlockUnreachable = 14;
 
 } // namespace
 

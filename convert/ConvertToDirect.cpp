@@ -9,6 +9,7 @@
 #include "detail/direct_pixels.h"
 #include "detail/indexed_pixels.h"
 #include "detail/row_walk.h"
+#include "detail/status_codes.h"
 
 #include <algorithm>
 
@@ -50,12 +51,6 @@ void RepackRows(const CDibInfo& source, const CDibInfo& target, const PALETTEENT
         RepackRow<Source, Target>(sourceRow, targetRow, rows.width);
     });
 }
-
-constexpr int kOneBitColours = 2;
-constexpr int kFourBitColours = 16;
-constexpr int kEightBitColours = 256;
-constexpr int kDirectColour = 0;
-constexpr unsigned long kSameDepthRefused = 102;
 
 } // namespace
 
@@ -110,7 +105,7 @@ BOOL CConvertDib::ConvertColor08To32(CDibInfo* source, CDibInfo* target) {
 BOOL CConvertDib::ConvertColor16To16(CDibInfo* /*source*/, CDibInfo* /*target*/) {
     // Reached only through the table itself: ConvertColor answers a same-depth request of 16 bits
     // and more before any work block is made.
-    return SetClassError(kSameDepthRefused);
+    return SetClassError(kRequestedDepthRefused);
 }
 
 BOOL CConvertDib::ConvertColor16To24(CDibInfo* source, CDibInfo* target) {

@@ -10,6 +10,7 @@
 #include "detail/direct_pixels.h"
 #include "detail/indexed_pixels.h"
 #include "detail/row_walk.h"
+#include "detail/status_codes.h"
 
 namespace {
 
@@ -76,12 +77,6 @@ void NibbleRowsToBits(const CDibInfo& source, const CDibInfo& target, const BYTE
         nibbles.Row(sourceRow, targetRow, targetBytes);
     });
 }
-
-constexpr int kOneBitColours = 2;
-constexpr int kFourBitColours = 16;
-constexpr int kEightBitColours = 256;
-constexpr int kDirectColour = 0;
-constexpr unsigned long kPaletteObjectMissing = 3;
 
 } // namespace
 

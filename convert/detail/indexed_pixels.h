@@ -16,6 +16,12 @@
 
 namespace orvel::convert::detail {
 
+/// Colours a source of each indexed depth reads from its palette; none for a direct-colour one.
+constexpr int kOneBitColours = 2;
+constexpr int kFourBitColours = 16;
+constexpr int kEightBitColours = 256;
+constexpr int kDirectColour = 0;
+
 /// Pixel positions of one row that a converter to an indexed format converts. It works in whole
 /// groups (the pixels of one target byte, or of one source byte), so the last group of a row
 /// reaches into the row padding when the width is not a multiple of the group. Those padding
