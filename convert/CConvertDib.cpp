@@ -110,16 +110,21 @@ int CConvertDib::ConvertColor(int bitCount, CPalette* palette) {
     return ConvertColorProc();
 }
 
+BOOL CConvertDib::CopyPictureHeader(BITMAPINFOHEADER& header) {
+    // The block's own header, not the cached copy: the work block must match the rows the
+    // converter or resampler will read.
+    CDibInfo picture(m_hDib);
+    if (picture.GetDIB() == nullptr) {
+        return SetProgError(kBlockUnreachable);
+    }
+    header = picture.GetBI()->bmiHeader;
+    return TRUE;
+}
+
 int CConvertDib::ConvertColorInit(int bitCount) {
     BITMAPINFOHEADER header;
-    {
-        // The block's own header, not the cached copy: the work block must match the rows the
-        // converter will read.
-        CDibInfo picture(m_hDib);
-        if (picture.GetDIB() == nullptr) {
-            return SetProgError(kBlockUnreachable);
-        }
-        header = picture.GetBI()->bmiHeader;
+    if (CopyPictureHeader(header) == 0) {
+        return FALSE;
     }
     header.biBitCount = static_cast<WORD>(bitCount);
     header.biSizeImage = 0;

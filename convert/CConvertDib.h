@@ -160,6 +160,9 @@ private:
     /// The steps every resampler shares: both blocks reached, the pixels of `bitCount` bits
     /// repeated or dropped.
     void Resample(int* columnCounts, int* rowCounts, WORD bitCount);
+    /// Copies the information header of the picture's block. 0, with program error 14, when the
+    /// block cannot be reached: nothing is read through a missing block.
+    BOOL CopyPictureHeader(BITMAPINFOHEADER& header);
     /// Discards the old picture and installs a copy of the work block whose header is at
     /// `workHeader` (null when the work block could not be reached).
     void ReplacePicture(BITMAPINFOHEADER* workHeader);

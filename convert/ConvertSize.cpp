@@ -60,13 +60,8 @@ BOOL CConvertDib::ConvertSize(CSize size) {
 
 BOOL CConvertDib::ConvertSizeInit(CSize size) {
     BITMAPINFOHEADER header;
-    {
-        CDibInfo picture(m_hDib);
-        if (picture.GetDIB() == nullptr) {
-            // A successful record without a reachable block: nothing is read through it.
-            return SetProgError(kBlockUnreachable);
-        }
-        header = picture.GetBI()->bmiHeader;
+    if (CopyPictureHeader(header) == 0) {
+        return FALSE;
     }
     header.biWidth = size.cx;
     header.biHeight = size.cy;

@@ -3,6 +3,7 @@
 #include <orvel/orvel.h>
 
 #include "picture_bytes.h"
+#include "status_of.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
@@ -31,27 +32,6 @@ public:
     void RestoreBlock(HGLOBAL block) { m_hDib = block; }
     HGLOBAL WorkBlock() const { return m_hWork; }
 };
-
-struct Status {
-    unsigned kind;
-    unsigned long code;
-    friend bool operator==(const Status&, const Status&) = default;
-};
-
-Status StatusOf(const CHTErr& object) {
-    Status status{};
-    object.GetLastError(status.kind, status.code);
-    return status;
-}
-
-HPALETTE MakePalette(const std::vector<PALETTEENTRY>& entries) {
-    std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(entries.size())));
-    auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
-    logPalette->palVersion = PALETTE_VERSION;
-    logPalette->palNumEntries = static_cast<WORD>(entries.size());
-    std::copy(entries.begin(), entries.end(), logPalette->palPalEntry);
-    return CreatePalette(logPalette);
-}
 
 using ConvertColorDriverTest = LeakCheckedTest;
 

@@ -159,15 +159,12 @@ TEST_P(ConvertedRowTest, WholeTargetStrideMatches) {
     LoadPicture(dib, source);
     CPalette identity;
     if (rowCase.identityPalette) {
-        std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(source.colours.size())));
-        auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
-        logPalette->palVersion = PALETTE_VERSION;
-        logPalette->palNumEntries = static_cast<WORD>(source.colours.size());
-        for (std::size_t i = 0; i < source.colours.size(); ++i) {
-            const RGBQUAD& c = source.colours[i];
-            logPalette->palPalEntry[i] = {c.rgbRed, c.rgbGreen, c.rgbBlue, 0};
+        std::vector<PALETTEENTRY> entries;
+        entries.reserve(source.colours.size());
+        for (const RGBQUAD& c : source.colours) {
+            entries.push_back({c.rgbRed, c.rgbGreen, c.rgbBlue, 0});
         }
-        ASSERT_TRUE(identity.CreatePalette(logPalette));
+        ASSERT_TRUE(identity.Attach(MakePalette(entries)));
     }
     ASSERT_EQ(dib.ConvertColor(rowCase.targetBits, rowCase.identityPalette ? &identity : nullptr),
               1);

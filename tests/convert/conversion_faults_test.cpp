@@ -3,6 +3,7 @@
 #include <orvel/orvel.h>
 
 #include "picture_bytes.h"
+#include "status_of.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
@@ -17,18 +18,6 @@ using namespace orvel::test;
 using orvel::testing::ClearFault;
 using orvel::testing::FaultFired;
 using orvel::testing::InjectFault;
-
-struct Status {
-    unsigned kind = 0;
-    unsigned long code = 0;
-    friend bool operator==(const Status&, const Status&) = default;
-};
-
-Status StatusOf(const CHTErr& object) {
-    Status status;
-    object.GetLastError(status.kind, status.code);
-    return status;
-}
 
 using Operation = std::function<int(CConvertDib&)>;
 
