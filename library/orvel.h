@@ -16,6 +16,7 @@
 #include "platform/gdi/palette.h"
 #include "platform/memory/global_memory.h"
 #include "platform/testing/fault_injection.h"
+#include "platform/vfw/video_compression.h"
 #include "platform/win/bitmap_structs.h"
 #include "platform/win/error.h"
 #include "platform/win/palette_structs.h"
@@ -25,3 +26,4 @@
 #include "foundation/CDibInfo.h"
 #include "foundation/CDibSupport.h"
 #include "foundation/CHTErr.h"
+#include "codec/CDibComp.h"
