@@ -7,8 +7,9 @@
 
 namespace orvel::platform::detail {
 namespace {
-const bool g_registered = RegisterLiveCounter(&orvel::testing::LiveCounts::drawDibs,
-                                              []() noexcept { return DrawDibInstances().LiveCount(); });
+const bool g_registered = RegisterLiveCounter(&orvel::testing::LiveCounts::drawDibs, []() noexcept {
+    return DrawDibInstances().LiveCount();
+});
 } // namespace
 
 DrawDibTable& DrawDibInstances() noexcept {
