@@ -17,8 +17,14 @@ constexpr std::size_t kMaxAbsolute = 254;
 // shorter ones cost their two bytes plus the two that restart the absolute run after them.
 constexpr std::size_t kRunThatBreaksAStretch = 4;
 
+inline int FirstFlaggedByte(std::uint64_t flags) noexcept {
+    const int bit = std::endian::native == std::endian::little ? std::countr_zero(flags)
+                                                               : std::countl_zero(flags);
+    return bit / 8;
+}
+
 // The end of the run of pixels equal to *pixel, no further than `end`. Eight pixels are compared
-// at a time: a noisy row stops at the first word, a flat one crosses a word per step.
+// at a time, so a flat row crosses a word per step.
 inline const BYTE* RunEnd(const BYTE* pixel, const BYTE* end) noexcept {
     const BYTE value = *pixel;
     const std::uint64_t repeated = 0x0101010101010101ULL * value;
@@ -28,10 +34,7 @@ inline const BYTE* RunEnd(const BYTE* pixel, const BYTE* end) noexcept {
         std::memcpy(&word, next, sizeof word);
         const std::uint64_t differing = word ^ repeated;
         if (differing != 0) {
-            const int firstBit = std::endian::native == std::endian::little
-                                     ? std::countr_zero(differing)
-                                     : std::countl_zero(differing);
-            return next + firstBit / 8;
+            return next + FirstFlaggedByte(differing);
         }
         next += 8;
     }
@@ -39,6 +42,34 @@ inline const BYTE* RunEnd(const BYTE* pixel, const BYTE* end) noexcept {
         ++next;
     }
     return next;
+}
+
+// The first pixel from `pixel` on that equals its right neighbour, that is where the next run
+// of two or more starts; `end` when there is none. Eight neighbour pairs are tested at a time:
+// in noise such pairs are rare, and a word without one is passed in a single step.
+inline const BYTE* NextPair(const BYTE* pixel, const BYTE* end) noexcept {
+    constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    while (end - pixel >= 9) {
+        std::uint64_t here = 0;
+        std::uint64_t right = 0;
+        std::memcpy(&here, pixel, sizeof here);
+        std::memcpy(&right, pixel + 1, sizeof right);
+        const std::uint64_t differences = here ^ right;
+        // A zero byte of `differences` is a pair. The lowest flag this sets is exact; only flags
+        // above a true zero byte can be false.
+        const std::uint64_t zeroBytes = (differences - kLowBits) & ~differences & kHighBits;
+        if (zeroBytes != 0) {
+            return pixel + FirstFlaggedByte(zeroBytes);
+        }
+        pixel += 8;
+    }
+    for (; end - pixel >= 2; ++pixel) {
+        if (pixel[0] == pixel[1]) {
+            return pixel;
+        }
+    }
+    return end;
 }
 
 inline BYTE* PutEncodedRun(BYTE value, std::size_t count, BYTE* out) noexcept {
@@ -84,17 +115,22 @@ inline BYTE* PutStretch(const BYTE* begin, const BYTE* end, BYTE* out) noexcept 
 
 BYTE* EncodeRow(const BYTE* row, const BYTE* end, BYTE* out) noexcept {
     const BYTE* stretch = row; // first pixel not yet written
-    const BYTE* pixel = row;
+    const BYTE* pixel = row;   // always the start of a run
     while (pixel < end) {
-        const BYTE* runEnd = RunEnd(pixel, end);
-        const auto run = static_cast<std::size_t>(runEnd - pixel);
-        const auto pending = static_cast<std::size_t>(pixel - stretch);
+        // Single pixels always join the stretch, so only runs of two or more need a look.
+        const BYTE* runStart = NextPair(pixel, end);
+        if (runStart == end) {
+            break;
+        }
+        const BYTE* runEnd = RunEnd(runStart, end);
+        const auto run = static_cast<std::size_t>(runEnd - runStart);
+        const auto pending = static_cast<std::size_t>(runStart - stretch);
         // One or two pending pixels are written as single-pixel runs anyway, so even a run of
         // two is worth its own code after them.
         const std::size_t worthwhile = pending < kMinAbsolute ? 2 : kRunThatBreaksAStretch;
         if (run >= worthwhile) {
-            out = PutStretch(stretch, pixel, out);
-            out = PutEncodedRun(*pixel, run, out);
+            out = PutStretch(stretch, runStart, out);
+            out = PutEncodedRun(*runStart, run, out);
             stretch = runEnd;
         }
         pixel = runEnd;
