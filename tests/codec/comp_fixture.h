@@ -42,7 +42,7 @@ inline void PrintTo(const Status& status, std::ostream* out) {
 }
 
 class CompFixture : public LeakCheckedTest {
-protected:
+public:
     static constexpr DWORD kRecorder = RecordingCompressor::kHandler;
 
     CompFixture() : input_(40 + 256 * 4, 0) {
@@ -65,10 +65,13 @@ protected:
         recorder.Clear();
     }
 
-    RecordingCompressor recorder;
-    std::vector<BYTE> input_;
+    /// A frame for the input format, and room for what the recording compressor makes of it.
     std::vector<BYTE> pixels_ = std::vector<BYTE>(64, 0x11);
     std::vector<BYTE> compressed_ = std::vector<BYTE>(256, 0);
+
+protected:
+    RecordingCompressor recorder;
+    std::vector<BYTE> input_;
 };
 
 } // namespace orvel::test

@@ -12,102 +12,73 @@ using orvel::test::CompFixture;
 using orvel::test::RecordingCompressor;
 using orvel::test::StatusOf;
 using orvel::test::Succeeded;
+using Messages = std::vector<UINT>;
 
-using CompStateTest = CompFixture;
-
-// Operations that need an open compressor, each called on a closed object.
-struct ClosedCase {
+// Operations refused before the compressor is asked: class error 2 without a compressor, class
+// error 6 after Open and before GetFormat (CompEnd too, although nothing was begun).
+struct RefusalCase {
     const char* name;
-    BOOL (*call)(CDibComp&, BITMAPINFO* input);
+    BOOL (*call)(CDibComp&, CompFixture&);
+    bool opened;
+    unsigned long code;
 };
 
-class CompClosedTest : public CompFixture, public ::testing::WithParamInterface<ClosedCase> {};
+BOOL CloseOp(CDibComp& c, CompFixture&) {
+    return c.Close();
+}
+BOOL BeginOp(CDibComp& c, CompFixture&) {
+    return c.CompBegin();
+}
+BOOL EndOp(CDibComp& c, CompFixture&) {
+    return c.CompEnd();
+}
+BOOL QueryOp(CDibComp& c, CompFixture& f) {
+    BITMAPINFO* output = nullptr;
+    DWORD size = 0;
+    return c.GetFormat(f.Input(), f.InputSize(), &output, size);
+}
+BOOL FrameOp(CDibComp& c, CompFixture& f) {
+    return c.Compress(f.pixels_.data(), f.compressed_.data(), 0, 0);
+}
 
-TEST_P(CompClosedTest, ClosedObjectRefusesWithClassError2AndSendsNothing) {
+class CompRefusalTest : public CompFixture, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(CompRefusalTest, RefusedBeforeTheCompressorIsAsked) {
     CDibComp comp;
-    EXPECT_EQ(GetParam().call(comp, Input()), FALSE);
-    EXPECT_EQ(StatusOf(comp), ClassError(2));
-    EXPECT_EQ(comp.GetSafeHandle(), nullptr);
+    if (GetParam().opened) {
+        ASSERT_TRUE(comp.Open(kRecorder));
+        recorder.Clear();
+    }
+    EXPECT_FALSE(GetParam().call(comp, *this));
+    EXPECT_EQ(StatusOf(comp), ClassError(GetParam().code));
+    EXPECT_EQ(comp.GetSafeHandle() != nullptr, GetParam().opened);
     EXPECT_TRUE(recorder.Log().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Operations, CompClosedTest,
-    ::testing::Values(ClosedCase{"Close", [](CDibComp& c, BITMAPINFO*) { return c.Close(); }},
-                      ClosedCase{"CompBegin",
-                                 [](CDibComp& c, BITMAPINFO*) { return c.CompBegin(); }},
-                      ClosedCase{"CompEnd", [](CDibComp& c, BITMAPINFO*) { return c.CompEnd(); }},
-                      ClosedCase{"GetFormat",
-                                 [](CDibComp& c, BITMAPINFO* input) {
-                                     BITMAPINFO* output = nullptr;
-                                     DWORD size = 99;
-                                     return c.GetFormat(input, 1064, &output, size);
-                                 }},
-                      ClosedCase{"Compress",
-                                 [](CDibComp& c, BITMAPINFO*) {
-                                     BYTE bits[4] = {};
-                                     return c.Compress(bits, bits, 0, 0);
-                                 }}),
-    [](const ::testing::TestParamInfo<ClosedCase>& param) {
-        return std::string(param.param.name);
-    });
+INSTANTIATE_TEST_SUITE_P(Operations, CompRefusalTest,
+                         ::testing::Values(RefusalCase{"CloseWhenClosed", CloseOp, false, 2},
+                                           RefusalCase{"CompBeginWhenClosed", BeginOp, false, 2},
+                                           RefusalCase{"CompEndWhenClosed", EndOp, false, 2},
+                                           RefusalCase{"GetFormatWhenClosed", QueryOp, false, 2},
+                                           RefusalCase{"CompressWhenClosed", FrameOp, false, 2},
+                                           RefusalCase{"CompBeginWithoutFormat", BeginOp, true, 6},
+                                           RefusalCase{"CompEndWithoutFormat", EndOp, true, 6},
+                                           RefusalCase{"CompressWithoutFormat", FrameOp, true, 6}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
-// Operations that need an output format, each called right after Open.
-class CompOpenTest : public CompFixture, public ::testing::WithParamInterface<ClosedCase> {};
+using CompStateTest = CompFixture;
 
-TEST_P(CompOpenTest, OpenObjectWithoutFormatsRefusesWithClassError6AndSendsNothing) {
-    CDibComp comp;
-    ASSERT_TRUE(comp.Open(kRecorder));
-    recorder.Clear();
-    EXPECT_EQ(GetParam().call(comp, Input()), FALSE);
-    EXPECT_EQ(StatusOf(comp), ClassError(6));
-    EXPECT_TRUE(recorder.CompressorMessages().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Operations, CompOpenTest,
-    ::testing::Values(ClosedCase{"CompBegin",
-                                 [](CDibComp& c, BITMAPINFO*) { return c.CompBegin(); }},
-                      // Even though nothing was begun, there is nothing to end without formats.
-                      ClosedCase{"CompEnd", [](CDibComp& c, BITMAPINFO*) { return c.CompEnd(); }},
-                      ClosedCase{"Compress",
-                                 [](CDibComp& c, BITMAPINFO*) {
-                                     BYTE bits[4] = {};
-                                     return c.Compress(bits, bits, 0, 0);
-                                 }}),
-    [](const ::testing::TestParamInfo<ClosedCase>& param) {
-        return std::string(param.param.name);
-    });
-
-TEST_F(CompStateTest, NewObjectIsClosedWithoutFormatsAndSuccessful) {
-    CDibComp comp;
-    EXPECT_EQ(StatusOf(comp), Succeeded());
-    EXPECT_EQ(comp.GetSafeHandle(), nullptr);
-    BITMAPINFO* format = Input();
-    DWORD size = 99;
-    comp.GetFormat(&format, size, 0);
-    EXPECT_EQ(format, nullptr);
-    EXPECT_EQ(size, 0U);
-    comp.GetFormat(&format, size, 1);
-    EXPECT_EQ(format, nullptr);
-}
-
-TEST_F(CompStateTest, OpenOpensTheVideoCompressorForCompression) {
-    CDibComp comp;
-    ASSERT_TRUE(comp.Open(kRecorder));
-    EXPECT_EQ(StatusOf(comp), Succeeded());
-    EXPECT_NE(comp.GetSafeHandle(), nullptr);
-    EXPECT_EQ(recorder.Messages(), (std::vector<UINT>{DRV_LOAD, DRV_ENABLE, DRV_OPEN}));
-    EXPECT_EQ(recorder.Last(DRV_OPEN)->open.fccType, ICTYPE_VIDEO);
-    EXPECT_EQ(recorder.Last(DRV_OPEN)->open.fccHandler, kRecorder);
-    EXPECT_EQ(recorder.Last(DRV_OPEN)->open.dwFlags, ICMODE_COMPRESS);
-}
-
-TEST_F(CompStateTest, OpenOfAMissingCompressorIsClassError1) {
+TEST_F(CompStateTest, OpenOpensTheVideoCompressorForCompressionOrFailsWithClassError1) {
     CDibComp comp;
     EXPECT_FALSE(comp.Open(mmioFOURCC('n', 'o', 'n', 'e')));
     EXPECT_EQ(StatusOf(comp), ClassError(1));
     EXPECT_EQ(comp.GetSafeHandle(), nullptr);
+    ASSERT_TRUE(comp.Open(kRecorder));
+    EXPECT_EQ(StatusOf(comp), Succeeded());
+    EXPECT_NE(comp.GetSafeHandle(), nullptr);
+    EXPECT_EQ(recorder.Messages(), (Messages{DRV_LOAD, DRV_ENABLE, DRV_OPEN}));
+    EXPECT_EQ(recorder.Last(DRV_OPEN)->open.fccType, ICTYPE_VIDEO);
+    EXPECT_EQ(recorder.Last(DRV_OPEN)->open.dwFlags, ICMODE_COMPRESS);
 }
 
 TEST_F(CompStateTest, GetFormatHandsTheCompressorACopyAndKeepsBothFormats) {
@@ -120,27 +91,23 @@ TEST_F(CompStateTest, GetFormatHandsTheCompressorACopyAndKeepsBothFormats) {
     ASSERT_TRUE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
     EXPECT_EQ(StatusOf(comp), Succeeded());
     EXPECT_EQ(orvel::testing::GetLiveCounts().objects, objectsBefore + 2);
-
-    // The size query, then the fill, both with the object's copy of the input format.
-    ASSERT_EQ(recorder.Messages(),
-              (std::vector<UINT>{ICM_COMPRESS_GET_FORMAT, ICM_COMPRESS_GET_FORMAT}));
-    const auto& query = recorder.Log()[0];
-    const auto& fill = recorder.Log()[1];
-    EXPECT_NE(query.param1, reinterpret_cast<LPARAM>(Input()));
-    EXPECT_EQ(query.param2, 0);
-    EXPECT_EQ(fill.param1, query.param1);
-    EXPECT_EQ(fill.param2, reinterpret_cast<LPARAM>(output));
     EXPECT_EQ(outputSize, static_cast<DWORD>(RecordingCompressor::kFormatBytes));
     EXPECT_EQ(+output->bmiHeader.biCompression, kRecorder);
 
-    BITMAPINFO* inputCopy = nullptr;
-    DWORD inputCopySize = 0;
-    comp.GetFormat(&inputCopy, inputCopySize, 0);
-    EXPECT_EQ(reinterpret_cast<LPARAM>(inputCopy), query.param1);
-    EXPECT_EQ(inputCopySize, InputSize());
-    EXPECT_EQ(std::memcmp(inputCopy, Input(), InputSize()), 0);
+    // The size query, then the fill, both with the object's copy of the input format.
+    ASSERT_EQ(recorder.Messages(), (Messages{ICM_COMPRESS_GET_FORMAT, ICM_COMPRESS_GET_FORMAT}));
+    const LPARAM copy = recorder.Log()[0].param1;
+    EXPECT_NE(copy, reinterpret_cast<LPARAM>(Input()));
+    EXPECT_EQ(recorder.Log()[0].param2, 0);
+    EXPECT_EQ(recorder.Log()[1].param1, copy);
+    EXPECT_EQ(recorder.Log()[1].param2, reinterpret_cast<LPARAM>(output));
+
     BITMAPINFO* readBack = nullptr;
     DWORD readBackSize = 0;
+    comp.GetFormat(&readBack, readBackSize, 0);
+    EXPECT_EQ(reinterpret_cast<LPARAM>(readBack), copy);
+    EXPECT_EQ(readBackSize, InputSize());
+    EXPECT_EQ(std::memcmp(readBack, Input(), InputSize()), 0);
     comp.GetFormat(&readBack, readBackSize, 7);
     EXPECT_EQ(readBack, output);
     EXPECT_EQ(readBackSize, outputSize);
@@ -172,12 +139,11 @@ TEST_F(CompStateTest, FirstCompressBeginsWithTheFormatsAndLaterOnesOnlyCompress)
 
     ASSERT_TRUE(comp.Compress(pixels_.data(), compressed_.data(), 5, 8000));
     EXPECT_EQ(StatusOf(comp), Succeeded());
-    ASSERT_EQ(recorder.Messages(), (std::vector<UINT>{ICM_COMPRESS_BEGIN, ICM_COMPRESS}));
+    ASSERT_EQ(recorder.Messages(), (Messages{ICM_COMPRESS_BEGIN, ICM_COMPRESS}));
     EXPECT_EQ(recorder.Log()[0].param1, reinterpret_cast<LPARAM>(input));
     EXPECT_EQ(recorder.Log()[0].param2, reinterpret_cast<LPARAM>(output));
-
+    // A key frame from the object's formats, without a previous frame.
     const ICCOMPRESS& frame = recorder.Last(ICM_COMPRESS)->frame;
-    EXPECT_EQ(recorder.Last(ICM_COMPRESS)->param2, static_cast<LPARAM>(sizeof(ICCOMPRESS)));
     EXPECT_EQ(frame.dwFlags, ICCOMPRESS_KEYFRAME);
     EXPECT_EQ(frame.lpbiOutput, &output->bmiHeader);
     EXPECT_EQ(frame.lpOutput, compressed_.data());
@@ -192,67 +158,50 @@ TEST_F(CompStateTest, FirstCompressBeginsWithTheFormatsAndLaterOnesOnlyCompress)
     EXPECT_EQ(frame.lpPrev, nullptr);
     // The compressed size is read back from the output format.
     EXPECT_EQ(+output->bmiHeader.biSizeImage, RecordingCompressor::kFrameBytes);
-    EXPECT_EQ(compressed_[16], 17);
 
     recorder.Clear();
     ASSERT_TRUE(comp.Compress(pixels_.data(), compressed_.data(), 6, -1));
-    EXPECT_EQ(recorder.Messages(), (std::vector<UINT>{ICM_COMPRESS}));
+    EXPECT_EQ(recorder.Messages(), (Messages{ICM_COMPRESS}));
     EXPECT_EQ(recorder.Last(ICM_COMPRESS)->frame.dwQuality, static_cast<DWORD>(-1));
 }
 
-TEST_F(CompStateTest, BeginWhileCompressingEndsFirst) {
-    CDibComp comp;
-    MakeReady(comp);
-    ASSERT_TRUE(comp.CompBegin());
-    ASSERT_TRUE(comp.CompBegin());
-    EXPECT_EQ(recorder.Messages(),
-              (std::vector<UINT>{ICM_COMPRESS_BEGIN, ICM_COMPRESS_END, ICM_COMPRESS_BEGIN}));
-}
-
-TEST_F(CompStateTest, EndSendsEndOnlyWhileCompressing) {
+TEST_F(CompStateTest, BeginEndsFirstAndEndIsSentOnlyWhileCompressing) {
     CDibComp comp;
     MakeReady(comp);
     ASSERT_TRUE(comp.CompEnd());
-    EXPECT_TRUE(recorder.Log().empty());
+    ASSERT_TRUE(comp.CompBegin());
     ASSERT_TRUE(comp.CompBegin());
     ASSERT_TRUE(comp.CompEnd());
     ASSERT_TRUE(comp.CompEnd());
-    EXPECT_EQ(recorder.Messages(), (std::vector<UINT>{ICM_COMPRESS_BEGIN, ICM_COMPRESS_END}));
-    // Ended, the next frame begins again.
     ASSERT_TRUE(comp.Compress(pixels_.data(), compressed_.data(), 0, 0));
-    EXPECT_EQ(recorder.Count(ICM_COMPRESS_BEGIN), 2);
+    EXPECT_EQ(recorder.Messages(),
+              (Messages{ICM_COMPRESS_BEGIN, ICM_COMPRESS_END, ICM_COMPRESS_BEGIN, ICM_COMPRESS_END,
+                        ICM_COMPRESS_BEGIN, ICM_COMPRESS}));
 }
 
-TEST_F(CompStateTest, CloseEndsFreesAndClosesInThatOrder) {
+TEST_F(CompStateTest, CloseEndsFreesAndClosesAndOpenClosesTheOldCompressorFirst) {
     CDibComp comp;
     MakeReady(comp);
     const long objectsBefore = orvel::testing::GetLiveCounts().objects;
+    ASSERT_TRUE(comp.CompBegin());
+    recorder.Clear();
+    ASSERT_TRUE(comp.Open(kRecorder));
+    EXPECT_EQ(recorder.Messages(), (Messages{ICM_COMPRESS_END, DRV_CLOSE, DRV_DISABLE, DRV_FREE,
+                                             DRV_LOAD, DRV_ENABLE, DRV_OPEN}));
+    EXPECT_EQ(orvel::testing::GetLiveCounts().objects, objectsBefore - 2);
+
+    MakeReady(comp);
     ASSERT_TRUE(comp.Compress(pixels_.data(), compressed_.data(), 0, 0));
     recorder.Clear();
     ASSERT_TRUE(comp.Close());
     EXPECT_EQ(StatusOf(comp), Succeeded());
-    EXPECT_EQ(recorder.Messages(),
-              (std::vector<UINT>{ICM_COMPRESS_END, DRV_CLOSE, DRV_DISABLE, DRV_FREE}));
+    EXPECT_EQ(recorder.Messages(), (Messages{ICM_COMPRESS_END, DRV_CLOSE, DRV_DISABLE, DRV_FREE}));
     EXPECT_EQ(comp.GetSafeHandle(), nullptr);
-    EXPECT_EQ(orvel::testing::GetLiveCounts().objects, objectsBefore - 2);
-    BITMAPINFO* format = nullptr;
+    BITMAPINFO* format = Input();
     DWORD size = 1;
     comp.GetFormat(&format, size, 1);
     EXPECT_EQ(format, nullptr);
     EXPECT_EQ(size, 0U);
-}
-
-TEST_F(CompStateTest, OpenOverAnOpenCompressorClosesItFirst) {
-    CDibComp comp;
-    MakeReady(comp);
-    ASSERT_TRUE(comp.CompBegin());
-    recorder.Clear();
-    ASSERT_TRUE(comp.Open(kRecorder));
-    EXPECT_EQ(recorder.Messages(), (std::vector<UINT>{ICM_COMPRESS_END, DRV_CLOSE, DRV_DISABLE,
-                                                      DRV_FREE, DRV_LOAD, DRV_ENABLE, DRV_OPEN}));
-    // The new compressor starts without formats.
-    EXPECT_FALSE(comp.CompBegin());
-    EXPECT_EQ(StatusOf(comp), ClassError(6));
 }
 
 TEST_F(CompStateTest, NewFormatsDuringACompressionEndItBeforeTheOldOnesAreFreed) {
@@ -264,52 +213,37 @@ TEST_F(CompStateTest, NewFormatsDuringACompressionEndItBeforeTheOldOnesAreFreed)
     DWORD outputSize = 0;
     ASSERT_TRUE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
     ASSERT_TRUE(comp.Compress(pixels_.data(), compressed_.data(), 1, 0));
-    EXPECT_EQ(recorder.CompressorMessages(),
-              (std::vector<UINT>{ICM_COMPRESS_END, ICM_COMPRESS_GET_FORMAT, ICM_COMPRESS_GET_FORMAT,
-                                 ICM_COMPRESS_BEGIN, ICM_COMPRESS}));
+    EXPECT_EQ(recorder.Messages(),
+              (Messages{ICM_COMPRESS_END, ICM_COMPRESS_GET_FORMAT, ICM_COMPRESS_GET_FORMAT,
+                        ICM_COMPRESS_BEGIN, ICM_COMPRESS}));
     EXPECT_EQ(recorder.Last(ICM_COMPRESS_BEGIN)->param2, reinterpret_cast<LPARAM>(output));
 }
 
-TEST_F(CompStateTest, DestructorClosesTheCompressorAndFreesTheFormats) {
+TEST_F(CompStateTest, DestructorEndsAndClosesAndMovesHandOverWithoutSharing) {
     {
         CDibComp comp;
         MakeReady(comp);
         ASSERT_TRUE(comp.CompBegin());
     }
-    EXPECT_EQ(recorder.Messages(), (std::vector<UINT>{ICM_COMPRESS_BEGIN, ICM_COMPRESS_END,
-                                                      DRV_CLOSE, DRV_DISABLE, DRV_FREE}));
-}
+    EXPECT_EQ(recorder.Messages(),
+              (Messages{ICM_COMPRESS_BEGIN, ICM_COMPRESS_END, DRV_CLOSE, DRV_DISABLE, DRV_FREE}));
 
-TEST_F(CompStateTest, MovingHandsOverTheCompressorSoItIsClosedOnce) {
     CDibComp source;
     MakeReady(source);
     const HIC compressor = source.GetSafeHandle();
-    {
-        CDibComp target(std::move(source));
-        EXPECT_EQ(target.GetSafeHandle(), compressor);
-        EXPECT_EQ(source.GetSafeHandle(), nullptr); // NOLINT(bugprone-use-after-move)
-        BITMAPINFO* format = nullptr;
-        DWORD size = 0;
-        source.GetFormat(&format, size, 1); // NOLINT(bugprone-use-after-move)
-        EXPECT_EQ(format, nullptr);
-        ASSERT_TRUE(target.Compress(pixels_.data(), compressed_.data(), 0, 0));
-    }
-    EXPECT_EQ(recorder.Count(DRV_CLOSE), 1);
-    EXPECT_FALSE(source.Close());
-    EXPECT_EQ(StatusOf(source), ClassError(2));
-    EXPECT_EQ(recorder.Count(DRV_CLOSE), 1);
-}
-
-TEST_F(CompStateTest, MoveAssignmentClosesTheTargetsOwnCompressorFirst) {
     CDibComp target;
     ASSERT_TRUE(target.Open(kRecorder));
-    CDibComp source;
-    MakeReady(source);
-    const HIC moved = source.GetSafeHandle();
-    target = std::move(source);
-    EXPECT_EQ(recorder.Messages(), (std::vector<UINT>{DRV_CLOSE, DRV_DISABLE, DRV_FREE}));
-    EXPECT_EQ(target.GetSafeHandle(), moved);
-    ASSERT_TRUE(target.Compress(pixels_.data(), compressed_.data(), 0, 0));
+    recorder.Clear();
+    target = std::move(source); // the target's own compressor is closed first
+    EXPECT_EQ(recorder.Messages(), (Messages{DRV_CLOSE, DRV_DISABLE, DRV_FREE}));
+    EXPECT_EQ(target.GetSafeHandle(), compressor);
+    EXPECT_EQ(source.GetSafeHandle(), nullptr); // NOLINT(bugprone-use-after-move)
+    CDibComp moved(std::move(target));
+    EXPECT_EQ(moved.GetSafeHandle(), compressor);
+    ASSERT_TRUE(moved.Compress(pixels_.data(), compressed_.data(), 0, 0));
+    EXPECT_FALSE(target.Close()); // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(StatusOf(target), ClassError(2));
+    EXPECT_EQ(recorder.Count(DRV_CLOSE), 1);
 }
 
 } // namespace

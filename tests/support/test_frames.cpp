@@ -7,21 +7,9 @@
 namespace orvel::test {
 
 const char* PatternName(FramePattern pattern) {
-    switch (pattern) {
-    case FramePattern::Flat:
-        return "Flat";
-    case FramePattern::Noisy:
-        return "Noisy";
-    case FramePattern::HorizontalGradient:
-        return "HorizontalGradient";
-    case FramePattern::VerticalGradient:
-        return "VerticalGradient";
-    case FramePattern::PhotoLike:
-        return "PhotoLike";
-    case FramePattern::PairsAndSingles:
-        return "PairsAndSingles";
-    }
-    return "Unknown";
+    static const char* const kNames[] = {
+        "Flat", "Noisy", "HorizontalGradient", "VerticalGradient", "PhotoLike", "PairsAndSingles"};
+    return kNames[static_cast<int>(pattern)];
 }
 
 Frame8 MakeFrame(FramePattern pattern, int width, int height, unsigned seed) {

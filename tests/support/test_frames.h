@@ -19,6 +19,12 @@ enum class FramePattern {
     PhotoLike,       ///< smooth patches with sparse noise, as a scanned picture reduced to 8 bits
     PairsAndSingles, ///< runs of one to five pixels mixed, the hardest case for the run choice
 };
+inline constexpr FramePattern kAllPatterns[] = {FramePattern::Flat,
+                                                FramePattern::Noisy,
+                                                FramePattern::HorizontalGradient,
+                                                FramePattern::VerticalGradient,
+                                                FramePattern::PhotoLike,
+                                                FramePattern::PairsAndSingles};
 
 const char* PatternName(FramePattern pattern);
 
@@ -33,7 +39,7 @@ struct Frame8 {
 Frame8 MakeFrame(FramePattern pattern, int width, int height, unsigned seed = 1);
 
 /// The BITMAPINFO bytes of a frame: a 40-byte header (BI_RGB, biSizeImage filled in) and a
-/// colour table of 256 distinct entries.
+/// colour table of 256 entries.
 std::vector<BYTE> FrameFormat(const Frame8& frame);
 
 /// The result of reading a BI_RLE8 stream.
