@@ -23,6 +23,10 @@ struct SizeCase {
     DWORD storedSize;
 };
 
+void PrintTo(const SizeCase& size, std::ostream* out) {
+    *out << size.name;
+}
+
 class CompFormatSizeTest : public CompFixture, public ::testing::WithParamInterface<SizeCase> {};
 
 TEST_P(CompFormatSizeTest, ReportedSizeThatCannotHoldAFormatFails) {

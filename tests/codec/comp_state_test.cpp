@@ -41,6 +41,10 @@ BOOL FrameOp(CDibComp& c, CompFixture& f) {
     return c.Compress(f.pixels_.data(), f.compressed_.data(), 0, 0);
 }
 
+void PrintTo(const RefusalCase& refusal, std::ostream* out) {
+    *out << refusal.name;
+}
+
 class CompRefusalTest : public CompFixture, public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(CompRefusalTest, RefusedBeforeTheCompressorIsAsked) {
