@@ -37,6 +37,8 @@ write_basic_package_version_file(
 install(FILES
     "${PROJECT_BINARY_DIR}/OrvelConfig.cmake"
     "${PROJECT_BINARY_DIR}/OrvelConfigVersion.cmake"
+    "${PROJECT_SOURCE_DIR}/cmake/OrvelResources.cmake"
+    "${PROJECT_SOURCE_DIR}/cmake/OrvelEmbedBitmaps.cmake"
     DESTINATION "${ORVEL_INSTALL_CMAKEDIR}"
     COMPONENT Orvel_Development)
 

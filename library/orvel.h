@@ -7,6 +7,7 @@
 // The platform: Windows and framework services under their published names.
 #include "platform/afx/cstring.h"
 #include "platform/afx/dc.h"
+#include "platform/afx/extension_module.h"
 #include "platform/afx/gdi_object.h"
 #include "platform/afx/geometry.h"
 #include "platform/afx/object_allocator.h"
@@ -15,6 +16,9 @@
 #include "platform/gdi/gdi_object.h"
 #include "platform/gdi/palette.h"
 #include "platform/memory/global_memory.h"
+#include "platform/resource/compiled_resources.h"
+#include "platform/resource/module.h"
+#include "platform/resource/resource.h"
 #include "platform/testing/fault_injection.h"
 #include "platform/vfw/video_compression.h"
 #include "platform/win/bitmap_structs.h"

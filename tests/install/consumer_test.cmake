@@ -1,5 +1,6 @@
 # Installs the built project into a fresh prefix, then builds and runs a consumer against it
-# twice: through the CMake package and through pkg-config.
+# twice: through the CMake package (which also embeds a bitmap resource with the package's
+# orvel_add_bitmap_resources) and through pkg-config.
 
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -21,6 +22,10 @@ run("${CMAKE_COMMAND}" --build "${WORK_DIR}/build")
 run("${WORK_DIR}/build/orvel_consumer")
 if(NOT RUN_OUTPUT MATCHES "orvel consumer: ok")
     message(FATAL_ERROR "the consumer did not report success: ${RUN_OUTPUT}")
+endif()
+# The package's orvel_add_bitmap_resources embedded logo.bmp, and the program found it.
+if(NOT RUN_OUTPUT MATCHES "orvel consumer: embedded bitmap found")
+    message(FATAL_ERROR "the consumer did not find its embedded bitmap: ${RUN_OUTPUT}")
 endif()
 
 # pkg-config --cflags --libs orvel

@@ -1,0 +1,236 @@
+#include <orvel/orvel.h>
+
+#include "bitmap_files.h"
+#include "support/live_objects.h"
+#include "test_bitmaps.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+using orvel::afx::ExtensionLibraries;
+using orvel::afx::ExtensionLibraryEntry;
+using orvel::test::BitmapResourceBytes;
+using orvel::test::LeakCheckedTest;
+using orvel::test::PackedDibOfFile;
+
+// Bitmaps of the test extension library; 101 is also one of the application's.
+constexpr WORD kSharedId = IDB_RGB24;
+constexpr WORD kExtensionOnlyId = 201;
+
+long CountEntriesOf(HMODULE module) {
+    const std::vector<ExtensionLibraryEntry> entries = ExtensionLibraries();
+    return std::count_if(
+        entries.begin(), entries.end(),
+        [module](const ExtensionLibraryEntry& entry) { return entry.module == module; });
+}
+
+HINSTANCE FindBitmap(WORD id) {
+    return AfxFindResourceHandle(MAKEINTRESOURCE(id), RT_BITMAP);
+}
+
+// --- liborvel itself -----------------------------------------------------------------------------
+
+using LibraryRegistrationTest = LeakCheckedTest;
+
+TEST_F(LibraryRegistrationTest, LiborvelIsInTheListOnceAsAnOrdinaryLibrary) {
+    HMODULE library = nullptr;
+    ASSERT_TRUE(GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCSTR>(&CDibSupport::GetBytePerLine), &library));
+    EXPECT_EQ(CountEntriesOf(library), 1);
+    for (const ExtensionLibraryEntry& entry : ExtensionLibraries()) {
+        if (entry.module == library) {
+            EXPECT_EQ(entry.resourceModule, library);
+            EXPECT_FALSE(entry.system);
+        }
+    }
+}
+
+// --- The list itself
+// ------------------------------------------------------------------------------
+
+using ExtensionListTest = LeakCheckedTest;
+
+TEST_F(ExtensionListTest, InitialisingKeepsTheFirstModuleAndRefusesNone) {
+    AFX_EXTENSION_MODULE state = {FALSE, nullptr, nullptr};
+    SetLastError(0);
+    EXPECT_FALSE(AfxInitExtensionModule(state, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(state.bInitialized);
+
+    const auto first = reinterpret_cast<HMODULE>(std::uintptr_t{0x10000});
+    const auto second = reinterpret_cast<HMODULE>(std::uintptr_t{0x20000});
+    EXPECT_TRUE(AfxInitExtensionModule(state, first));
+    EXPECT_TRUE(AfxInitExtensionModule(state, second));
+    EXPECT_TRUE(state.bInitialized);
+    EXPECT_EQ(state.hModule, first);
+    EXPECT_EQ(state.hResource, first);
+    AfxTermExtensionModule(state);
+}
+
+TEST_F(ExtensionListTest, TerminatingDeletesTheModulesEntriesOnly) {
+    AFX_EXTENSION_MODULE leaving = {FALSE, nullptr, nullptr};
+    AFX_EXTENSION_MODULE staying = {FALSE, nullptr, nullptr};
+    ASSERT_TRUE(
+        AfxInitExtensionModule(leaving, reinterpret_cast<HMODULE>(std::uintptr_t{0x10000})));
+    ASSERT_TRUE(
+        AfxInitExtensionModule(staying, reinterpret_cast<HMODULE>(std::uintptr_t{0x20000})));
+    const std::size_t before = ExtensionLibraries().size();
+    new CDynLinkLibrary(leaving);
+    new CDynLinkLibrary(staying);
+    new CDynLinkLibrary(leaving, TRUE);
+    EXPECT_EQ(ExtensionLibraries().size(), before + 3);
+    EXPECT_EQ(ExtensionLibraries().front().module, leaving.hModule);
+    EXPECT_TRUE(ExtensionLibraries().front().system);
+
+    AfxTermExtensionModule(leaving);
+    EXPECT_FALSE(leaving.bInitialized);
+    EXPECT_EQ(CountEntriesOf(leaving.hModule), 0);
+    EXPECT_EQ(CountEntriesOf(staying.hModule), 1);
+    EXPECT_EQ(ExtensionLibraries().size(), before + 1);
+
+    AfxTermExtensionModule(leaving); // no longer initialised: nothing happens
+    AfxTermExtensionModule(staying);
+    EXPECT_EQ(ExtensionLibraries().size(), before);
+}
+
+TEST_F(ExtensionListTest, EntryLeavesTheListWhenDestroyed) {
+    const std::size_t before = ExtensionLibraries().size();
+    {
+        CDynLinkLibrary entry(AfxGetInstanceHandle(), AfxGetInstanceHandle());
+        EXPECT_EQ(ExtensionLibraries().size(), before + 1);
+        EXPECT_EQ(ExtensionLibraries().front().module, AfxGetInstanceHandle());
+    }
+    EXPECT_EQ(ExtensionLibraries().size(), before);
+    EXPECT_EQ(CountEntriesOf(AfxGetInstanceHandle()), 0);
+}
+
+// --- A loaded extension library with bitmaps of its own ------------------------------------------
+
+class ExtensionLibraryTest : public LeakCheckedTest {
+protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(Load()); }
+    void TearDown() override {
+        Unload();
+        AfxSetResourceHandle(nullptr);
+        LeakCheckedTest::TearDown();
+    }
+
+    void Load() {
+        library_ = dlopen(ORVEL_TEST_EXTENSION_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(library_, nullptr) << dlerror();
+        using ModuleFunction = HMODULE (*)();
+        auto moduleOfLibrary =
+            reinterpret_cast<ModuleFunction>(dlsym(library_, "OrvelTestExtensionModule"));
+        ASSERT_NE(moduleOfLibrary, nullptr);
+        module_ = moduleOfLibrary();
+        ASSERT_NE(module_, nullptr);
+    }
+    void Unload() {
+        if (library_ != nullptr) {
+            dlclose(library_);
+            library_ = nullptr;
+        }
+    }
+
+    void* library_ = nullptr;
+    HMODULE module_ = nullptr;
+};
+
+TEST_F(ExtensionLibraryTest, LibraryInitialisesWithItsOwnModuleAndJoinsAtTheHead) {
+    EXPECT_EQ(module_, GetModuleHandleA("liborvel_test_extension"));
+    const std::vector<ExtensionLibraryEntry> entries = ExtensionLibraries();
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.front().module, module_);
+    EXPECT_EQ(entries.front().resourceModule, module_);
+    EXPECT_FALSE(entries.front().system);
+    EXPECT_EQ(CountEntriesOf(module_), 1);
+}
+
+TEST_F(ExtensionLibraryTest, ResourceOnlyTheLibraryHasIsFoundInIt) {
+    EXPECT_EQ(FindBitmap(kExtensionOnlyId), module_);
+    EXPECT_EQ(BitmapResourceBytes(module_, MAKEINTRESOURCE(kExtensionOnlyId)),
+              PackedDibOfFile("extension_pair_2x1.bmp"));
+    // The application's own module does not have it.
+    SetLastError(0);
+    EXPECT_EQ(FindResourceA(nullptr, MAKEINTRESOURCE(kExtensionOnlyId), RT_BITMAP), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
+}
+
+TEST_F(ExtensionLibraryTest, ApplicationsResourceIsFoundBeforeTheLibrarysOfTheSameId) {
+    EXPECT_EQ(FindBitmap(kSharedId), AfxGetInstanceHandle());
+    EXPECT_EQ(BitmapResourceBytes(nullptr, MAKEINTRESOURCE(kSharedId)),
+              PackedDibOfFile("rgb24_5x3.bmp"));
+    EXPECT_EQ(BitmapResourceBytes(module_, MAKEINTRESOURCE(kSharedId)),
+              PackedDibOfFile("extension_red_1x1.bmp"));
+}
+
+TEST_F(ExtensionLibraryTest, ResourceFoundNowhereGivesTheApplicationsResourceModule) {
+    EXPECT_EQ(FindBitmap(999), AfxGetInstanceHandle());
+    AfxSetResourceHandle(module_);
+    EXPECT_EQ(FindBitmap(999), module_);
+}
+
+TEST_F(ExtensionLibraryTest, ChangedResourceModuleIsSearchedInsteadOfTheExecutable) {
+    AfxSetResourceHandle(module_);
+    EXPECT_EQ(FindBitmap(kSharedId), module_);
+    // The executable is no longer searched at all: a bitmap only it has is not found, and the
+    // answer is the application's resource module.
+    EXPECT_EQ(FindBitmap(IDB_INDEXED4), module_);
+}
+
+TEST_F(ExtensionLibraryTest, LaterEntriesAreSearchedFirst) {
+    AfxSetResourceHandle(GetModuleHandleA("liborvel_platform")); // a module without resources
+    EXPECT_EQ(FindBitmap(kSharedId), module_);
+    {
+        CDynLinkLibrary later(AfxGetInstanceHandle(), AfxGetInstanceHandle());
+        EXPECT_EQ(FindBitmap(kSharedId), AfxGetInstanceHandle());
+    }
+    EXPECT_EQ(FindBitmap(kSharedId), module_);
+}
+
+TEST_F(ExtensionLibraryTest, SystemLibrariesAreSearchedAfterOrdinaryOnes) {
+    AfxSetResourceHandle(GetModuleHandleA("liborvel_platform"));
+    AFX_EXTENSION_MODULE state = {TRUE, AfxGetInstanceHandle(), AfxGetInstanceHandle()};
+    CDynLinkLibrary system(state, TRUE);
+    ASSERT_EQ(ExtensionLibraries().front().module, AfxGetInstanceHandle());
+    EXPECT_EQ(FindBitmap(kSharedId), module_);
+    EXPECT_EQ(FindBitmap(IDB_INDEXED4), AfxGetInstanceHandle());
+}
+
+TEST_F(ExtensionLibraryTest, UnloadingTakesTheEntryAndTheResourcesAway) {
+    const HMODULE unloaded = module_;
+    HRSRC found = FindResourceA(unloaded, MAKEINTRESOURCE(kExtensionOnlyId), RT_BITMAP);
+    ASSERT_NE(found, nullptr);
+    Unload();
+    ASSERT_EQ(GetModuleHandleA("liborvel_test_extension"), nullptr)
+        << "the dynamic linker kept the library loaded";
+
+    EXPECT_EQ(CountEntriesOf(unloaded), 0);
+    EXPECT_EQ(FindBitmap(kExtensionOnlyId), AfxGetInstanceHandle());
+    SetLastError(0);
+    EXPECT_EQ(LoadResource(unloaded, found), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
+    EXPECT_EQ(SizeofResource(unloaded, found), 0U);
+    SetLastError(0);
+    EXPECT_EQ(FindResourceA(unloaded, MAKEINTRESOURCE(kExtensionOnlyId), RT_BITMAP), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+}
+
+TEST_F(ExtensionLibraryTest, ReloadedLibraryIsFoundAgain) {
+    Unload();
+    ASSERT_NO_FATAL_FAILURE(Load());
+    EXPECT_EQ(CountEntriesOf(module_), 1);
+    EXPECT_EQ(FindBitmap(kExtensionOnlyId), module_);
+    EXPECT_EQ(BitmapResourceBytes(module_, MAKEINTRESOURCE(kExtensionOnlyId)),
+              PackedDibOfFile("extension_pair_2x1.bmp"));
+}
+
+} // namespace

@@ -1,0 +1,256 @@
+#include <orvel/orvel.h>
+
+#include "bitmap_files.h"
+#include "support/live_objects.h"
+#include "test_bitmaps.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using orvel::test::BitmapResourceBytes;
+using orvel::test::LeakCheckedTest;
+using orvel::test::PackedDibOfFile;
+
+constexpr DWORD kUntouched = 0xDEADBEEF;
+
+HMODULE PlatformModule() {
+    return GetModuleHandleA("liborvel_platform");
+}
+
+// --- Every embedded bitmap is its file's packed DIB, under each form of its name ---------------
+
+struct EmbeddedBitmap {
+    const char* label;
+    WORD id;            // 0 for a string name
+    const char* string; // the name as the caller spells it
+    const char* fileName;
+};
+
+class EmbeddedBitmapTest : public LeakCheckedTest,
+                           public ::testing::WithParamInterface<EmbeddedBitmap> {
+protected:
+    LPCSTR Name() const {
+        return GetParam().id != 0 ? MAKEINTRESOURCE(GetParam().id) : GetParam().string;
+    }
+};
+
+TEST_P(EmbeddedBitmapTest, LockedBytesAreTheFileWithoutItsFileHeader) {
+    const std::vector<BYTE> expected = PackedDibOfFile(GetParam().fileName);
+    ASSERT_GT(expected.size(), 40U);
+    EXPECT_EQ(BitmapResourceBytes(nullptr, Name()), expected);
+    EXPECT_EQ(BitmapResourceBytes(AfxGetInstanceHandle(), Name()), expected);
+}
+
+TEST_P(EmbeddedBitmapTest, SizeIsThatOfAPackedDibWithAFullColourTable) {
+    HRSRC found = FindResourceA(nullptr, Name(), RT_BITMAP);
+    ASSERT_NE(found, nullptr);
+    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
+    ASSERT_NE(data, nullptr);
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, data, sizeof header);
+    EXPECT_EQ(+header.biSize, 40U);
+    EXPECT_EQ(SizeofResource(nullptr, found), 40U + 4U * CDibSupport::GetPaletteEntryNum(header) +
+                                                  CDibSupport::GetImageSize(header));
+    // Resource data is DWORD-aligned, as a resource compiler aligns it.
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(data) % 4, 0U);
+}
+
+TEST_P(EmbeddedBitmapTest, RepeatedLookupsGiveTheSameResourceAndData) {
+    HRSRC first = FindResourceA(nullptr, Name(), RT_BITMAP);
+    HRSRC second = FindResourceA(AfxGetInstanceHandle(), Name(), RT_BITMAP);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(LockResource(LoadResource(nullptr, first)),
+              LockResource(LoadResource(AfxGetInstanceHandle(), second)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Resources, EmbeddedBitmapTest,
+    ::testing::Values(EmbeddedBitmap{"Rgb24Odd", IDB_RGB24, nullptr, "rgb24_5x3.bmp"},
+                      EmbeddedBitmap{"Indexed4", IDB_INDEXED4, nullptr, "indexed4_3x2.bmp"},
+                      EmbeddedBitmap{"Mono1FromSecondTable", IDB_MONO_NUMBERED, nullptr,
+                                     "mono1_9x2.bmp"},
+                      EmbeddedBitmap{"StringAsDeclared", 0, "Mono", "mono1_9x2.bmp"},
+                      EmbeddedBitmap{"StringUpperCase", 0, "MONO", "mono1_9x2.bmp"},
+                      EmbeddedBitmap{"StringLowerCase", 0, "mono", "mono1_9x2.bmp"},
+                      EmbeddedBitmap{"HashFormOfAnInteger", 0, "#101", "rgb24_5x3.bmp"},
+                      EmbeddedBitmap{"HashFormWithLeadingZero", 0, "#0102", "indexed4_3x2.bmp"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.label); });
+
+using ResourceLookupTest = LeakCheckedTest;
+
+TEST_F(ResourceLookupTest, TypeMayBeGivenInItsHashForm) {
+    HRSRC byInteger = FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
+    EXPECT_NE(byInteger, nullptr);
+    EXPECT_EQ(FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), "#2"), byInteger);
+}
+
+// --- Every failure of FindResourceA has its published error number -----------------------------
+
+enum class ModuleKind {
+    kExecutable,         // null: the executable
+    kWithoutResources,   // a loaded library that has none
+    kNoModule,           // an address no object is loaded at
+    kInsideTheExecutable // an address inside the executable that is not its handle
+};
+
+struct FindFailure {
+    const char* label;
+    ModuleKind module;
+    const char* name; // null with nameId
+    WORD nameId;      // 0: use name
+    const char* type; // null with typeId
+    WORD typeId;      // 0: use type
+    DWORD error;
+};
+
+class FindFailureTest : public LeakCheckedTest, public ::testing::WithParamInterface<FindFailure> {
+protected:
+    static HMODULE Module(ModuleKind kind) {
+        switch (kind) {
+        case ModuleKind::kExecutable:
+            return nullptr;
+        case ModuleKind::kWithoutResources:
+            return PlatformModule();
+        case ModuleKind::kNoModule:
+            return reinterpret_cast<HMODULE>(std::uintptr_t{0x10});
+        case ModuleKind::kInsideTheExecutable:
+            return reinterpret_cast<HMODULE>(
+                reinterpret_cast<std::uintptr_t>(AfxGetInstanceHandle()) + 16);
+        }
+        return nullptr;
+    }
+};
+
+TEST_P(FindFailureTest, FailsWithItsErrorNumber) {
+    const FindFailure& failure = GetParam();
+    LPCSTR name = failure.nameId != 0 ? MAKEINTRESOURCE(failure.nameId) : failure.name;
+    LPCSTR type = failure.typeId != 0 ? MAKEINTRESOURCE(failure.typeId) : failure.type;
+    SetLastError(kUntouched);
+    EXPECT_EQ(FindResourceA(Module(failure.module), name, type), nullptr);
+    EXPECT_EQ(GetLastError(), failure.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, FindFailureTest,
+    ::testing::Values(FindFailure{"UnknownIntegerName", ModuleKind::kExecutable, nullptr, 999,
+                                  nullptr, 2, ERROR_RESOURCE_NAME_NOT_FOUND},
+                      FindFailure{"UnknownStringName", ModuleKind::kExecutable, "NOSUCH", 0,
+                                  nullptr, 2, ERROR_RESOURCE_NAME_NOT_FOUND},
+                      FindFailure{"StringThatIsAPrefixOfAName", ModuleKind::kExecutable, "MON", 0,
+                                  nullptr, 2, ERROR_RESOURCE_NAME_NOT_FOUND},
+                      FindFailure{"HashZeroIsNoInteger", ModuleKind::kExecutable, "#0", 0, nullptr,
+                                  2, ERROR_RESOURCE_NAME_NOT_FOUND},
+                      FindFailure{"HashBeyondSixteenBits", ModuleKind::kExecutable, "#65637", 0,
+                                  nullptr, 2, ERROR_RESOURCE_NAME_NOT_FOUND},
+                      FindFailure{"NullName", ModuleKind::kExecutable, nullptr, 0, nullptr, 2,
+                                  ERROR_RESOURCE_NAME_NOT_FOUND},
+                      FindFailure{"UnknownIntegerType", ModuleKind::kExecutable, nullptr, IDB_RGB24,
+                                  nullptr, 10, ERROR_RESOURCE_TYPE_NOT_FOUND},
+                      FindFailure{"TypeNamedAsAString", ModuleKind::kExecutable, nullptr, IDB_RGB24,
+                                  "BITMAP", 0, ERROR_RESOURCE_TYPE_NOT_FOUND},
+                      FindFailure{"NullType", ModuleKind::kExecutable, nullptr, IDB_RGB24, nullptr,
+                                  0, ERROR_RESOURCE_TYPE_NOT_FOUND},
+                      FindFailure{"LibraryWithoutResources", ModuleKind::kWithoutResources, nullptr,
+                                  IDB_RGB24, nullptr, 2, ERROR_RESOURCE_DATA_NOT_FOUND},
+                      FindFailure{"NoModuleAtAll", ModuleKind::kNoModule, nullptr, IDB_RGB24,
+                                  nullptr, 2, ERROR_MOD_NOT_FOUND},
+                      FindFailure{"AddressInsideAModule", ModuleKind::kInsideTheExecutable, nullptr,
+                                  IDB_RGB24, nullptr, 2, ERROR_MOD_NOT_FOUND}),
+    [](const auto& testInfo) { return std::string(testInfo.param.label); });
+
+// --- Handles that are not what a call expects are refused ---------------------------------------
+
+TEST_F(ResourceLookupTest, LoadAndSizeRefuseHandlesThatAreNotFoundResourcesOfTheModule) {
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
+    ASSERT_NE(found, nullptr);
+    HGLOBAL block = GlobalAlloc(GHND, 16);
+    const auto value = reinterpret_cast<std::uintptr_t>(found);
+    const HRSRC refused[] = {
+        nullptr,
+        reinterpret_cast<HRSRC>(block),
+        // the resource's handle read as loaded data: the kinds are kept apart
+        reinterpret_cast<HRSRC>(LoadResource(nullptr, found)),
+        // an index past the end of the module's table
+        reinterpret_cast<HRSRC>(value + (std::uintptr_t{100} << 4)),
+        // a table that was never registered
+        reinterpret_cast<HRSRC>(value + (std::uintptr_t{1000} << 20)),
+    };
+    for (HRSRC resource : refused) {
+        SetLastError(kUntouched);
+        EXPECT_EQ(LoadResource(nullptr, resource), nullptr);
+        EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
+        SetLastError(kUntouched);
+        EXPECT_EQ(SizeofResource(nullptr, resource), 0U);
+        EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
+    }
+    // A found resource of the executable is not one of another module.
+    SetLastError(kUntouched);
+    EXPECT_EQ(LoadResource(PlatformModule(), found), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
+    EXPECT_EQ(SizeofResource(PlatformModule(), found), 0U);
+    GlobalFree(block);
+}
+
+TEST_F(ResourceLookupTest, ResourceDataAndMemoryBlocksAreNotInterchangeable) {
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
+    HGLOBAL data = LoadResource(nullptr, found);
+    ASSERT_NE(data, nullptr);
+    HGLOBAL block = GlobalAlloc(GHND, 16);
+
+    for (HGLOBAL refused : {HGLOBAL{nullptr}, block, reinterpret_cast<HGLOBAL>(found)}) {
+        SetLastError(kUntouched);
+        EXPECT_EQ(LockResource(refused), nullptr);
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    }
+    SetLastError(kUntouched);
+    EXPECT_EQ(GlobalLock(data), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(GlobalFree(data), data);
+    EXPECT_NE(LockResource(data), nullptr);
+    GlobalFree(block);
+}
+
+// --- Injected faults, and lookups that only probe ----------------------------------------------
+
+TEST_F(ResourceLookupTest, InjectedFaultFailsFindAsAnOutOfMemoryCondition) {
+    orvel::testing::InjectFault(orvel::testing::kFaultResource, 1);
+    SetLastError(kUntouched);
+    EXPECT_EQ(FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_TRUE(orvel::testing::FaultFired());
+    EXPECT_NE(FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP), nullptr);
+}
+
+TEST_F(ResourceLookupTest, InjectedFaultFailsLoadAsAnOutOfMemoryCondition) {
+    orvel::testing::InjectFault(orvel::testing::kFaultResource, 2);
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
+    ASSERT_NE(found, nullptr);
+    SetLastError(kUntouched);
+    EXPECT_EQ(LoadResource(nullptr, found), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_NE(LoadResource(nullptr, found), nullptr);
+}
+
+// The sequence a bitmap load makes: only FindResourceA and LoadResource are fault sites, so a
+// sweep over a load meets exactly two.
+TEST_F(ResourceLookupTest, FindingTheModuleIsNoFaultSiteAndKeepsTheLastError) {
+    orvel::testing::InjectFault(orvel::testing::kFaultResource, 1000);
+    SetLastError(kUntouched);
+    HINSTANCE module = AfxFindResourceHandle(MAKEINTRESOURCE(999), RT_BITMAP);
+    EXPECT_EQ(module, AfxGetResourceHandle());
+    EXPECT_EQ(GetLastError(), kUntouched);
+    EXPECT_EQ(orvel::testing::FaultSiteCalls(), 0);
+
+    module = AfxFindResourceHandle(MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
+    EXPECT_NE(LockResource(LoadResource(module, found)), nullptr);
+    EXPECT_EQ(orvel::testing::FaultSiteCalls(), 2);
+}
+
+} // namespace
