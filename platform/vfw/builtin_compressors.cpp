@@ -1,6 +1,8 @@
 // What the built-in compressors share, and their installation when the platform loads.
 #include "detail/builtin_compressors.h"
 
+#include "detail/compressor_registry.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -12,16 +14,8 @@ namespace {
 constexpr DWORD kBuiltinInstanceId = 1;
 constexpr DWORD kMaxColourEntries = 256;
 
-void PutWide(const char* text, WCHAR* target, std::size_t capacity) noexcept {
-    std::size_t i = 0;
-    for (; i + 1 < capacity && text[i] != '\0'; ++i) {
-        target[i] = static_cast<WCHAR>(static_cast<unsigned char>(text[i]));
-    }
-    target[i] = 0;
-}
-
 // Installed in this order, which is the order ICInfo enumerates them in.
-const bool g_installed = [] {
+const bool g_installed = []() noexcept {
     ICInstall(ICTYPE_VIDEO, mmioFOURCC('m', 'r', 'l', 'e'),
               reinterpret_cast<LPARAM>(&Rle8CompressorProc), "Run-length encoding (RLE8)",
               ICINSTALL_FUNCTION);
@@ -95,8 +89,8 @@ LRESULT Describe(const CompressorDescription& description, LPARAM info, LPARAM b
     filled.dwFlags = description.flags;
     filled.dwVersion = 1;
     filled.dwVersionICM = ICVERSION;
-    PutWide(description.name, filled.szName, std::size(filled.szName));
-    PutWide(description.description, filled.szDescription, std::size(filled.szDescription));
+    CopyToWide(description.name, filled.szName, std::size(filled.szName));
+    CopyToWide(description.description, filled.szDescription, std::size(filled.szDescription));
     const std::size_t copied = std::min(sizeof filled, static_cast<std::size_t>(bytes));
     std::memcpy(reinterpret_cast<void*>(info), &filled, copied);
     return static_cast<LRESULT>(copied);

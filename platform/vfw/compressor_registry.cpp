@@ -42,6 +42,14 @@ bool Matches(const InstalledCompressor& compressor, DWORD fccType, DWORD fccHand
 
 } // namespace
 
+void CopyToWide(const char* text, WCHAR* field, std::size_t capacity) noexcept {
+    std::size_t i = 0;
+    for (; i + 1 < capacity && text[i] != '\0'; ++i) {
+        field[i] = static_cast<WCHAR>(static_cast<unsigned char>(text[i]));
+    }
+    field[i] = 0;
+}
+
 bool SameFourCC(DWORD left, DWORD right) noexcept {
     return FoldCase(left) == FoldCase(right);
 }
@@ -114,14 +122,6 @@ namespace {
 // Four-character codes have a printable character in each byte; values below this are indexes.
 constexpr DWORD kFirstFourCC = 0x10000;
 
-void CopyNarrowToWide(const char* text, WCHAR* target, std::size_t capacity) noexcept {
-    std::size_t i = 0;
-    for (; i + 1 < capacity && text[i] != '\0'; ++i) {
-        target[i] = static_cast<WCHAR>(static_cast<unsigned char>(text[i]));
-    }
-    target[i] = 0;
-}
-
 } // namespace
 
 BOOL VFWAPI ICInstall(DWORD fccType, DWORD fccHandler, LPARAM param, LPCSTR description,
@@ -173,8 +173,8 @@ BOOL VFWAPI ICInfo(DWORD fccType, DWORD fccHandler, ICINFO* info) noexcept {
     described.fccType = compressor.fccType;
     described.fccHandler = compressor.fccHandler;
     if (described.szDescription[0] == 0) {
-        CopyNarrowToWide(compressor.description, described.szDescription,
-                         std::size(described.szDescription));
+        CopyToWide(compressor.description, described.szDescription,
+                   std::size(described.szDescription));
     }
     *info = described;
     return TRUE;

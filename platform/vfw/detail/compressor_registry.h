@@ -4,6 +4,8 @@
 #include "../../win/types.h"
 #include "../video_compression.h"
 
+#include <cstddef>
+
 namespace orvel::platform::detail {
 
 /// One installed compressor, as ICInstall recorded it.
@@ -13,6 +15,9 @@ struct InstalledCompressor {
     DRIVERPROC proc = nullptr;
     char description[128] = {}; ///< NUL-terminated, cut to fit
 };
+
+/// Copies a narrow text into a wide field of `capacity` characters, cut to fit and terminated.
+void CopyToWide(const char* text, WCHAR* field, std::size_t capacity) noexcept;
 
 /// Whether two four-character codes are equal when ASCII letters are compared without case, so
 /// that "VIDC" finds the compressors installed as "vidc".
