@@ -27,7 +27,7 @@
 #include "platform/win/types.h"
 
 // The library.
+#include "codec/CDibComp.h"
 #include "foundation/CDibInfo.h"
 #include "foundation/CDibSupport.h"
 #include "foundation/CHTErr.h"
-#include "codec/CDibComp.h"
