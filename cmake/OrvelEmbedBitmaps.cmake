@@ -99,8 +99,9 @@ function(_orvel_check_bmp file hex)
         endif()
     endif()
 
-    # CDib reads a bitmap resource as a 40-byte header, a full colour table and the pixels right
-    # after it. Other layouts are embedded as they are, but deserve a word at build time.
+    # CDib reads a bitmap resource as a 40-byte header, a colour table (the full one of its depth,
+    # or the biClrUsed entries the resource's size shows it stores) and the pixels right after it.
+    # Other layouts are embedded as they are, but deserve a word at build time.
     if(NOT _header_bytes EQUAL 40)
         message(WARNING "${file}: its ${_header_bytes}-byte information header is embedded as "
                         "it is, but CDib loads only bitmap resources with a 40-byte header")
@@ -114,6 +115,11 @@ function(_orvel_check_bmp file hex)
         math(EXPR _entries "${_colours_used} & 0xFFFF")
     endif()
     math(EXPR _packed_offset "54 + 4 * ${_entries}")
+    math(EXPR _short_offset "54 + 4 * ${_colours_used}")
+    if(_bit_count LESS_EQUAL 8 AND _colours_used GREATER 0 AND _colours_used LESS _entries
+       AND _pixel_offset EQUAL _short_offset)
+        return() # a shorter table of biClrUsed colours, as the format allows
+    endif()
     if(NOT _pixel_offset EQUAL _packed_offset)
         message(WARNING "${file}: its pixels start at offset ${_pixel_offset}, but CDib expects "
                         "them after a full colour table of ${_entries} entries, at offset "

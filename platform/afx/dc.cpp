@@ -1,21 +1,62 @@
 #include "dc.h"
 
+#include "../gdi/bit_blt.h"
 #include "../gdi/device_context.h"
+#include "../gdi/palette.h"
+#include "bitmap.h"
 #include "gdi_object.h"
 #include "wnd.h"
 
 #include <algorithm>
 #include <new>
 
-CWnd::~CWnd() = default;
+template <class Object, class Handle>
+void CDC::ObjectMap<Object, Handle>::Remember(Handle handle, Object* object) {
+    auto found = std::find_if(known.begin(), known.end(),
+                              [handle](const Known& k) { return k.handle == handle; });
+    if (found != known.end()) {
+        found->object = object;
+    } else {
+        known.push_back({handle, object});
+    }
+}
+
+template <class Object, class Handle>
+Object* CDC::ObjectMap<Object, Handle>::ObjectFor(Handle handle) noexcept {
+    for (const Known& k : known) {
+        if (k.handle == handle) {
+            return k.object;
+        }
+    }
+    for (const auto& temporary : temporaries) {
+        if (static_cast<Handle>(*temporary) == handle) {
+            return temporary.get();
+        }
+    }
+    auto temporary = std::unique_ptr<Object>(new (std::nothrow) Object);
+    if (!temporary) {
+        return nullptr;
+    }
+    temporary->Attach(handle);
+    try {
+        temporaries.push_back(std::move(temporary));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return temporaries.back().get();
+}
+
+template <class Object, class Handle>
+CDC::ObjectMap<Object, Handle>::~ObjectMap() {
+    // Temporary objects only borrow their handles: they must not destroy them.
+    for (auto& temporary : temporaries) {
+        temporary->Detach();
+    }
+}
 
 CDC::CDC() = default;
 
 CDC::~CDC() {
-    // Temporary palette objects only borrow their handles: they must not destroy them.
-    for (auto& temporary : temporaryPalettes_) {
-        temporary->Detach();
-    }
     if (owned_) {
         DeleteDC();
     }
@@ -62,38 +103,50 @@ CPalette* CDC::SelectPalette(CPalette* palette, BOOL forceBackground) noexcept {
     if (previous == nullptr) {
         return nullptr;
     }
-    auto known = std::find_if(knownPalettes_.begin(), knownPalettes_.end(),
-                              [handle](const Known& k) { return k.handle == handle; });
-    if (known != knownPalettes_.end()) {
-        known->object = palette;
-    } else {
-        knownPalettes_.push_back({handle, palette});
+    try {
+        palettes_.Remember(handle, palette);
+    } catch (const std::bad_alloc&) {
+        // Selected all the same; the object is only not remembered for later selections.
     }
-    return PaletteObjectFor(previous);
+    return palettes_.ObjectFor(previous);
 }
 
 UINT CDC::RealizePalette() noexcept {
     return ::RealizePalette(m_hDC);
 }
 
-CPalette* CDC::PaletteObjectFor(HPALETTE handle) noexcept {
-    for (const Known& known : knownPalettes_) {
-        if (known.handle == handle) {
-            return known.object;
-        }
-    }
-    for (const auto& temporary : temporaryPalettes_) {
-        if (static_cast<HPALETTE>(*temporary) == handle) {
-            return temporary.get();
-        }
-    }
-    auto temporary = std::unique_ptr<CPalette>(new (std::nothrow) CPalette);
-    if (!temporary) {
+CBitmap* CDC::SelectObject(CBitmap* bitmap) noexcept {
+    const auto handle = bitmap != nullptr ? static_cast<HBITMAP>(*bitmap) : nullptr;
+    const auto previous = static_cast<HBITMAP>(::SelectObject(m_hDC, handle));
+    if (previous == nullptr) {
         return nullptr;
     }
-    temporary->Attach(handle);
-    temporaryPalettes_.push_back(std::move(temporary));
-    return temporaryPalettes_.back().get();
+    try {
+        bitmaps_.Remember(handle, bitmap);
+    } catch (const std::bad_alloc&) {
+        // Selected all the same; the object is only not remembered for later selections.
+    }
+    return bitmaps_.ObjectFor(previous);
+}
+
+COLORREF CDC::GetPixel(int x, int y) const noexcept {
+    return ::GetPixel(m_hDC, x, y);
+}
+
+COLORREF CDC::SetPixel(int x, int y, COLORREF colour) noexcept {
+    return ::SetPixel(m_hDC, x, y, colour);
+}
+
+BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int xSrc, int ySrc,
+                 DWORD rop) noexcept {
+    return ::BitBlt(m_hDC, x, y, width, height, source != nullptr ? source->m_hDC : nullptr, xSrc,
+                    ySrc, rop);
+}
+
+BOOL CDC::StretchBlt(int x, int y, int width, int height, CDC* source, int xSrc, int ySrc,
+                     int srcWidth, int srcHeight, DWORD rop) noexcept {
+    return ::StretchBlt(m_hDC, x, y, width, height, source != nullptr ? source->m_hDC : nullptr,
+                        xSrc, ySrc, srcWidth, srcHeight, rop);
 }
 
 CWindowDC::CWindowDC(CWnd* window) noexcept : m_hWnd(window != nullptr ? window->m_hWnd : nullptr) {
@@ -101,6 +154,17 @@ CWindowDC::CWindowDC(CWnd* window) noexcept : m_hWnd(window != nullptr ? window-
 }
 
 CWindowDC::~CWindowDC() {
+    HDC dc = Detach();
+    if (dc != nullptr) {
+        ::ReleaseDC(m_hWnd, dc);
+    }
+}
+
+CClientDC::CClientDC(CWnd* window) noexcept : m_hWnd(window != nullptr ? window->m_hWnd : nullptr) {
+    Attach(::GetDC(m_hWnd));
+}
+
+CClientDC::~CClientDC() {
     HDC dc = Detach();
     if (dc != nullptr) {
         ::ReleaseDC(m_hWnd, dc);

@@ -1,4 +1,4 @@
-// The framework's device-context classes: CDC and CWindowDC.
+// The framework's device-context classes: CDC, CWindowDC and CClientDC.
 #pragma once
 
 #include "../export.h"
@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+class CBitmap;
 class CPalette;
 class CWnd;
 
@@ -41,16 +42,43 @@ public:
     /// Realises the selected palette; the number of system-palette entries that changed.
     UINT RealizePalette() noexcept;
 
+    /// Selects a bitmap into this memory context and returns the previous one, as SelectPalette
+    /// does for palettes (the stock bitmap a context starts with comes back as a temporary
+    /// object). Null when the platform refuses.
+    CBitmap* SelectObject(CBitmap* bitmap) noexcept;
+
+    /// The colour of a pixel; CLR_INVALID outside the surface.
+    COLORREF GetPixel(int x, int y) const noexcept;
+    /// Sets a pixel to the nearest colour the surface holds and returns that colour.
+    COLORREF SetPixel(int x, int y, COLORREF colour) noexcept;
+
+    /// Copies a rectangle of another context (or of this one) here; see ::BitBlt.
+    BOOL BitBlt(int x, int y, int width, int height, CDC* source, int xSrc, int ySrc,
+                DWORD rop) noexcept;
+    /// Draws a rectangle of another context (or of this one) stretched here; see ::StretchBlt.
+    BOOL StretchBlt(int x, int y, int width, int height, CDC* source, int xSrc, int ySrc,
+                    int srcWidth, int srcHeight, DWORD rop) noexcept;
+
 private:
-    CPalette* PaletteObjectFor(HPALETTE handle) noexcept;
+    // Handles this object has seen selected through it, with the caller's object for each, and
+    // temporary objects made for handles it has not: the framework's map of temporary objects.
+    template <class Object, class Handle>
+    struct ObjectMap {
+        struct Known {
+            Handle handle;
+            Object* object;
+        };
+        std::vector<Known> known;
+        std::vector<std::unique_ptr<Object>> temporaries;
+
+        void Remember(Handle handle, Object* object);
+        Object* ObjectFor(Handle handle) noexcept;
+        ~ObjectMap();
+    };
 
     bool owned_ = false;
-    struct Known {
-        HPALETTE handle;
-        CPalette* object;
-    };
-    std::vector<Known> knownPalettes_;
-    std::vector<std::unique_ptr<CPalette>> temporaryPalettes_;
+    ObjectMap<CPalette, HPALETTE> palettes_;
+    ObjectMap<CBitmap, HBITMAP> bitmaps_;
 };
 
 /// A context for a window, or for the whole screen when the window is null, released when the
@@ -61,5 +89,15 @@ public:
     ~CWindowDC() override;
 
     /// The window the context was obtained for; null for the screen.
+    HWND m_hWnd = nullptr;
+};
+
+/// A context for a window's client area, released when the object ends.
+class ORVEL_PLATFORM_API CClientDC : public CDC {
+public:
+    explicit CClientDC(CWnd* window) noexcept;
+    ~CClientDC() override;
+
+    /// The window the context was obtained for.
     HWND m_hWnd = nullptr;
 };

@@ -81,21 +81,26 @@ public:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    /// Opens a file. FALSE when it cannot be opened, with the reason in *error when given.
-    /// Share flags are honoured between the files this process has open: a file opened with
-    /// shareDenyWrite cannot be opened for writing elsewhere, and shareExclusive bars both.
+    /// Opens a file. FALSE when it cannot be opened, with the reason in *error when given and the
+    /// matching last error set. Share flags are honoured between the files this process has open
+    /// (sharingViolation): a file opened with shareDenyWrite cannot be opened for writing
+    /// elsewhere, shareDenyRead bars reading, and shareExclusive (and shareCompat, as the
+    /// framework treats it) bars both. modeCreate truncates only once the open is granted. An
+    /// injected kFaultFileOpen failure reports tooManyOpenFiles.
     virtual BOOL Open(LPCSTR fileName, UINT openFlags, CFileException* error = nullptr);
-    /// Reads up to `count` bytes; returns how many were read (fewer only at the end of the file).
-    /// Raises a CFileException on a read error.
+    /// Reads up to `count` bytes; returns how many were read (fewer only at the end of the file,
+    /// with the last error ERROR_HANDLE_EOF). Raises a CFileException on a read error (hardIO for
+    /// an injected kFaultFileRead failure).
     virtual UINT Read(void* buffer, UINT count);
     /// Writes `count` bytes; raises a CFileException (diskFull, hardIO, ...) when they cannot all
-    /// be written.
+    /// be written (diskFull for an injected kFaultFileWrite failure).
     virtual void Write(const void* buffer, UINT count);
     /// Moves the file position; raises a CFileException (badSeek) on failure.
     virtual ULONGLONG Seek(LONGLONG offset, UINT from);
     /// The file's length in bytes.
     virtual ULONGLONG GetLength() const;
-    /// Closes the file; raises a CFileException when the data cannot be flushed.
+    /// Closes the file; raises a CFileException when the data cannot be flushed (an injected
+    /// kFaultFileWrite failure counts here too). The file is closed either way.
     virtual void Close();
     /// Closes the file without raising.
     virtual void Abort() noexcept;

@@ -1,4 +1,10 @@
-// Device contexts: the screen's, windows', and memory contexts, with palette selection.
+// Device contexts: the screen's, windows', and memory contexts, with palette and bitmap
+// selection and single pixels.
+//
+// The screen is a 32-bit surface of kScreenWidth x kScreenHeight pixels with a 256-entry system
+// palette (see system_palette.h). Windows are headless: a window's contexts draw into its own
+// client surface, which is not part of the screen's. A memory context draws into the bitmap
+// selected into it, which is the stock 1 x 1 monochrome bitmap until another is selected.
 #pragma once
 
 #include "../export.h"
@@ -6,6 +12,18 @@
 
 constexpr int DEFAULT_PALETTE = 15;
 constexpr UINT GDI_ERROR = 0xFFFFFFFF;
+
+/// The screen's size in pixels.
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 768;
+
+// GetDeviceCaps indexes.
+constexpr int HORZRES = 8;
+constexpr int VERTRES = 10;
+constexpr int BITSPIXEL = 12;
+constexpr int PLANES = 14;
+constexpr int SIZEPALETTE = 104;
+constexpr int NUMRESERVED = 106;
 
 /// A device context for a window's client area, or for the whole screen when `window` is null.
 /// Every context obtained here is given back with ReleaseDC. Null with ERROR_INVALID_WINDOW_HANDLE
@@ -33,3 +51,21 @@ ORVEL_PLATFORM_API UINT WINAPI RealizePalette(HDC dc) noexcept;
 
 /// A stock object; this platform has DEFAULT_PALETTE (the 20 static colours). Null otherwise.
 ORVEL_PLATFORM_API HGDIOBJ WINAPI GetStockObject(int which) noexcept;
+
+/// Selects a bitmap into a memory context and returns the previously selected one. Any depth may
+/// be selected into any memory context. Null with ERROR_INVALID_HANDLE for a bad context or
+/// object, ERROR_INVALID_PARAMETER for a palette (SelectPalette selects those) or a context that
+/// is not a memory context, and ERROR_BUSY for a bitmap selected into another context.
+ORVEL_PLATFORM_API HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) noexcept;
+
+/// The screen's capabilities, whatever context is asked: HORZRES, VERTRES, BITSPIXEL (32),
+/// PLANES (1), SIZEPALETTE (256), NUMRESERVED (20); 0 for other indexes or a bad context.
+ORVEL_PLATFORM_API int WINAPI GetDeviceCaps(HDC dc, int index) noexcept;
+
+/// The colour of a pixel of the context's surface (indexed surfaces: the colour of the index in
+/// the context's palette). CLR_INVALID for a point outside the surface or a bad context.
+ORVEL_PLATFORM_API COLORREF WINAPI GetPixel(HDC dc, int x, int y) noexcept;
+
+/// Sets a pixel to the nearest colour the surface can hold and returns that colour; -1 (as
+/// COLORREF) for a point outside the surface or a bad context.
+ORVEL_PLATFORM_API COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF colour) noexcept;

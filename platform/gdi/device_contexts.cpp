@@ -2,8 +2,11 @@
 
 #include "../detail/live_counters.h"
 #include "../testing/fault_injection.h"
+#include "../user/detail/windows.h"
 #include "../win/error.h"
+#include "detail/bitmap_object.h"
 #include "detail/gdi_objects.h"
+#include "detail/static_colours.h"
 #include "device_context.h"
 #include "gdi_object.h"
 
@@ -16,14 +19,6 @@ const bool g_registered =
     RegisterLiveCounter(&orvel::testing::LiveCounts::deviceContexts,
                         []() noexcept { return DeviceContexts().LiveCount(); });
 
-// The 20 static colours of the published default palette.
-constexpr std::array<PALETTEENTRY, 20> kStaticColours = {{
-    {0, 0, 0, 0},       {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},
-    {0, 0, 128, 0},     {128, 0, 128, 0},   {0, 128, 128, 0},   {192, 192, 192, 0},
-    {192, 220, 192, 0}, {166, 202, 240, 0}, {255, 251, 240, 0}, {160, 160, 164, 0},
-    {128, 128, 128, 0}, {255, 0, 0, 0},     {0, 255, 0, 0},     {255, 255, 0, 0},
-    {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0},
-}};
 } // namespace
 
 DeviceContextTable& DeviceContexts() noexcept {
@@ -76,6 +71,10 @@ HDC NewDeviceContext(DcKind kind, HWND window) noexcept {
     context->window = window;
     context->palette = DefaultPalette();
     FindGdiObject(context->palette)->selections.fetch_add(1, std::memory_order_acq_rel);
+    if (kind == DcKind::Memory) {
+        context->bitmap = DefaultBitmap();
+        FindGdiObject(context->bitmap)->selections.fetch_add(1, std::memory_order_acq_rel);
+    }
     const std::uintptr_t handle = DeviceContexts().Insert(std::move(context));
     if (handle == 0) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -93,8 +92,12 @@ BOOL EndDeviceContext(HDC dc) noexcept {
     if (GdiObject* palette = GdiObjects().Find(HandleValue(context->palette))) {
         palette->selections.fetch_sub(1, std::memory_order_acq_rel);
     }
-    if (GdiObject* bitmap = GdiObjects().Find(HandleValue(context->bitmap))) {
-        bitmap->selections.fetch_sub(1, std::memory_order_acq_rel);
+    if (GdiObject* object = GdiObjects().Find(HandleValue(context->bitmap))) {
+        object->selections.fetch_sub(1, std::memory_order_acq_rel);
+        if (object->Kind() == GdiKind::Bitmap && !object->stock) {
+            static_cast<BitmapObject*>(object)->selectedInto.store(nullptr,
+                                                                   std::memory_order_release);
+        }
     }
     return TRUE;
 }
@@ -105,11 +108,13 @@ BOOL EndDeviceContext(HDC dc) noexcept {
 using namespace orvel::platform::detail;
 
 HDC WINAPI GetDC(HWND window) noexcept {
-    if (window != nullptr) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    if (window == nullptr) {
+        return NewDeviceContext(DcKind::Screen, nullptr);
+    }
+    if (FindWindowObject(window) == nullptr) {
         return nullptr;
     }
-    return NewDeviceContext(DcKind::Screen, nullptr);
+    return NewDeviceContext(DcKind::Window, window);
 }
 
 int WINAPI ReleaseDC(HWND /*window*/, HDC dc) noexcept {
@@ -158,15 +163,69 @@ HPALETTE WINAPI SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground) no
     return previous;
 }
 
-UINT WINAPI RealizePalette(HDC dc) noexcept {
-    const DeviceContext* context = FindDeviceContext(dc);
-    if (context == nullptr) {
-        return GDI_ERROR;
-    }
-    // The system palette arrives with the display work; until then no entry ever changes.
-    return 0;
-}
-
 HGDIOBJ WINAPI GetStockObject(int which) noexcept {
     return which == DEFAULT_PALETTE ? static_cast<HGDIOBJ>(DefaultPalette()) : nullptr;
+}
+
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) noexcept {
+    DeviceContext* context = FindDeviceContext(dc);
+    if (context == nullptr) {
+        return nullptr;
+    }
+    GdiObject* found = FindGdiObject(object);
+    if (found == nullptr) {
+        return nullptr;
+    }
+    if (found->Kind() != GdiKind::Bitmap || context->kind != DcKind::Memory) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const auto bitmap = static_cast<HBITMAP>(object);
+    const HBITMAP previous = context->bitmap;
+    if (bitmap == previous) {
+        return previous;
+    }
+    auto* chosen = static_cast<BitmapObject*>(found);
+    if (!chosen->stock) {
+        // One context at a time: two contexts drawing into one bitmap with different palettes
+        // would give its indexes two meanings.
+        HDC expected = nullptr;
+        if (!chosen->selectedInto.compare_exchange_strong(expected, dc,
+                                                          std::memory_order_acq_rel)) {
+            SetLastError(ERROR_BUSY);
+            return nullptr;
+        }
+    }
+    chosen->selections.fetch_add(1, std::memory_order_acq_rel);
+    if (GdiObject* old = GdiObjects().Find(HandleValue(previous))) {
+        old->selections.fetch_sub(1, std::memory_order_acq_rel);
+        if (old->Kind() == GdiKind::Bitmap && !old->stock) {
+            static_cast<BitmapObject*>(old)->selectedInto.store(nullptr, std::memory_order_release);
+        }
+    }
+    context->bitmap = bitmap;
+    return previous;
+}
+
+int WINAPI GetDeviceCaps(HDC dc, int index) noexcept {
+    if (DeviceContextType(dc) == 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    switch (index) {
+    case HORZRES:
+        return kScreenWidth;
+    case VERTRES:
+        return kScreenHeight;
+    case BITSPIXEL:
+        return 32;
+    case PLANES:
+        return 1;
+    case SIZEPALETTE:
+        return 256;
+    case NUMRESERVED:
+        return 20;
+    default:
+        return 0;
+    }
 }

@@ -1,6 +1,7 @@
 #include "global_memory.h"
 
 #include "../detail/handle_table.h"
+#include "../detail/handle_tags.h"
 #include "../detail/live_counters.h"
 #include "../testing/fault_injection.h"
 #include "../win/error.h"
@@ -12,6 +13,7 @@
 namespace {
 
 using orvel::platform::detail::HandleTable;
+using orvel::platform::detail::kGlobalMemoryTag;
 using orvel::platform::detail::HandleValue;
 using orvel::platform::detail::MakeHandle;
 using orvel::testing::ShouldFail;
@@ -29,8 +31,7 @@ struct Block {
     ~Block() { std::free(data); }
 };
 
-constexpr unsigned kGlobalTag = 1;
-using BlockTable = HandleTable<Block, kGlobalTag>;
+using BlockTable = HandleTable<Block, kGlobalMemoryTag>;
 
 BlockTable& Blocks() noexcept {
     static BlockTable* table = new BlockTable;

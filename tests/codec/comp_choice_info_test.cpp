@@ -36,7 +36,7 @@ TEST_F(CompDialogTest, AcceptedChoiceComesBackAndLeavesNoCompressorOpen) {
     Chooser chooser;
     ICSetCompressorChooser(&Chooser::Choose, &chooser);
     CWnd parent;
-    parent.m_hWnd = reinterpret_cast<HWND>(0x7710);
+    ASSERT_TRUE(parent.Create(nullptr, "owner", 0, RECT{0, 0, 64, 48}, nullptr, 1));
     DWORD handler = kFullFrames;
     long quality = 100;
     EXPECT_TRUE(CDibComp::GetCompressDlg(&parent, handler, quality, "Compression"));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "../../detail/handle_table.h"
+#include "../../detail/handle_tags.h"
 #include "../../win/types.h"
 
 namespace orvel::platform::detail {
@@ -21,7 +22,6 @@ struct DeviceContext {
     HBITMAP bitmap = nullptr;       ///< memory contexts: the selected bitmap, or null
 };
 
-constexpr unsigned kDeviceContextTag = 3;
 using DeviceContextTable = HandleTable<DeviceContext, kDeviceContextTag>;
 
 DeviceContextTable& DeviceContexts() noexcept;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "../../detail/handle_table.h"
+#include "../../detail/handle_tags.h"
 #include "../../win/palette_structs.h"
 #include "nearest_colour.h"
 
@@ -63,7 +64,6 @@ private:
     mutable std::atomic<const NearestColourSearch*> search_{nullptr};
 };
 
-constexpr unsigned kGdiObjectTag = 2;
 using GdiObjectTable = HandleTable<GdiObject, kGdiObjectTag>;
 
 /// The process's GDI objects.

@@ -2,6 +2,7 @@
 // handle values that point into it.
 #pragma once
 
+#include "../../detail/handle_tags.h"
 #include "../../win/types.h"
 #include "../compiled_resources.h"
 
@@ -22,8 +23,8 @@ enum class ResourceLookup {
 /// from the handles of every other service, so that a resource handle passed to GlobalLock, or a
 /// memory block passed to LockResource, is refused.
 enum class ResourceHandleKind : unsigned {
-    kFoundResource = 14,
-    kResourceData = 15,
+    kFoundResource = kFoundResourceTag,
+    kResourceData = kResourceDataTag,
 };
 
 /// A resource reached through a handle value.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "../../detail/handle_table.h"
+#include "../../detail/handle_tags.h"
 #include "../../win/types.h"
 #include "../video_compression.h"
 #include "compressor_registry.h"
@@ -15,7 +16,6 @@ struct CompressorInstance {
     DWORD_PTR driverId = 0;
 };
 
-constexpr unsigned kCompressorTag = 9;
 using CompressorTable = HandleTable<CompressorInstance, kCompressorTag>;
 
 CompressorTable& CompressorInstances() noexcept;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "../../detail/handle_table.h"
+#include "../../detail/handle_tags.h"
 #include "../../win/types.h"
 
 namespace orvel::platform::detail {
@@ -12,7 +13,6 @@ struct DrawDibInstance {
     unsigned drawCount = 0; ///< successful draws, for diagnostics
 };
 
-constexpr unsigned kDrawDibTag = 4;
 using DrawDibTable = HandleTable<DrawDibInstance, kDrawDibTag>;
 
 DrawDibTable& DrawDibInstances() noexcept;

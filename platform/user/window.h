@@ -1,0 +1,74 @@
+// Windows: headless top-level and child windows with a client surface and an update area.
+//
+// A window is its client area only (no frame, no caption): GetDC and GetWindowDC both draw into
+// its 32-bit client surface, which is zero (black) when the window is made. Nothing is shown on a
+// screen and no messages are sent: a repaint request is recorded in the window's update area,
+// where GetUpdateRect, ValidateRect and BeginPaint find it.
+#pragma once
+
+#include "../afx/geometry.h"
+#include "../export.h"
+#include "../win/types.h"
+
+ORVEL_DECLARE_HANDLE(HMENU);
+
+// Window styles the platform records (it draws no frame, so they change nothing else).
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
+
+/// Asks for the default size (640 x 480) or position.
+constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000U);
+
+/// Makes a window whose client area is width x height pixels. The class name is recorded only:
+/// the platform needs no registered class. Null with ERROR_INVALID_PARAMETER for a width or
+/// height of 0 or less, ERROR_INVALID_WINDOW_HANDLE for a bad parent, or ERROR_NOT_ENOUGH_MEMORY.
+ORVEL_PLATFORM_API HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName,
+                                               DWORD style, int x, int y, int width, int height,
+                                               HWND parent, HMENU menu, HINSTANCE instance,
+                                               LPVOID param) noexcept;
+
+/// Destroys a window and its child windows. A window that has the clipboard open closes it, and
+/// a window that owns the clipboard stops owning it. FALSE with ERROR_INVALID_WINDOW_HANDLE for a
+/// bad handle.
+ORVEL_PLATFORM_API BOOL WINAPI DestroyWindow(HWND window) noexcept;
+
+/// Whether the handle names a live window.
+ORVEL_PLATFORM_API BOOL WINAPI IsWindow(HWND window) noexcept;
+
+/// The client rectangle: (0, 0, width, height). FALSE with ERROR_INVALID_WINDOW_HANDLE.
+ORVEL_PLATFORM_API BOOL WINAPI GetClientRect(HWND window, LPRECT rect) noexcept;
+
+/// Adds a rectangle of the client area (the whole area when `rect` is null) to the window's
+/// update area, clipped to the client area. `erase` asks for the background to be erased before
+/// the repaint; once asked, the request stays until the area is validated. A null window
+/// invalidates every window. FALSE with ERROR_INVALID_WINDOW_HANDLE for a bad handle.
+ORVEL_PLATFORM_API BOOL WINAPI InvalidateRect(HWND window, const RECT* rect, BOOL erase) noexcept;
+
+/// Removes a rectangle (everything when null) from the update area. The update area is kept as
+/// its bounding rectangle, which shrinks only when the rectangle removed spans it from one side.
+ORVEL_PLATFORM_API BOOL WINAPI ValidateRect(HWND window, const RECT* rect) noexcept;
+
+/// Copies the bounding rectangle of the update area (all zero when there is none) and returns
+/// whether there is one. `erase` is accepted and ignored: there is no background to erase.
+ORVEL_PLATFORM_API BOOL WINAPI GetUpdateRect(HWND window, LPRECT rect, BOOL erase) noexcept;
+
+/// What BeginPaint hands a repaint: the context to draw with, whether erasing was asked, and the
+/// area to repaint.
+struct PAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+};
+using LPPAINTSTRUCT = PAINTSTRUCT*;
+
+/// Starts a repaint: takes the update area into `paint` (validating it) and returns a context for
+/// the window, given back by EndPaint. Null with ERROR_INVALID_WINDOW_HANDLE or as GetDC.
+ORVEL_PLATFORM_API HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint) noexcept;
+
+/// Ends a repaint started by BeginPaint and releases its context.
+ORVEL_PLATFORM_API BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint) noexcept;

@@ -1,0 +1,158 @@
+// Reading and writing BMP files.
+#include "dib_test_support.h"
+#include "support/live_objects.h"
+
+namespace {
+
+using namespace orvel::test;
+using orvel::testing::InjectFault;
+using BmpFileTest = LeakCheckedTest;
+
+// A picture of each depth whose pixel bytes are all different, as a memory image.
+Bytes PictureOfDepth(std::uint16_t bitCount) {
+    const std::int32_t width = 7;
+    const std::int32_t height = 3;
+    const std::uint32_t stride = ((width * bitCount + 31) / 32) * 4;
+    Bytes pixels(stride * height);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(37 * i + 11);
+    }
+    const unsigned entries = bitCount <= 8 ? 1U << bitCount : 0;
+    return InfoFile({.width = width, .height = height, .bitCount = bitCount}, Colours(entries),
+                    pixels);
+}
+
+class RoundTripTest : public LeakCheckedTest,
+                      public ::testing::WithParamInterface<std::uint16_t> {};
+
+TEST_P(RoundTripTest, SavedFileIsTheBlockAndLoadsBackEqual) {
+    TempDir dir;
+    TestDib dib;
+    ASSERT_TRUE(LoadImage(dib, PictureOfDepth(GetParam())));
+    const Bytes block = BlockBytes(dib.GetSafeHandle());
+    dib.SetClassError(5); // a failed record does not stop the write, and success replaces it
+    ASSERT_TRUE(dib.SaveAs(dir.Path("p.bmp").c_str()));
+    EXPECT_EQ(StatusOf(dib), kSuccess);
+    EXPECT_EQ(dir.Read("p.bmp"), block);
+    TestDib loaded(CString(dir.Path("p.bmp")));
+    EXPECT_EQ(StatusOf(loaded), kSuccess);
+    EXPECT_EQ(BlockBytes(loaded.GetSafeHandle()), block);
+    EXPECT_EQ(PaletteColours(loaded.GetPalette()), PaletteColours(dib.GetPalette()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, RoundTripTest, ::testing::Values(1, 4, 8, 16, 24, 32));
+
+TEST_F(BmpFileTest, RebuiltPictureIsSavedAsItsCanonicalBytes) {
+    TempDir dir;
+    TestDib dib;
+    ASSERT_TRUE(dib.Load(CString(dir.Write(
+        "c.bmp", CoreFile(3, 2, 4, Colours(16, 3), {0x12, 0x30, 0, 0, 0x45, 0x60, 0, 0})))));
+    ASSERT_TRUE(dib.SaveAs(dir.Path("out.bmp").c_str()));
+    const Bytes written = dir.Read("out.bmp");
+    EXPECT_EQ(written, BlockBytes(dib.GetSafeHandle()));
+    EXPECT_EQ(U32At(written, 2), written.size());
+    EXPECT_EQ(U32At(written, 14), 40U);
+}
+
+TEST_F(BmpFileTest, FilesThatAreNoBmpFailWithClassErrorOneAndLeaveNoPicture) {
+    TempDir dir;
+    for (const Bytes& contents :
+         {Bytes{}, Bytes{'B'}, Bytes{'B', 'A'}, Bytes{0x89, 'P', 'N', 'G', 0, 0}}) {
+        TestDib dib;
+        ASSERT_TRUE(LoadImage(dib, EightBitFile()));
+        EXPECT_FALSE(dib.Load(CString(dir.Write("x.bmp", contents))));
+        EXPECT_EQ(StatusOf(dib), ClassError(1));
+        EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+    }
+}
+
+TEST_F(BmpFileTest, OpenFailuresAreFileErrorsWithTheCause) {
+    TempDir dir;
+    TestDib dib;
+    ASSERT_TRUE(LoadImage(dib, EightBitFile()));
+    EXPECT_FALSE(dib.Load(CString(dir.Path("missing.bmp"))));
+    EXPECT_EQ(StatusOf(dib), FileError(CFileException::fileNotFound));
+    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+
+    // The reader denies writing while it reads, so a file open for writing cannot be read.
+    const std::string path = dir.Write("p.bmp", EightBitFile());
+    {
+        CFile writer(path.c_str(), CFile::modeWrite | CFile::shareDenyNone);
+        EXPECT_FALSE(dib.Load(CString(path)));
+        EXPECT_EQ(StatusOf(dib), FileError(CFileException::sharingViolation));
+    }
+    EXPECT_TRUE(dib.Load(CString(path)));
+}
+
+TEST_F(BmpFileTest, ReaderFailuresLeaveAnEmptyObjectAndNoBlock) {
+    TempDir dir;
+    const std::string path = dir.Write("p.bmp", EightBitFile());
+    TestDib dib;
+    InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
+    EXPECT_FALSE(dib.Load(CString(path)));
+    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+
+    // A read error raised by the file layer passes to the caller; the block read so far goes.
+    ASSERT_TRUE(dib.Load(CString(path)));
+    InjectFault(orvel::testing::kFaultFileRead, 1);
+    EXPECT_THROW(dib.Load(CString(path)), CFileException);
+    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+    EXPECT_EQ(StatusOf(dib), ClassError(6));
+}
+
+TEST_F(BmpFileTest, ShortReadIsASystemError) {
+    // sysfs reports a whole page as the length of files that hold a few bytes.
+    const char* path = "/sys/kernel/mm/transparent_hugepage/enabled";
+    if (!std::filesystem::exists(path) || std::filesystem::file_size(path) <= 100) {
+        GTEST_SKIP() << "no file whose length exceeds its contents";
+    }
+    TestDib dib;
+    EXPECT_FALSE(dib.Load(CString(path)));
+    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_HANDLE_EOF));
+    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+}
+
+TEST_F(BmpFileTest, WriteFailuresAreFileErrorsAndKeepThePicture) {
+    TempDir dir;
+    TestDib dib;
+    ASSERT_TRUE(LoadImage(dib, EightBitFile()));
+    HGLOBAL block = dib.GetSafeHandle();
+    EXPECT_FALSE(dib.SaveAs(dir.Path("no/such/dir/p.bmp").c_str()));
+    EXPECT_EQ(StatusOf(dib), FileError(CFileException::badPath));
+    for (long nth : {1L, 2L}) { // the write, then the close
+        InjectFault(orvel::testing::kFaultFileWrite, nth);
+        EXPECT_FALSE(dib.SaveAs(dir.Path("p.bmp").c_str()));
+        EXPECT_EQ(StatusOf(dib), FileError(CFileException::diskFull));
+    }
+    {
+        CFile reader(dir.Path("p.bmp").c_str(), CFile::modeRead | CFile::shareDenyNone);
+        EXPECT_FALSE(dib.SaveAs(dir.Path("p.bmp").c_str()));
+        EXPECT_EQ(StatusOf(dib), FileError(CFileException::sharingViolation));
+    }
+    EXPECT_EQ(dib.GetSafeHandle(), block);
+    EXPECT_EQ(BlockBytes(block), EightBitFile());
+
+    TestDib empty;
+    EXPECT_FALSE(empty.SaveAs(dir.Path("empty.bmp").c_str()));
+    EXPECT_EQ(StatusOf(empty), ClassError(6));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("empty.bmp")));
+}
+
+TEST_F(BmpFileTest, DirectColourPaletteComesFromTheColourCountsOrIsTheHalftone) {
+    TestDib dib;
+    ASSERT_TRUE(
+        LoadImage(dib, InfoFile({.width = 1, .height = 1, .bitCount = 24}, {}, {1, 2, 3, 0})));
+    CPalette halftone;
+    halftone.CreateHalftonePalette(nullptr);
+    EXPECT_EQ(PaletteColours(dib.GetPalette()), PaletteColours(&halftone));
+    ASSERT_TRUE(LoadImage(dib, InfoFile({.width = 1, .height = 1, .bitCount = 24, .clrUsed = 16},
+                                        Colours(16), {1, 2, 3, 0})));
+    EXPECT_EQ(PaletteColours(dib.GetPalette()).size(), 3U * 16);
+    ASSERT_TRUE(LoadImage(
+        dib, InfoFile({.width = 1, .height = 1, .bitCount = 24, .clrUsed = 256, .clrImportant = 2},
+                      Colours(2), {1, 2, 3, 0})));
+    EXPECT_EQ(PaletteColours(dib.GetPalette()), (Bytes{0, 0, 0, 3, 2, 1}));
+}
+
+} // namespace

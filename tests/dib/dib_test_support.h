@@ -1,0 +1,229 @@
+// Helpers shared by the picture tests: BMP files built byte by byte, a window onto the protected
+// steps of CDib, and readers of what an object holds.
+#pragma once
+
+#include <orvel/orvel.h>
+
+#include "support/byte_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace orvel::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+/// The fields of a 40-byte information header.
+struct Info {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint16_t bitCount = 8;
+    std::uint32_t compression = BI_RGB;
+    std::uint32_t sizeImage = 0;
+    std::uint32_t clrUsed = 0;
+    std::uint32_t clrImportant = 0;
+    std::uint16_t planes = 1;
+};
+
+/// A BMP file: file header, 40-byte header, `table` (colours or masks, as given), pixels.
+/// bfOffBits and bfSize follow the content unless given.
+inline Bytes InfoFile(const Info& info, const Bytes& table, const Bytes& pixels,
+                      std::int64_t offBits = -1, std::int64_t fileSize = -1) {
+    const auto off = static_cast<std::uint32_t>(offBits >= 0 ? offBits : 54 + table.size());
+    const auto size =
+        static_cast<std::uint32_t>(fileSize >= 0 ? fileSize : 54 + table.size() + pixels.size());
+    ByteBuilder b;
+    b.U16(0x4D42).U32(size).U16(0).U16(0).U32(off);
+    b.U32(40).I32(info.width).I32(info.height).U16(info.planes).U16(info.bitCount);
+    b.U32(info.compression)
+        .U32(info.sizeImage)
+        .I32(2835)
+        .I32(2835)
+        .U32(info.clrUsed)
+        .U32(info.clrImportant);
+    EXPECT_EQ(b.Size(), 54U);
+    b.Bytes(table).Bytes(pixels);
+    return b.Get();
+}
+
+/// An OS/2 file: file header, 12-byte core header, RGBTRIPLE colours, pixels.
+inline Bytes CoreFile(std::uint16_t width, std::uint16_t height, std::uint16_t bitCount,
+                      const Bytes& triples, const Bytes& pixels) {
+    const auto off = static_cast<std::uint32_t>(26 + triples.size());
+    ByteBuilder b;
+    b.U16(0x4D42).U32(static_cast<std::uint32_t>(off + pixels.size())).U16(0).U16(0).U32(off);
+    b.U32(12).U16(width).U16(height).U16(1).U16(bitCount);
+    EXPECT_EQ(b.Size(), 26U);
+    b.Bytes(triples).Bytes(pixels);
+    return b.Get();
+}
+
+/// `count` colour entries: entry i is (blue i, green 2i, red 3i).
+inline Bytes Colours(unsigned count, unsigned entryBytes = 4) {
+    Bytes table;
+    for (unsigned i = 0; i < count; ++i) {
+        table.push_back(static_cast<std::uint8_t>(i));
+        table.push_back(static_cast<std::uint8_t>(2 * i));
+        table.push_back(static_cast<std::uint8_t>(3 * i));
+        if (entryBytes == 4) {
+            table.push_back(0);
+        }
+    }
+    return table;
+}
+
+/// Every byte of a block.
+inline Bytes BlockBytes(HGLOBAL block) {
+    Bytes bytes(GlobalSize(block));
+    if (const auto* base = static_cast<const std::uint8_t*>(GlobalLock(block))) {
+        std::memcpy(bytes.data(), base, bytes.size());
+    }
+    FullUnlock(block);
+    return bytes;
+}
+
+/// A 32-bit field of a block or file image.
+inline std::uint32_t U32At(const Bytes& bytes, std::size_t offset) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+
+/// The pixel area of an object's block: bfOffBits up to the end of the image.
+inline Bytes PixelArea(const CDib& dib) {
+    const Bytes block = BlockBytes(dib.GetSafeHandle());
+    const std::uint32_t off = U32At(block, 10);
+    const std::uint32_t image = U32At(block, 34) != 0 ? U32At(block, 34) : block.size() - off;
+    return Bytes(block.begin() + off, block.begin() + off + image);
+}
+
+/// The (kind, code) pair and the success flag of a record.
+struct Status {
+    unsigned kind;
+    unsigned long code;
+    BOOL succeeded;
+    friend bool operator==(const Status&, const Status&) = default;
+    friend std::ostream& operator<<(std::ostream& out, const Status& s) {
+        return out << "(kind " << s.kind << ", code " << s.code << ", flag " << s.succeeded << ")";
+    }
+};
+inline Status StatusOf(const CHTErr& record) {
+    Status s{};
+    s.succeeded = record.GetLastError(s.kind, s.code);
+    return s;
+}
+constexpr Status kSuccess{HTERR_FILE, 0, TRUE};
+constexpr Status ClassError(unsigned long code) {
+    return {HTERR_CLASS, code, FALSE};
+}
+constexpr Status SystemError(unsigned long code) {
+    return {HTERR_SYSTEM, code, FALSE};
+}
+constexpr Status FileError(unsigned long cause) {
+    return {HTERR_FILE, cause, FALSE};
+}
+constexpr Status kProgError14{HTERR_PROG, 14, FALSE};
+
+/// The colours of a palette as (red, green, blue) triples.
+inline Bytes PaletteColours(const CPalette* palette) {
+    Bytes colours;
+    if (palette == nullptr || palette->m_hObject == nullptr) {
+        return colours;
+    }
+    std::vector<PALETTEENTRY> entries(static_cast<std::size_t>(palette->GetEntryCount()));
+    palette->GetPaletteEntries(0, static_cast<UINT>(entries.size()), entries.data());
+    for (const PALETTEENTRY& e : entries) {
+        colours.insert(colours.end(), {e.peRed, e.peGreen, e.peBlue});
+    }
+    return colours;
+}
+
+/// A CDib whose protected steps and members a test may reach.
+class TestDib : public CDib {
+public:
+    using CDib::CDib;
+    using CDib::ChangeCore;
+    using CDib::CreateLogicPalette;
+    using CDib::Decompress;
+    using CDib::InitDib;
+    using CDib::MakeDib;
+    using CDib::SetClassError;
+    using CDib::SetFileError;
+    using CDib::SetNoError;
+    using CDib::SetProgError;
+    using CDib::SetSystemError;
+    BOOL& DrawDibPreference() { return m_bUseDrawDib; }
+    HDRAWDIB DrawDibHandle() const { return m_hDrawDib; }
+    const CPalette& HalftonePalette() const { return m_halftonePalette; }
+};
+
+/// Loads a file image from memory into `dib`.
+inline BOOL LoadImage(CDib& dib, Bytes image) {
+    return dib.Load(reinterpret_cast<BITMAPFILEHEADER*>(image.data()));
+}
+
+} // namespace orvel::test
+
+namespace orvel::test {
+
+/// Hands `dib` a block holding exactly `bytes`.
+inline BOOL AttachBytes(CDib& dib, const Bytes& bytes) {
+    HGLOBAL block = GlobalAlloc(GHND, bytes.size());
+    if (void* base = GlobalLock(block)) {
+        std::memcpy(base, bytes.data(), bytes.size());
+    }
+    FullUnlock(block);
+    return dib.AttachHandle(block);
+}
+
+/// An 8-bit 5 x 3 file whose pixel bytes count up from 1 (stride 8, 24 bytes).
+inline Bytes EightBitFile() {
+    Bytes pixels(24);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i + 1);
+    }
+    return InfoFile({.width = 5, .height = 3, .bitCount = 8}, Colours(256), pixels);
+}
+
+} // namespace orvel::test
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace orvel::test {
+
+/// A folder of its own for one test, removed with the object.
+class TempDir {
+public:
+    TempDir()
+        : path_(std::filesystem::temp_directory_path() /
+                ("orvel_dib_" + std::to_string(::getpid()) + "_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string Path(const std::string& name) const { return (path_ / name).string(); }
+    std::string Write(const std::string& name, const Bytes& bytes) const {
+        std::ofstream(Path(name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return Path(name);
+    }
+    Bytes Read(const std::string& name) const {
+        std::ifstream in(Path(name), std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace orvel::test

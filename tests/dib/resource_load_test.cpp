@@ -1,0 +1,77 @@
+// Loading bitmap resources compiled into the test program (see tests/CMakeLists.txt), as an
+// application loads CDib(IDB_...) from its own resources.
+#include "dib_test_bitmaps.h"
+#include "dib_test_support.h"
+
+#include "support/live_objects.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace orvel::test;
+using ResourceLoadTest = LeakCheckedTest;
+
+// The packed DIB a resource holds: the file without its file header.
+Bytes ResourceBytes(int id) {
+    HINSTANCE module = AfxFindResourceHandle(MAKEINTRESOURCE(id), RT_BITMAP);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCE(id), RT_BITMAP);
+    const auto* data = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found)));
+    return Bytes(data, data + SizeofResource(module, found));
+}
+
+TEST_F(ResourceLoadTest, IndexedResourceBecomesTheFileItWasMadeFrom) {
+    const TestDib dib(IDB_INDEXED8);
+    ASSERT_EQ(StatusOf(dib), kSuccess);
+    const Bytes block = BlockBytes(dib.GetSafeHandle());
+    EXPECT_EQ(Bytes(block.begin() + 14, block.end()), ResourceBytes(IDB_INDEXED8));
+    EXPECT_EQ(U32At(block, 10), 1078U);
+    EXPECT_EQ(PixelArea(dib), (Bytes{0, 1, 2, 3, 252, 253, 254, 255}));
+    EXPECT_EQ(dib.GetPalette()->GetEntryCount(), 256);
+}
+
+TEST_F(ResourceLoadTest, DirectColourResourceHasNoTable) {
+    TestDib dib;
+    ASSERT_TRUE(dib.Load(IDB_DIRECT24));
+    EXPECT_EQ(dib.GetSize(), CSize(3, 2));
+    EXPECT_EQ(U32At(BlockBytes(dib.GetSafeHandle()), 10), 54U);
+    EXPECT_EQ(PixelArea(dib), (Bytes{1,  2,  3,  4,  5,  6,  7,  8,  9,  0, 0, 0,
+                                     10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0}));
+}
+
+TEST_F(ResourceLoadTest, ShortTableIsWidenedAndThePixelsFoundAfterIt) {
+    // The resource stores 3 colours (biClrUsed 3); its size says so, and the pixels follow them.
+    TestDib dib;
+    ASSERT_TRUE(dib.Load(IDB_SHORT_TABLE4));
+    const Bytes block = BlockBytes(dib.GetSafeHandle());
+    EXPECT_EQ(U32At(block, 10), 54U + 64U);
+    EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 70),
+              (Bytes{0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(PixelArea(dib), (Bytes{0x01, 0x20, 0, 0}));
+}
+
+TEST_F(ResourceLoadTest, MissingResourceIsASystemErrorAndKeepsThePicture) {
+    TestDib dib(IDB_DIRECT24);
+    HGLOBAL before = dib.GetSafeHandle();
+    EXPECT_FALSE(dib.Load(999));
+    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_RESOURCE_NAME_NOT_FOUND));
+    EXPECT_EQ(dib.GetSafeHandle(), before);
+
+    // FindResourceA, then LoadResource: either refusal leaves the picture in place.
+    for (long call : {1L, 2L}) {
+        orvel::testing::InjectFault(orvel::testing::kFaultResource, call);
+        EXPECT_FALSE(dib.Load(IDB_INDEXED8));
+        EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY)) << "call " << call;
+        EXPECT_EQ(dib.GetSafeHandle(), before);
+    }
+}
+
+TEST_F(ResourceLoadTest, BlockFailureAfterTheLookupLeavesTheObjectEmpty) {
+    TestDib dib(IDB_DIRECT24);
+    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
+    EXPECT_FALSE(dib.Load(IDB_INDEXED8));
+    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,154 @@
+// Run-length decoding: streams built byte by byte and the rows they must give.
+#include "dib_test_support.h"
+#include "support/live_objects.h"
+
+#include <string>
+
+namespace {
+
+using namespace orvel::test;
+using orvel::testing::InjectFault;
+using RunLengthTest = LeakCheckedTest;
+
+struct Stream {
+    const char* name;
+    std::uint16_t bitCount;
+    std::int32_t width;
+    std::int32_t height;
+    Bytes codes;
+    Bytes rows; // the whole pixel area, bottom row first
+};
+
+Bytes RleFile(const Stream& s, std::uint32_t clrUsed = 0) {
+    const std::uint32_t compression = s.bitCount == 8 ? BI_RLE8 : BI_RLE4;
+    return InfoFile({.width = s.width,
+                     .height = s.height,
+                     .bitCount = s.bitCount,
+                     .compression = compression,
+                     .sizeImage = static_cast<std::uint32_t>(s.codes.size()),
+                     .clrUsed = clrUsed},
+                    Colours(1U << s.bitCount), s.codes);
+}
+
+const Stream kStreams[] = {
+    // 8 bits per pixel, 4 pixels wide: one row is 4 bytes.
+    {"EncodedRun", 8, 4, 2, {3, 7, 0, 0, 0, 1}, {7, 7, 7, 0, 0, 0, 0, 0}},
+    {"OddAbsoluteRunSkipsItsPadByte",
+     8,
+     4,
+     2,
+     {0, 3, 1, 2, 3, 0xEE, 1, 9, 0, 1},
+     {1, 2, 3, 9, 0, 0, 0, 0}},
+    {"EvenAbsoluteRunHasNoPadByte",
+     8,
+     4,
+     2,
+     {0, 4, 1, 2, 3, 4, 1, 5, 0, 1},
+     {1, 2, 3, 4, 5, 0, 0, 0}},
+    {"RunCrossesTheRowEnd", 8, 3, 2, {5, 6, 0, 0, 1, 8, 0, 1}, {6, 6, 6, 6, 8, 0, 0, 0}},
+    {"DeltaMovesRightAndUpAndEndOfLineFollowsIt",
+     8,
+     4,
+     3,
+     {1, 1, 0, 2, 2, 1, 1, 2, 0, 0, 1, 3, 0, 1},
+     {1, 0, 0, 0, 0, 0, 0, 2, 3, 0, 0, 0}},
+    {"EndOfLineMayMoveBackAfterALongRun",
+     8,
+     2,
+     2,
+     {6, 4, 0, 0, 1, 5, 0, 1},
+     {4, 4, 4, 4, 5, 4, 0, 0}},
+    {"NoEndOfPictureKeepsWhatWasDecoded", 8, 4, 1, {2, 7}, {7, 7, 0, 0}},
+    {"RunPastThePictureEndStopsThere", 8, 4, 1, {6, 5, 0, 0, 1, 9}, {5, 5, 5, 5}},
+    {"AbsoluteRunCutByTheStreamEnd", 8, 4, 1, {0, 5, 1, 2}, {1, 2, 0, 0}},
+    {"DeltaOutsideThePictureStops", 8, 4, 1, {0, 2, 5, 0, 1, 9}, {0, 0, 0, 0}},
+    {"EndOfLinePastTheLastRowStops", 8, 4, 1, {1, 1, 0, 0, 0, 0, 1, 9}, {1, 0, 0, 0}},
+    // 4 bits per pixel: the left pixel of a byte is its high nibble.
+    {"RowsStartInTheHighNibble",
+     4,
+     5,
+     2,
+     {5, 0x12, 0, 0, 5, 0x34, 0, 1},
+     {0x12, 0x12, 0x10, 0, 0x34, 0x34, 0x30, 0}},
+    {"EncodedRunFromTheLowNibble", 4, 8, 1, {1, 0xA0, 5, 0xBC, 0, 1}, {0xAB, 0xCB, 0xCB, 0}},
+    {"AbsoluteRunFromTheLowNibble",
+     4,
+     8,
+     1,
+     {1, 0xF0, 0, 5, 0x12, 0x34, 0x50, 0xEE, 0, 1},
+     {0xF1, 0x23, 0x45, 0}},
+    {"AbsoluteRunOfThreeTakesOneWord",
+     4,
+     8,
+     1,
+     {0, 3, 0xAB, 0xC0, 1, 0x70, 0, 1},
+     {0xAB, 0xC7, 0, 0}},
+    {"AbsoluteRunOfFourTakesOneWord",
+     4,
+     8,
+     1,
+     {0, 4, 0xAB, 0xCD, 1, 0x70, 0, 1},
+     {0xAB, 0xCD, 0x70, 0}},
+    {"OddDeltaMovesOneNibble", 4, 8, 1, {1, 0x10, 0, 2, 3, 0, 1, 0x20, 0, 1}, {0x10, 0, 0x20, 0}},
+    {"FourBitRunPastTheEndStops", 4, 2, 1, {11, 0x12, 0, 0}, {0x12, 0x12, 0x12, 0x12}},
+};
+
+class StreamTest : public LeakCheckedTest, public ::testing::WithParamInterface<Stream> {};
+
+TEST_P(StreamTest, DecodesToTheseRows) {
+    TestDib dib;
+    ASSERT_TRUE(AttachBytes(dib, RleFile(GetParam())));
+    EXPECT_EQ(PixelArea(dib), GetParam().rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, StreamTest, ::testing::ValuesIn(kStreams),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(RunLengthTest, DecodedBlockIsCanonicalAndKeepsTheOtherHeaderFields) {
+    for (const Stream& s : {kStreams[0], kStreams[11]}) {
+        TestDib dib;
+        // Only four colours stored: the rest of the table is zero, not stream bytes.
+        Bytes file = RleFile(s, 4);
+        Bytes shortTable(file.begin(), file.begin() + 54 + 16);
+        shortTable.insert(shortTable.end(), s.codes.begin(), s.codes.end());
+        shortTable[10] = 54 + 16;
+        shortTable[11] = 0;
+        ASSERT_TRUE(AttachBytes(dib, shortTable)) << StatusOf(dib) << s.name;
+        const Bytes block = BlockBytes(dib.GetSafeHandle());
+        const std::uint32_t entries = 1U << s.bitCount;
+        EXPECT_EQ(U32At(block, 10), 54 + 4 * entries);
+        EXPECT_EQ(U32At(block, 2), block.size());
+        const BITMAPINFOHEADER h = dib.GetBIH();
+        EXPECT_EQ(+h.biCompression, BI_RGB);
+        EXPECT_EQ(+h.biSizeImage, 4U * s.height);
+        EXPECT_EQ(+h.biClrUsed, 4U);
+        EXPECT_EQ(+h.biXPelsPerMeter, 2835);
+        EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 70), Colours(4));
+        EXPECT_EQ(Bytes(block.begin() + 70, block.begin() + 54 + 4 * entries),
+                  Bytes(4 * entries - 16, 0));
+        EXPECT_EQ(PixelArea(dib), s.rows);
+    }
+}
+
+TEST_F(RunLengthTest, FailedDecodingBlockLeavesTheCompressedBlockWithTheObject) {
+    for (auto site : {orvel::testing::kFaultGlobalAlloc, orvel::testing::kFaultGlobalLock}) {
+        TestDib dib;
+        const Bytes file = RleFile(kStreams[0]);
+        ASSERT_TRUE(AttachBytes(dib, file));
+        // Hand the compressed block in again and make the decoder's new block fail.
+        HGLOBAL block = GlobalAlloc(GHND, file.size());
+        std::memcpy(GlobalLock(block), file.data(), file.size());
+        FullUnlock(block);
+        ::SetLastError(0);
+        // The check, the core step, the layout step and the decoder's source view each lock the
+        // block before the decoder locks its new one.
+        InjectFault(site, site == orvel::testing::kFaultGlobalLock ? 5 : 1);
+        EXPECT_FALSE(dib.AttachHandle(block));
+        EXPECT_EQ(StatusOf(dib).kind, HTERR_SYSTEM);
+        EXPECT_EQ(dib.GetSafeHandle(), block);
+        EXPECT_EQ(BlockBytes(block), file);
+        EXPECT_EQ(dib.GetPalette(), nullptr);
+    }
+}
+
+} // namespace

@@ -1,0 +1,158 @@
+// Pictures and drawing surfaces for the platform's drawing tests: DIBs built pixel by pixel and
+// memory contexts with a bitmap of a chosen depth selected, cleaned up when the test ends.
+#pragma once
+
+#include <orvel/orvel.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace orvel::test {
+
+/// A DIB in the caller's memory: a BITMAPINFO with its colour table, and its rows.
+class TestDib {
+public:
+    TestDib(int width, int height, int depth, bool topDown = false, std::vector<RGBQUAD> table = {})
+        : width_(width), height_(height), depth_(depth), topDown_(topDown),
+          stride_(static_cast<std::size_t>((width * depth + 31) / 32 * 4)) {
+        const int entries = depth <= 8 ? 1 << depth : 0;
+        table.resize(static_cast<std::size_t>(entries));
+        info_.resize(sizeof(BITMAPINFOHEADER) + table.size() * sizeof(RGBQUAD));
+        BITMAPINFOHEADER header{};
+        header.biSize = sizeof header;
+        header.biWidth = width;
+        header.biHeight = topDown ? -height : height;
+        header.biPlanes = 1;
+        header.biBitCount = static_cast<WORD>(depth);
+        header.biCompression = BI_RGB;
+        std::memcpy(info_.data(), &header, sizeof header);
+        if (!table.empty()) {
+            std::memcpy(info_.data() + sizeof header, table.data(), table.size() * sizeof(RGBQUAD));
+        }
+        bits_.assign(stride_ * static_cast<std::size_t>(height), 0);
+    }
+
+    const BITMAPINFO* Info() const { return reinterpret_cast<const BITMAPINFO*>(info_.data()); }
+    BITMAPINFO* Info() { return reinterpret_cast<BITMAPINFO*>(info_.data()); }
+    BITMAPINFOHEADER* Header() { return reinterpret_cast<BITMAPINFOHEADER*>(info_.data()); }
+    const BYTE* Bits() const { return bits_.data(); }
+    BYTE* Bits() { return bits_.data(); }
+    std::size_t Stride() const { return stride_; }
+
+    /// The bytes of the row shown at `y` counted from the top of the picture.
+    BYTE* RowFromTop(int y) {
+        const int stored = topDown_ ? y : height_ - 1 - y;
+        return bits_.data() + static_cast<std::size_t>(stored) * stride_;
+    }
+
+    /// Stores a raw pixel value (an index, a 5-5-5 word, or 0xRRGGBB) at (x, y from the top).
+    void Set(int x, int y, DWORD value) {
+        BYTE* row = RowFromTop(y);
+        switch (depth_) {
+        case 1:
+            row[x / 8] =
+                static_cast<BYTE>((row[x / 8] & ~(0x80 >> (x % 8))) | ((value & 1) << (7 - x % 8)));
+            break;
+        case 4:
+            row[x / 2] = x % 2 == 0 ? static_cast<BYTE>((row[x / 2] & 0x0F) | (value << 4))
+                                    : static_cast<BYTE>((row[x / 2] & 0xF0) | (value & 0x0F));
+            break;
+        case 8:
+            row[x] = static_cast<BYTE>(value);
+            break;
+        case 16:
+            row[2 * x] = static_cast<BYTE>(value);
+            row[2 * x + 1] = static_cast<BYTE>(value >> 8);
+            break;
+        default: {
+            BYTE* at = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(depth_ / 8);
+            at[0] = static_cast<BYTE>(value);       // blue
+            at[1] = static_cast<BYTE>(value >> 8);  // green
+            at[2] = static_cast<BYTE>(value >> 16); // red
+            break;
+        }
+        }
+    }
+
+private:
+    int width_;
+    int height_;
+    int depth_;
+    bool topDown_;
+    std::size_t stride_;
+    std::vector<BYTE> info_;
+    std::vector<BYTE> bits_;
+};
+
+/// 0xRRGGBB of a COLORREF, the raw value of a 24- or 32-bit DIB pixel.
+constexpr DWORD RawOf(COLORREF colour) {
+    return static_cast<DWORD>(GetBValue(colour) | (GetGValue(colour) << 8) |
+                              (GetRValue(colour) << 16));
+}
+
+/// A palette of the given colours.
+inline HPALETTE MakeTestPalette(const std::vector<COLORREF>& colours) {
+    std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(colours.size())));
+    auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
+    logPalette->palVersion = PALETTE_VERSION;
+    logPalette->palNumEntries = static_cast<WORD>(colours.size());
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        logPalette->palPalEntry[i] = {GetRValue(colours[i]), GetGValue(colours[i]),
+                                      GetBValue(colours[i]), 0};
+    }
+    return CreatePalette(logPalette);
+}
+
+/// A memory context with a fresh bitmap of width x height x depth selected and, when given, a
+/// palette selected; everything is given back when the object ends.
+class MemorySurface {
+public:
+    MemorySurface(int width, int height, int depth, HPALETTE palette = nullptr)
+        : palette_(palette) {
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateBitmap(width, height, 1, static_cast<UINT>(depth), nullptr);
+        previousBitmap_ = SelectObject(dc_, bitmap_);
+        if (palette_ != nullptr) {
+            previousPalette_ = SelectPalette(dc_, palette_, FALSE);
+        }
+    }
+    ~MemorySurface() {
+        if (previousPalette_ != nullptr) {
+            SelectPalette(dc_, previousPalette_, TRUE);
+        }
+        SelectObject(dc_, previousBitmap_);
+        DeleteDC(dc_);
+        DeleteObject(bitmap_);
+        if (palette_ != nullptr) {
+            DeleteObject(palette_);
+        }
+    }
+    MemorySurface(const MemorySurface&) = delete;
+    MemorySurface& operator=(const MemorySurface&) = delete;
+
+    HDC Dc() const { return dc_; }
+    HBITMAP Bitmap() const { return bitmap_; }
+    bool Ready() const {
+        return dc_ != nullptr && bitmap_ != nullptr && previousBitmap_ != nullptr;
+    }
+
+    /// Every pixel set to one colour, row by row.
+    void Fill(int width, int height, COLORREF colour) {
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                SetPixel(dc_, x, y, colour);
+            }
+        }
+    }
+
+private:
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ previousBitmap_ = nullptr;
+    HPALETTE palette_ = nullptr;
+    HPALETTE previousPalette_ = nullptr;
+};
+
+} // namespace orvel::test

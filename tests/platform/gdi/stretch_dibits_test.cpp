@@ -1,0 +1,319 @@
+// StretchDIBits: DIBs of every depth drawn whole, in parts, stretched, shrunk, mirrored and
+// clipped, into 32-bit and indexed surfaces; the pixels are read back.
+#include <orvel/orvel.h>
+
+#include "platform/drawing_helpers.h"
+#include "support/live_objects.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using orvel::test::LeakCheckedTest;
+using orvel::test::MakeTestPalette;
+using orvel::test::MemorySurface;
+using orvel::test::RawOf;
+using orvel::test::TestDib;
+
+constexpr int kWidth = 4;
+constexpr int kHeight = 3;
+constexpr COLORREF kMarker = RGB(1, 2, 3);
+
+// Twelve colours whose channels (0, 132, 255) survive 5-5-5 exactly.
+const std::array<COLORREF, 12> kColours = {RGB(255, 0, 0),     RGB(0, 255, 0),   RGB(0, 0, 255),
+                                           RGB(255, 255, 0),   RGB(0, 255, 255), RGB(255, 0, 255),
+                                           RGB(132, 0, 0),     RGB(0, 132, 0),   RGB(0, 0, 132),
+                                           RGB(132, 132, 132), RGB(255, 132, 0), RGB(0, 132, 255)};
+
+// The test picture: 4 x 3, pixel (x, y counted from the top) shows colour x + 4y (for 1 bit,
+// white where x + y is odd).
+TestDib MakePicture(int depth, bool topDown = false) {
+    std::vector<RGBQUAD> table;
+    if (depth == 1) {
+        table = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    } else if (depth <= 8) {
+        for (COLORREF c : kColours) {
+            table.push_back({GetBValue(c), GetGValue(c), GetRValue(c), 0});
+        }
+    }
+    TestDib dib(kWidth, kHeight, depth, topDown, table);
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const int n = x + kWidth * y;
+            const COLORREF c = kColours[static_cast<std::size_t>(n)];
+            DWORD value = static_cast<DWORD>(n);
+            if (depth == 1) {
+                value = static_cast<DWORD>((x + y) % 2);
+            } else if (depth == 16) {
+                value = static_cast<DWORD>(((GetRValue(c) >> 3) << 10) |
+                                           ((GetGValue(c) >> 3) << 5) | (GetBValue(c) >> 3));
+            } else if (depth > 16) {
+                value = RawOf(c);
+            }
+            dib.Set(x, y, value);
+        }
+    }
+    return dib;
+}
+
+COLORREF PictureColour(int depth, int x, int y) {
+    if (depth == 1) {
+        return (x + y) % 2 != 0 ? RGB(255, 255, 255) : RGB(0, 0, 0);
+    }
+    return kColours[static_cast<std::size_t>(x + kWidth * y)];
+}
+
+class StretchDIBitsTest : public LeakCheckedTest, public ::testing::WithParamInterface<int> {
+protected:
+    static constexpr int kCanvasWidth = 10;
+    static constexpr int kCanvasHeight = 8;
+
+    void SetUp() override {
+        canvas_.emplace(kCanvasWidth, kCanvasHeight, 32);
+        canvas_->Fill(kCanvasWidth, kCanvasHeight, kMarker);
+    }
+    // The canvas goes before the leak check looks.
+    void TearDown() override {
+        canvas_.reset();
+        LeakCheckedTest::TearDown();
+    }
+
+    int Draw(int xDst, int yDst, int dxDst, int dyDst, int xSrc, int ySrc, int dxSrc, int dySrc,
+             bool topDown = false) {
+        TestDib picture = MakePicture(GetParam(), topDown);
+        return StretchDIBits(canvas_->Dc(), xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc, dySrc,
+                             picture.Bits(), picture.Info(), DIB_RGB_COLORS, SRCCOPY);
+    }
+
+    // Every canvas pixel: the picture's pixel `expected(x, y)` returns, or the marker where it
+    // returns a negative column.
+    template <class Expected>
+    void ExpectCanvas(Expected expected) {
+        for (int y = 0; y < kCanvasHeight; ++y) {
+            for (int x = 0; x < kCanvasWidth; ++x) {
+                const auto [sx, sy] = expected(x, y);
+                const COLORREF want = sx < 0 ? kMarker : PictureColour(GetParam(), sx, sy);
+                EXPECT_EQ(GetPixel(canvas_->Dc(), x, y), want) << "canvas " << x << "," << y;
+            }
+        }
+    }
+
+    std::optional<MemorySurface> canvas_;
+};
+
+using Source = std::pair<int, int>;
+constexpr Source kNone{-1, -1};
+
+TEST_P(StretchDIBitsTest, WholePictureLandsAtTheDestinationCorner) {
+    EXPECT_EQ(Draw(1, 2, kWidth, kHeight, 0, 0, kWidth, kHeight), kHeight);
+    ExpectCanvas([](int x, int y) {
+        const bool inside = x >= 1 && x < 1 + kWidth && y >= 2 && y < 2 + kHeight;
+        return inside ? Source{x - 1, y - 2} : kNone;
+    });
+}
+
+TEST_P(StretchDIBitsTest, SourceRectangleCountsRowsUpFromTheBottomOfABottomUpPicture) {
+    // ySrc 0 and height 2 are the two bottom rows, shown top row first.
+    EXPECT_EQ(Draw(0, 0, 2, 2, 1, 0, 2, 2), 2);
+    ExpectCanvas([](int x, int y) { return x < 2 && y < 2 ? Source{x + 1, y + 1} : kNone; });
+}
+
+TEST_P(StretchDIBitsTest, SourceRectangleCountsRowsDownFromTheTopOfATopDownPicture) {
+    EXPECT_EQ(Draw(0, 0, 2, 2, 1, 0, 2, 2, true), 2);
+    ExpectCanvas([](int x, int y) { return x < 2 && y < 2 ? Source{x + 1, y} : kNone; });
+}
+
+TEST_P(StretchDIBitsTest, StretchingRepeatsEveryPixel) {
+    EXPECT_EQ(Draw(0, 0, 2 * kWidth, 2 * kHeight, 0, 0, kWidth, kHeight), kHeight);
+    ExpectCanvas([](int x, int y) {
+        return x < 2 * kWidth && y < 2 * kHeight ? Source{x / 2, y / 2} : kNone;
+    });
+}
+
+TEST_P(StretchDIBitsTest, ShrinkingKeepsTheFirstOfEachGroup) {
+    // 4 x 3 into 2 x 1: columns 0 and 2 of the top row.
+    EXPECT_EQ(Draw(0, 0, 2, 1, 0, 0, kWidth, kHeight), kHeight);
+    ExpectCanvas([](int x, int y) { return y == 0 && x < 2 ? Source{2 * x, 0} : kNone; });
+}
+
+TEST_P(StretchDIBitsTest, NegativeDestinationExtentsMirror) {
+    // Width -4 from x 4 covers columns 0 to 3, mirrored; height -3 from y 3 covers rows 0 to 2.
+    EXPECT_EQ(Draw(kWidth, kHeight, -kWidth, -kHeight, 0, 0, kWidth, kHeight), kHeight);
+    ExpectCanvas([](int x, int y) {
+        return x < kWidth && y < kHeight ? Source{kWidth - 1 - x, kHeight - 1 - y} : kNone;
+    });
+}
+
+TEST_P(StretchDIBitsTest, NegativeSourceWidthMirrorsAndTwoNegativesCancel) {
+    EXPECT_EQ(Draw(0, 0, kWidth, kHeight, kWidth, 0, -kWidth, kHeight), kHeight);
+    ExpectCanvas([](int x, int y) {
+        return x < kWidth && y < kHeight ? Source{kWidth - 1 - x, y} : kNone;
+    });
+    EXPECT_EQ(Draw(kWidth, 0, -kWidth, kHeight, kWidth, 0, -kWidth, kHeight), kHeight);
+    ExpectCanvas([](int x, int y) { return x < kWidth && y < kHeight ? Source{x, y} : kNone; });
+}
+
+TEST_P(StretchDIBitsTest, DrawingIsClippedToTheSurfaceButCountsEveryLine) {
+    EXPECT_EQ(Draw(-2, kCanvasHeight - 1, kWidth, kHeight, 0, 0, kWidth, kHeight), kHeight);
+    ExpectCanvas([](int x, int y) {
+        return x < 2 && y == kCanvasHeight - 1 ? Source{x + 2, 0} : kNone;
+    });
+    EXPECT_EQ(Draw(kCanvasWidth, 0, kWidth, kHeight, 0, 0, kWidth, kHeight), kHeight)
+        << "wholly outside the surface still draws the picture's lines";
+}
+
+TEST_P(StretchDIBitsTest, SourcePixelsOutsideThePictureLeaveTheDestinationAlone) {
+    // Columns 2 to 5 of a 4-wide picture: only 2 and 3 exist.
+    EXPECT_EQ(Draw(0, 0, 4, kHeight, 2, 0, 4, kHeight), kHeight);
+    ExpectCanvas([](int x, int y) { return x < 2 && y < kHeight ? Source{x + 2, y} : kNone; });
+    // Rows 1 to 4 counted from the bottom: rows 1 and 2 exist, shown at the bottom of the
+    // destination rectangle since it reaches above the picture.
+    EXPECT_EQ(Draw(6, 0, 1, 4, 0, 1, 1, 4), 2);
+    for (int y = 0; y < 4; ++y) {
+        const COLORREF want = y < 2 ? kMarker : PictureColour(GetParam(), 0, y - 2);
+        EXPECT_EQ(GetPixel(canvas_->Dc(), 6, y), want) << y;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySourceDepth, StretchDIBitsTest,
+                         ::testing::Values(1, 4, 8, 16, 24, 32),
+                         [](const auto& param) { return std::to_string(param.param) + "bit"; });
+
+using StretchIntoIndexedTest = LeakCheckedTest;
+
+// Raw pixel values of a bitmap, read back at its own depth.
+std::vector<BYTE> OwnBytes(const MemorySurface& surface, int width, int height, int depth) {
+    TestDib dib(width, height, depth);
+    std::vector<BYTE> bytes(dib.Stride() * static_cast<std::size_t>(height));
+    EXPECT_EQ(GetDIBits(surface.Dc(), surface.Bitmap(), 0, static_cast<UINT>(height), bytes.data(),
+                        dib.Info(), DIB_RGB_COLORS),
+              height);
+    return bytes;
+}
+
+TEST_F(StretchIntoIndexedTest, ColoursBecomeTheNearestIndexOfTheContextPalette) {
+    MemorySurface surface(
+        4, 1, 8,
+        MakeTestPalette({RGB(0, 0, 0), RGB(255, 0, 0), RGB(0, 0, 255), RGB(250, 250, 250)}));
+    TestDib dib(4, 1, 24);
+    dib.Set(0, 0, RawOf(RGB(240, 20, 20)));
+    dib.Set(1, 0, RawOf(RGB(10, 10, 10)));
+    dib.Set(2, 0, RawOf(RGB(255, 255, 255)));
+    dib.Set(3, 0, RawOf(RGB(20, 20, 200)));
+    ASSERT_EQ(StretchDIBits(surface.Dc(), 0, 0, 4, 1, 0, 0, 4, 1, dib.Bits(), dib.Info(),
+                            DIB_RGB_COLORS, SRCCOPY),
+              1);
+    const std::vector<BYTE> bytes = OwnBytes(surface, 4, 1, 8);
+    EXPECT_EQ(bytes[0], 1);
+    EXPECT_EQ(bytes[1], 0);
+    EXPECT_EQ(bytes[2], 3);
+    EXPECT_EQ(bytes[3], 2);
+    EXPECT_EQ(GetPixel(surface.Dc(), 2, 0), RGB(250, 250, 250));
+}
+
+TEST_F(StretchIntoIndexedTest, FourBitSurfacesReachOnlyTheFirstSixteenEntries) {
+    std::vector<COLORREF> colours(20, RGB(0, 0, 0));
+    colours[3] = RGB(100, 100, 100);
+    colours[18] = RGB(200, 10, 10); // exact, but no 4-bit index reaches it
+    MemorySurface surface(3, 1, 4, MakeTestPalette(colours));
+    TestDib dib(3, 1, 8, false, {{10, 10, 200, 0}, {100, 100, 100, 0}});
+    dib.Set(0, 0, 0);
+    dib.Set(1, 0, 1);
+    dib.Set(2, 0, 0);
+    ASSERT_EQ(StretchDIBits(surface.Dc(), 0, 0, 3, 1, 0, 0, 3, 1, dib.Bits(), dib.Info(),
+                            DIB_RGB_COLORS, SRCCOPY),
+              1);
+    const std::vector<BYTE> bytes = OwnBytes(surface, 3, 1, 4);
+    EXPECT_EQ(bytes[0], 0x33) << "red goes to the grey, the nearest entry below 16; then grey";
+    EXPECT_EQ(bytes[1] >> 4, 3);
+}
+
+TEST_F(StretchIntoIndexedTest, MonochromeSurfacesTakeBlackOrWhiteWithTheLeftmostPixelHighest) {
+    MemorySurface surface(10, 1, 1);
+    TestDib dib(10, 1, 24);
+    for (int x = 0; x < 10; ++x) {
+        dib.Set(x, 0, RawOf(x % 3 == 0 ? RGB(200, 200, 200) : RGB(60, 60, 60)));
+    }
+    ASSERT_EQ(StretchDIBits(surface.Dc(), 0, 0, 10, 1, 0, 0, 10, 1, dib.Bits(), dib.Info(),
+                            DIB_RGB_COLORS, SRCCOPY),
+              1);
+    const std::vector<BYTE> bytes = OwnBytes(surface, 10, 1, 1);
+    EXPECT_EQ(bytes[0], 0x92); // 1001 0010
+    EXPECT_EQ(bytes[1], 0x40); // 01
+}
+
+TEST_F(StretchIntoIndexedTest, IndexesPastTheColourTableDrawBlack) {
+    MemorySurface surface(2, 1, 24);
+    TestDib dib(2, 1, 8, false, {{255, 255, 255, 0}, {255, 255, 255, 0}});
+    dib.Header()->biClrUsed = 1;
+    dib.Set(0, 0, 0);
+    dib.Set(1, 0, 1);
+    ASSERT_EQ(StretchDIBits(surface.Dc(), 0, 0, 2, 1, 0, 0, 2, 1, dib.Bits(), dib.Info(),
+                            DIB_RGB_COLORS, SRCCOPY),
+              1);
+    EXPECT_EQ(GetPixel(surface.Dc(), 0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(surface.Dc(), 1, 0), RGB(0, 0, 0)) << "biClrUsed 1: entry 1 is not there";
+}
+
+using StretchDIBitsFailureTest = LeakCheckedTest;
+
+TEST_F(StretchDIBitsFailureTest, RefusesBadArgumentsWithTheErrorNumberAndDrawsNothing) {
+    MemorySurface surface(4, 4, 32);
+    surface.Fill(4, 4, kMarker);
+    TestDib dib = MakePicture(24);
+    auto draw = [&](HDC dc, int dx, int dy, int sx, int /*sy*/, const void* bits,
+                    const BITMAPINFO* info, UINT usage, DWORD rop) {
+        SetLastError(0);
+        return StretchDIBits(dc, 0, 0, dx, dy, sx, 0, kWidth, kHeight, bits, info, usage, rop);
+    };
+    EXPECT_EQ(draw(nullptr, 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, nullptr, dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), nullptr, DIB_RGB_COLORS, SRCCOPY), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_PAL_COLORS, SRCCOPY), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    for (const DWORD unknown : {0x00AA0029U, 0x00F00021U, 0U, SRCCOPY + 1}) {
+        EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, unknown),
+                  0);
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << std::hex << unknown;
+    }
+    EXPECT_EQ(draw(surface.Dc(), 0, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "zero destination width";
+    EXPECT_EQ(draw(surface.Dc(), 4, 3, kWidth, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
+              0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "source wholly right of the picture";
+
+    for (auto spoil : {+[](BITMAPINFOHEADER* h) { h->biSize = 12; },
+                       +[](BITMAPINFOHEADER* h) { h->biCompression = BI_RLE8; },
+                       +[](BITMAPINFOHEADER* h) { h->biBitCount = 2; },
+                       +[](BITMAPINFOHEADER* h) { h->biPlanes = 2; },
+                       +[](BITMAPINFOHEADER* h) { h->biWidth = 0; },
+                       +[](BITMAPINFOHEADER* h) { h->biHeight = 0; }}) {
+        TestDib spoiled = MakePicture(24);
+        spoil(spoiled.Header());
+        EXPECT_EQ(
+            draw(surface.Dc(), 4, 3, 0, 0, spoiled.Bits(), spoiled.Info(), DIB_RGB_COLORS, SRCCOPY),
+            0);
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    }
+
+    orvel::testing::InjectFault(orvel::testing::kFaultStretchDIBits, 1);
+    EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    orvel::testing::ClearFault();
+
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            EXPECT_EQ(GetPixel(surface.Dc(), x, y), kMarker);
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,171 @@
+// DrawDibDraw: the same pixels as StretchDIBits with SRCCOPY, -1 destination extents, palette
+// realisation in the foreground or the background, and failures.
+#include <orvel/orvel.h>
+
+#include "platform/drawing_helpers.h"
+#include "support/live_objects.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+namespace {
+
+using orvel::test::MakeTestPalette;
+using orvel::test::MemorySurface;
+using orvel::test::RawOf;
+using orvel::test::TestDib;
+
+// A 5 x 4 picture of distinct pixels at each depth.
+TestDib Picture(int depth) {
+    std::vector<RGBQUAD> table;
+    for (int i = 0; i < 20; ++i) {
+        table.push_back({static_cast<BYTE>(i * 12), static_cast<BYTE>(255 - i * 9),
+                         static_cast<BYTE>(i * 5), 0});
+    }
+    TestDib dib(5, 4, depth, false, table);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 5; ++x) {
+            const int n = x + 5 * y;
+            const DWORD index = depth == 1 ? static_cast<DWORD>(n % 2)
+                                           : static_cast<DWORD>(n % (1 << std::min(depth, 8)));
+            const DWORD raw = depth == 16 ? static_cast<DWORD>(n * 1543 % 32768)
+                                          : static_cast<DWORD>(n * 0x0A1B2C % 0x1000000);
+            dib.Set(x, y, depth <= 8 ? index : raw);
+        }
+    }
+    return dib;
+}
+
+struct Rects {
+    int xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc, dySrc;
+};
+
+class DrawDibMatchesStretchTest : public orvel::test::LeakCheckedTest,
+                                  public ::testing::WithParamInterface<std::tuple<int, Rects>> {};
+
+TEST_P(DrawDibMatchesStretchTest, SamePixelsAsStretchDIBitsWithSourceCopy) {
+    const auto [depth, r] = GetParam();
+    TestDib dib = Picture(depth);
+    std::optional<MemorySurface> viaDrawDib(std::in_place, 12, 10, 32);
+    std::optional<MemorySurface> viaStretch(std::in_place, 12, 10, 32);
+    HDRAWDIB drawDib = DrawDibOpen();
+    ASSERT_NE(drawDib, nullptr);
+    ASSERT_TRUE(DrawDibDraw(drawDib, viaDrawDib->Dc(), r.xDst, r.yDst, r.dxDst, r.dyDst,
+                            dib.Header(), dib.Bits(), r.xSrc, r.ySrc, r.dxSrc, r.dySrc, 0));
+    ASSERT_GT(StretchDIBits(viaStretch->Dc(), r.xDst, r.yDst, r.dxDst, r.dyDst, r.xSrc, r.ySrc,
+                            r.dxSrc, r.dySrc, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
+              0);
+    int drawn = 0;
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 12; ++x) {
+            const COLORREF pixel = GetPixel(viaDrawDib->Dc(), x, y);
+            EXPECT_EQ(pixel, GetPixel(viaStretch->Dc(), x, y)) << x << "," << y;
+            drawn += pixel != RGB(0, 0, 0) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(drawn, 0);
+    EXPECT_TRUE(DrawDibClose(drawDib));
+}
+
+INSTANTIATE_TEST_SUITE_P(DepthsAndRectangles, DrawDibMatchesStretchTest,
+                         ::testing::Combine(::testing::Values(1, 4, 8, 16, 24, 32),
+                                            ::testing::Values(Rects{0, 0, 5, 4, 0, 0, 5, 4},
+                                                              Rects{2, 1, 3, 2, 1, 1, 3, 2},
+                                                              Rects{0, 0, 10, 8, 0, 0, 5, 4},
+                                                              Rects{6, 0, -5, 4, 0, 0, 5, 4})));
+
+using DrawDibDrawTest = orvel::test::LeakCheckedTest;
+
+TEST_F(DrawDibDrawTest, MinusOneDestinationExtentsMeanThePicturesOwnSize) {
+    TestDib dib(3, 2, 24);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            dib.Set(x, y, RawOf(RGB(255, 255, 255)));
+        }
+    }
+    MemorySurface surface(6, 6, 32);
+    HDRAWDIB drawDib = DrawDibOpen();
+    ASSERT_TRUE(
+        DrawDibDraw(drawDib, surface.Dc(), 1, 1, -1, -1, dib.Header(), dib.Bits(), 0, 0, 3, 2, 0));
+    for (int y = 0; y < 6; ++y) {
+        for (int x = 0; x < 6; ++x) {
+            const bool inside = x >= 1 && x < 4 && y >= 1 && y < 3;
+            EXPECT_EQ(GetPixel(surface.Dc(), x, y), inside ? RGB(255, 255, 255) : RGB(0, 0, 0))
+                << x << "," << y;
+        }
+    }
+    DrawDibClose(drawDib);
+}
+
+TEST_F(DrawDibDrawTest, RealisesTheContextPaletteInTheForegroundUnlessAskedForTheBackground) {
+    orvel::testing::ResetSystemPalette();
+    HDC screen = GetDC(nullptr);
+    std::vector<COLORREF> colours;
+    for (BYTE i = 0; i < 8; ++i) {
+        colours.push_back(RGB(33, i, 77));
+    }
+    HPALETTE palette = MakeTestPalette(colours);
+    HPALETTE previous = SelectPalette(screen, palette, FALSE);
+    TestDib dib(1, 1, 24);
+    HDRAWDIB drawDib = DrawDibOpen();
+    auto systemHolds = [&](COLORREF colour) {
+        std::vector<PALETTEENTRY> entries(256);
+        GetSystemPaletteEntries(screen, 0, 256, entries.data());
+        for (const PALETTEENTRY& e : entries) {
+            if (RGB(e.peRed, e.peGreen, e.peBlue) == colour) {
+                return true;
+            }
+        }
+        return false;
+    };
+
+    ASSERT_TRUE(DrawDibDraw(drawDib, screen, 0, 0, 1, 1, dib.Header(), dib.Bits(), 0, 0, 1, 1,
+                            DDF_BACKGROUNDPAL));
+    EXPECT_FALSE(systemHolds(colours[3])) << "the background takes no system entries";
+    EXPECT_EQ(RealizePalette(screen), 8U) << "the selection itself stays a foreground one";
+    orvel::testing::ResetSystemPalette();
+    ASSERT_TRUE(DrawDibDraw(drawDib, screen, 0, 0, 1, 1, dib.Header(), dib.Bits(), 0, 0, 1, 1, 0));
+    EXPECT_TRUE(systemHolds(colours[3]));
+
+    DrawDibClose(drawDib);
+    SelectPalette(screen, previous, TRUE);
+    DeleteObject(palette);
+    ReleaseDC(nullptr, screen);
+    orvel::testing::ResetSystemPalette();
+}
+
+TEST_F(DrawDibDrawTest, FailsForBadHandlesAndInjectedFaults) {
+    TestDib dib(2, 2, 24);
+    MemorySurface surface(2, 2, 32);
+    HDRAWDIB drawDib = DrawDibOpen();
+    SetLastError(0);
+    EXPECT_FALSE(
+        DrawDibDraw(nullptr, surface.Dc(), 0, 0, 2, 2, dib.Header(), dib.Bits(), 0, 0, 2, 2, 0));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(
+        DrawDibDraw(drawDib, nullptr, 0, 0, 2, 2, dib.Header(), dib.Bits(), 0, 0, 2, 2, 0));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(
+        DrawDibDraw(drawDib, surface.Dc(), 0, 0, 2, 2, nullptr, dib.Bits(), 0, 0, 2, 2, 0));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(
+        DrawDibDraw(drawDib, surface.Dc(), 0, 0, 2, 2, dib.Header(), dib.Bits(), 5, 5, 2, 2, 0))
+        << "a source wholly outside the picture draws nothing";
+
+    orvel::testing::InjectFault(orvel::testing::kFaultDrawDibDraw, 1);
+    EXPECT_FALSE(
+        DrawDibDraw(drawDib, surface.Dc(), 0, 0, 2, 2, dib.Header(), dib.Bits(), 0, 0, 2, 2, 0));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    orvel::testing::ClearFault();
+    EXPECT_TRUE(DrawDibClose(drawDib));
+
+    orvel::testing::InjectFault(orvel::testing::kFaultDrawDibOpen, 1);
+    EXPECT_EQ(DrawDibOpen(), nullptr);
+    EXPECT_FALSE(
+        DrawDibDraw(drawDib, surface.Dc(), 0, 0, 2, 2, dib.Header(), dib.Bits(), 0, 0, 2, 2, 0))
+        << "a closed instance draws nothing";
+}
+
+} // namespace
