@@ -11,53 +11,8 @@ namespace {
 
 using orvel::test::Frame8;
 using orvel::test::FramePattern;
-using orvel::test::StatusOf;
-using orvel::test::Succeeded;
 
 using CompRle8Test = orvel::test::LeakCheckedTest;
-
-// Compresses a frame with an object that has its formats, and reads the stream back.
-std::vector<BYTE> CompressAndRead(CDibComp& comp, const Frame8& frame, long frameNumber) {
-    std::vector<BYTE> pixels = frame.pixels;
-    // The compressor's largest frame: two bytes per pixel and a row end per row.
-    std::vector<BYTE> compressed(static_cast<std::size_t>(frame.height) * (2 * frame.width + 2));
-    EXPECT_TRUE(comp.Compress(pixels.data(), compressed.data(), frameNumber, 10000));
-    EXPECT_EQ(StatusOf(comp), Succeeded());
-    BITMAPINFO* output = nullptr;
-    DWORD outputSize = 0;
-    comp.GetFormat(&output, outputSize, 1);
-    const DWORD size = output->bmiHeader.biSizeImage;
-    EXPECT_LE(size, compressed.size());
-    const orvel::test::Rle8Reading reading =
-        orvel::test::ReadRle8(compressed.data(), size, frame.width, frame.height);
-    EXPECT_EQ(reading.error, "");
-    return reading.pixels;
-}
-
-// Each size gets a new format; the frames of a size are compressed in a row, so a frame that
-// borrowed from the one before would read back wrong.
-TEST_F(CompRle8Test, EveryFrameOfASequenceReadsBackPixelForPixel) {
-    CDibComp comp;
-    ASSERT_TRUE(comp.Open(mmioFOURCC('m', 'r', 'l', 'e')));
-    for (const auto& [width, height] : {std::pair{1, 1}, {3, 2}, {6, 31}, {257, 3}, {641, 7}}) {
-        std::vector<BYTE> format =
-            orvel::test::FrameFormat(orvel::test::MakeFrame(FramePattern::Flat, width, height));
-        BITMAPINFO* output = nullptr;
-        DWORD outputSize = 0;
-        ASSERT_TRUE(comp.GetFormat(reinterpret_cast<BITMAPINFO*>(format.data()),
-                                   static_cast<DWORD>(format.size()), &output, outputSize));
-        EXPECT_EQ(+output->bmiHeader.biCompression, BI_RLE8);
-        long frameNumber = 0;
-        for (FramePattern pattern : orvel::test::kAllPatterns) {
-            const Frame8 frame = orvel::test::MakeFrame(pattern, width, height, frameNumber);
-            EXPECT_EQ(CompressAndRead(comp, frame, frameNumber++), frame.pixels)
-                << orvel::test::PatternName(pattern) << " " << width << " x " << height;
-        }
-    }
-    EXPECT_TRUE(comp.Close());
-}
-
-} // namespace
 
 // The library's own reader of run-length pictures takes the compressor's frames: the output
 // format followed by the compressed bits is a packed DIB, and it loads as the frame, pixel for
@@ -97,3 +52,5 @@ TEST_F(CompRle8Test, CompressedFrameLoadsIntoAPictureAsTheFrame) {
         }
     }
 }
+
+} // namespace
