@@ -77,6 +77,13 @@ BOOL CDib::Load(BITMAPINFO* info, unsigned long colour) {
     if (info == nullptr) {
         return SetProgError(14);
     }
+    // The header's size comes first, so that a shorter header is refused before anything past
+    // it is read.
+    DWORD headerBytes = 0;
+    std::memcpy(&headerBytes, info, sizeof headerBytes);
+    if (headerBytes != sizeof(BITMAPINFOHEADER)) {
+        return SetClassError(1);
+    }
     BITMAPINFOHEADER header;
     std::memcpy(&header, info, sizeof header);
     NewPictureSizes sizes;
