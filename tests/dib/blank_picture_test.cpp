@@ -56,6 +56,10 @@ struct FillCase {
     Bytes pixels; ///< the whole pixel area, bottom row first
 };
 
+void PrintTo(const FillCase& value, std::ostream* out) {
+    *out << value.name;
+}
+
 std::vector<FillCase> FillCases() {
     return {
         // 1 bit: the whole image, padding included, is 0xFF for white and 0x00 for black.
@@ -278,6 +282,10 @@ struct Refusal {
     Status status;
 };
 
+void PrintTo(const Refusal& value, std::ostream* out) {
+    *out << value.name;
+}
+
 BOOL BySize(TestDib& dib, int width, int height, int bitCount) {
     return dib.Load(CSize(width, height), kRed, bitCount, nullptr);
 }
@@ -421,6 +429,10 @@ struct SweptLoad {
     const char* name;
     std::function<BOOL(TestDib&)> load;
 };
+
+void PrintTo(const SweptLoad& value, std::ostream* out) {
+    *out << value.name;
+}
 
 class BlankFaultSweepTest : public LeakCheckedTest,
                             public ::testing::WithParamInterface<SweptLoad> {};
