@@ -141,16 +141,9 @@ TEST_F(CompositingTest, TenByTenAtFifteenFifteenCopiesTheTopLeftCornerIntoTheBot
     LoadPicture(pasted, source);
     ASSERT_TRUE(destination.Attach(pasted, CPoint(15, 15)));
     const Bytes block = BlockBytes(destination.GetSafeHandle());
-    for (int y = 0; y < 20; ++y) {
-        for (int x = 0; x < 20; ++x) {
-            const bool covered = x >= 15 && y >= 15;
-            const Picture& from = covered ? source : target;
-            const std::size_t at = covered ? source.At(x - 15, y - 15) : target.At(x, y);
-            EXPECT_TRUE(std::equal(from.file.begin() + at, from.file.begin() + at + 4,
-                                   block.begin() + target.At(x, y)))
-                << x << "," << y;
-        }
-    }
+    EXPECT_EQ(block, Pasted(target, source, 15, 15));
+    EXPECT_EQ(U32At(block, target.At(19, 19)), U32At(source.file, source.At(4, 4)));
+    EXPECT_EQ(U32At(block, target.At(14, 19)), U32At(target.file, target.At(14, 19)));
 }
 
 TEST_F(CompositingTest, TwentyFourBitThreeWideCopiesNineBytesPerRowAndLeavesPaddingAlone) {
