@@ -23,15 +23,19 @@ HWND OpenerOf(CWnd* window) noexcept {
     return window != nullptr ? window->GetSafeHwnd() : nullptr;
 }
 
-// The picture as a packed DIB in a new clipboard block, or null with the platform's last error.
-//
 // A direct-colour picture may carry colour entries (biClrUsed or biClrImportant) that only
 // suggest a palette for display. Readers of CF_DIB do not expect a colour table before direct
-// pixels, so the entries are left out and the header's counts cleared; the palette goes on the
-// clipboard as CF_PALETTE instead. Such a block has one byte to spare after the pixels, left 0.
+// pixels, so such entries go on the clipboard as CF_PALETTE instead.
+bool SuggestsPalette(const InstalledPicture& picture) noexcept {
+    return picture.entryCount != 0 && picture.header.biBitCount > 8;
+}
+
+// The picture as a packed DIB in a new clipboard block, or null with the platform's last error.
+// Suggested palette entries are left out and the header's counts cleared; such a block has one
+// byte to spare after the pixels, left 0.
 HGLOBAL MakeClipboardBlock(const BYTE* base, const InstalledPicture& picture) noexcept {
     const DWORD imageBytes = picture.geometry.pixelBytes;
-    const bool dropsEntries = picture.entryCount != 0 && picture.header.biBitCount > 8;
+    const bool dropsEntries = SuggestsPalette(picture);
     const SIZE_T blockBytes = dropsEntries ? SIZE_T{imageBytes} + sizeof(BITMAPINFOHEADER) + 1
                                            : SIZE_T{imageBytes} + sizeof(BITMAPINFOHEADER) +
                                                  SIZE_T{4} * picture.entryCount;
@@ -96,7 +100,7 @@ BOOL CDib::SetClipboard(CWnd* window) {
         GlobalFree(block);
         return FALSE;
     }
-    if (picture->entryCount != 0 && picture->header.biBitCount > 8) {
+    if (SuggestsPalette(*picture)) {
         const UINT entryCount = std::min<UINT>(
             static_cast<UINT>(m_pPalette != nullptr ? m_pPalette->GetEntryCount() : 0), 256);
         auto* logPalette = static_cast<LOGPALETTE*>(AfxAllocateBytes(LogPaletteBytes(entryCount)));

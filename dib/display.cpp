@@ -22,6 +22,11 @@ LONG ExtentBetween(LONG from, LONG to) noexcept {
     return static_cast<LONG>(static_cast<std::uint32_t>(to) - static_cast<std::uint32_t>(from));
 }
 
+// The size that stands for the picture's own: both extents -1, never one alone.
+bool IsOwnSize(SIZE size) noexcept {
+    return size.cx == -1 && size.cy == -1;
+}
+
 CRect RectAt(CPoint corner, CSize size) noexcept {
     return CRect(corner.x, corner.y, EdgeAfter(corner.x, size.cx), EdgeAfter(corner.y, size.cy));
 }
@@ -50,11 +55,10 @@ BOOL CDib::Show(CDC* dc, CPoint destinationCorner, CSize destinationSize, CPoint
         return FALSE;
     }
     const CSize pictureSize(m_bih.biWidth, m_bih.biHeight);
-    const CSize ownSize(-1, -1);
-    if (destinationSize == ownSize) {
+    if (IsOwnSize(destinationSize)) {
         destinationSize = pictureSize;
     }
-    if (sourceSize == ownSize) {
+    if (IsOwnSize(sourceSize)) {
         sourceSize = pictureSize;
     }
     const CRect destination = RectAt(destinationCorner, destinationSize);
