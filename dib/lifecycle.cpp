@@ -38,6 +38,21 @@ CDib::CDib(const CDib& source) : CHTErr() {
     Load(source);
 }
 
+CDib::CDib(const CBitmap& bitmap, CPalette* const palette) {
+    Init();
+    Load(bitmap, palette);
+}
+
+CDib::CDib(CSize size, unsigned long colour, int bitCount, CPalette* palette) {
+    Init();
+    Load(size, colour, bitCount, palette);
+}
+
+CDib::CDib(BITMAPINFO* info, unsigned long colour) {
+    Init();
+    Load(info, colour);
+}
+
 CDib::~CDib() {
     DestroyClass();
     if (m_hDrawDib != nullptr) {

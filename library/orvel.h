@@ -29,12 +29,14 @@
 #include "platform/user/clipboard.h"
 #include "platform/user/window.h"
 #include "platform/vfw/drawdib.h"
+#include "platform/vfw/video_compression.h"
 #include "platform/win/bitmap_structs.h"
 #include "platform/win/error.h"
 #include "platform/win/palette_structs.h"
 #include "platform/win/types.h"
 
 // The library.
+#include "codec/CDibComp.h"
 #include "convert/CConvertDib.h"
 #include "dib/CDib.h"
 #include "dib/picture_limits.h"

@@ -9,3 +9,4 @@
 #define WINAPI
 #define CALLBACK
 #define VFWAPI
+#define VFWAPIV

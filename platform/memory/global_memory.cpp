@@ -13,8 +13,8 @@
 namespace {
 
 using orvel::platform::detail::HandleTable;
-using orvel::platform::detail::kGlobalMemoryTag;
 using orvel::platform::detail::HandleValue;
+using orvel::platform::detail::kGlobalMemoryTag;
 using orvel::platform::detail::MakeHandle;
 using orvel::testing::ShouldFail;
 

@@ -19,6 +19,8 @@ using INT = int;
 using SHORT = std::int16_t;
 using USHORT = std::uint16_t;
 using CHAR = char;
+// The published wide character is 16 bits (UTF-16 code units), whatever the width of wchar_t.
+using WCHAR = char16_t;
 using LONGLONG = std::int64_t;
 using INT_PTR = std::intptr_t;
 using UINT_PTR = std::uintptr_t;

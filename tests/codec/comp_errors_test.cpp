@@ -1,0 +1,209 @@
+// Every class error of CDibComp, from compressors that refuse each message and from a platform
+// that runs out of resources, and what the object holds afterwards.
+#include "comp_fixture.h"
+
+#include <string>
+
+namespace {
+
+using orvel::test::ClassError;
+using orvel::test::CompFixture;
+using orvel::test::RecordingCompressor;
+using orvel::test::StatusOf;
+using orvel::test::Succeeded;
+
+using CompErrorTest = CompFixture;
+
+// Format sizes a compressor cannot mean: no format, one too small for the header each frame's
+// size is written into, or an error code.
+struct SizeCase {
+    const char* name;
+    LRESULT reported;
+    unsigned long code;
+    DWORD storedSize;
+};
+
+void PrintTo(const SizeCase& size, std::ostream* out) {
+    *out << size.name;
+}
+
+class CompFormatSizeTest : public CompFixture, public ::testing::WithParamInterface<SizeCase> {};
+
+TEST_P(CompFormatSizeTest, ReportedSizeThatCannotHoldAFormatFails) {
+    CDibComp comp;
+    ASSERT_TRUE(comp.Open(kRecorder));
+    recorder.Clear();
+    recorder.Answer(ICM_COMPRESS_GET_FORMAT, GetParam().reported);
+    BITMAPINFO* output = Input();
+    DWORD outputSize = 12345;
+    EXPECT_FALSE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
+    EXPECT_EQ(StatusOf(comp), ClassError(GetParam().code));
+    EXPECT_EQ(outputSize, GetParam().storedSize);
+    EXPECT_EQ(output, Input()) << "the caller's pointer is set only on success";
+    EXPECT_EQ(recorder.Count(ICM_COMPRESS_GET_FORMAT), 1);
+    EXPECT_FALSE(comp.CompBegin());
+    EXPECT_EQ(StatusOf(comp), ClassError(6));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CompFormatSizeTest,
+                         ::testing::Values(SizeCase{"Zero", 0, 5, 0},
+                                           SizeCase{"SmallerThanAHeader", 39, 5, 39},
+                                           SizeCase{"ErrorCode", ICERR_BADFORMAT, 4, 0},
+                                           SizeCase{"BeyondThirtyTwoBits", LRESULT{1} << 40, 4, 0}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(CompErrorTest, RefusedOrMissingFormatsAreClassError4AndLeaveNoOutputFormat) {
+    CDibComp comp;
+    ASSERT_TRUE(comp.Open(kRecorder));
+    BITMAPINFO* output = nullptr;
+    DWORD outputSize = 0;
+    EXPECT_FALSE(comp.GetFormat(nullptr, 40, &output, outputSize));
+    EXPECT_EQ(StatusOf(comp), ClassError(4));
+
+    recorder.AnswerFormatFill(ICERR_BADFORMAT);
+    EXPECT_FALSE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
+    EXPECT_EQ(StatusOf(comp), ClassError(4));
+    EXPECT_EQ(outputSize, static_cast<DWORD>(RecordingCompressor::kFormatBytes));
+    BITMAPINFO* readBack = Input();
+    DWORD readBackSize = 1;
+    comp.GetFormat(&readBack, readBackSize, 1);
+    EXPECT_EQ(readBack, nullptr);
+    EXPECT_EQ(readBackSize, 0U);
+    EXPECT_FALSE(comp.Compress(pixels_.data(), compressed_.data(), 0, 0));
+    EXPECT_EQ(StatusOf(comp), ClassError(6));
+}
+
+TEST_F(CompErrorTest, RefusedBeginIsClassError7AndIsAskedAgainNextFrame) {
+    CDibComp comp;
+    MakeReady(comp);
+    recorder.Answer(ICM_COMPRESS_BEGIN, ICERR_BADFORMAT);
+    EXPECT_FALSE(comp.CompBegin());
+    EXPECT_EQ(StatusOf(comp), ClassError(7));
+    EXPECT_FALSE(comp.Compress(pixels_.data(), compressed_.data(), 0, 0));
+    EXPECT_EQ(StatusOf(comp), ClassError(7));
+    recorder.Handle(ICM_COMPRESS_BEGIN);
+    EXPECT_TRUE(comp.Compress(pixels_.data(), compressed_.data(), 0, 0));
+    // Nothing was begun by the refused attempts, so none of them is ended.
+    EXPECT_EQ(recorder.Messages(), (std::vector<UINT>{ICM_COMPRESS_BEGIN, ICM_COMPRESS_BEGIN,
+                                                      ICM_COMPRESS_BEGIN, ICM_COMPRESS}));
+}
+
+TEST_F(CompErrorTest, RefusedEndIsClassError8AndTheCompressionGoesOn) {
+    CDibComp comp;
+    MakeReady(comp);
+    ASSERT_TRUE(comp.CompBegin());
+    BITMAPINFO* before = nullptr;
+    DWORD size = 0;
+    comp.GetFormat(&before, size, 1);
+    recorder.Answer(ICM_COMPRESS_END, ICERR_ERROR);
+    EXPECT_FALSE(comp.CompEnd());
+    EXPECT_EQ(StatusOf(comp), ClassError(8));
+    // Still compressing: a frame needs no new begin; a new begin and new formats wait for the
+    // end, and the old formats stay.
+    EXPECT_TRUE(comp.Compress(pixels_.data(), compressed_.data(), 0, 0));
+    EXPECT_FALSE(comp.CompBegin());
+    EXPECT_EQ(StatusOf(comp), ClassError(8));
+    BITMAPINFO* output = nullptr;
+    EXPECT_FALSE(comp.GetFormat(Input(), InputSize(), &output, size));
+    EXPECT_EQ(StatusOf(comp), ClassError(8));
+    BITMAPINFO* after = nullptr;
+    comp.GetFormat(&after, size, 1);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(recorder.Count(ICM_COMPRESS_BEGIN), 1);
+    // Close does not depend on the end.
+    EXPECT_TRUE(comp.Close());
+    EXPECT_EQ(StatusOf(comp), Succeeded());
+}
+
+TEST_F(CompErrorTest, FailedFrameIsClassError9) {
+    CDibComp comp;
+    MakeReady(comp);
+    recorder.Answer(ICM_COMPRESS, ICERR_BADSIZE);
+    EXPECT_FALSE(comp.Compress(pixels_.data(), compressed_.data(), 0, 0));
+    EXPECT_EQ(StatusOf(comp), ClassError(9));
+    recorder.Handle(ICM_COMPRESS);
+    EXPECT_TRUE(comp.Compress(pixels_.data(), compressed_.data(), 1, 0));
+    EXPECT_EQ(recorder.Count(ICM_COMPRESS_BEGIN), 1);
+}
+
+TEST_F(CompErrorTest, RefusedCloseIsClassError3AndKeepsTheHandleButNotTheFormats) {
+    CDibComp comp;
+    MakeReady(comp);
+    const long objectsBefore = orvel::testing::GetLiveCounts().objects;
+    const HIC compressor = comp.GetSafeHandle();
+    recorder.Answer(DRV_CLOSE, 0);
+    EXPECT_FALSE(comp.Close());
+    EXPECT_EQ(StatusOf(comp), ClassError(3));
+    EXPECT_EQ(comp.GetSafeHandle(), compressor);
+    EXPECT_EQ(orvel::testing::GetLiveCounts().objects, objectsBefore - 2);
+    // Opening another compressor would lose this one: refused while it will not close.
+    EXPECT_FALSE(comp.Open(kRecorder));
+    EXPECT_EQ(StatusOf(comp), ClassError(3));
+    EXPECT_EQ(comp.GetSafeHandle(), compressor);
+    recorder.Handle(DRV_CLOSE);
+    EXPECT_TRUE(comp.Close());
+}
+
+// The object allocator failing for the input copy (1) and for the output format (2).
+class CompFormatAllocationTest : public CompFixture, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CompFormatAllocationTest, FormatThatCannotBeAllocatedIsClassError4) {
+    CDibComp comp;
+    ASSERT_TRUE(comp.Open(kRecorder));
+    recorder.Clear();
+    orvel::testing::InjectFault(orvel::testing::kFaultObjectAlloc, GetParam());
+    BITMAPINFO* output = nullptr;
+    DWORD outputSize = 0;
+    EXPECT_FALSE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
+    EXPECT_TRUE(orvel::testing::FaultFired());
+    EXPECT_EQ(StatusOf(comp), ClassError(4));
+    EXPECT_EQ(recorder.Count(ICM_COMPRESS_GET_FORMAT), GetParam() == 1 ? 0 : 1);
+    orvel::testing::ClearFault();
+    EXPECT_FALSE(comp.CompBegin());
+    EXPECT_EQ(StatusOf(comp), ClassError(6));
+    EXPECT_TRUE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
+}
+
+INSTANTIATE_TEST_SUITE_P(Allocations, CompFormatAllocationTest, ::testing::Values(1, 2));
+
+// Every platform call of a whole compression, failed one at a time: each failure is reported as
+// a class error of the operation that met it, and nothing is left behind.
+TEST_F(CompErrorTest, FailureAtAnyPlatformCallLeavesNothingBehind) {
+    for (long nth = 1; nth < 50; ++nth) {
+        SCOPED_TRACE(nth);
+        const orvel::test::LiveObjects live;
+        orvel::testing::InjectFault(
+            orvel::testing::kFaultCompressor | orvel::testing::kFaultObjectAlloc, nth);
+        bool reached = false;
+        {
+            CDibComp comp;
+            auto step = [&](BOOL result) {
+                if (!result) {
+                    EXPECT_EQ(StatusOf(comp).kind, static_cast<unsigned>(HTERR_CLASS));
+                }
+            };
+            BITMAPINFO* output = nullptr;
+            DWORD outputSize = 0;
+            step(comp.Open(kRecorder));
+            step(comp.GetFormat(Input(), InputSize(), &output, outputSize));
+            step(comp.Compress(pixels_.data(), compressed_.data(), 0, 0));
+            step(comp.Compress(pixels_.data(), compressed_.data(), 1, 0));
+            step(comp.CompEnd());
+            step(comp.Close());
+            reached = orvel::testing::FaultSiteCalls() >= nth;
+            orvel::testing::ClearFault();
+            if (comp.GetSafeHandle() != nullptr) {
+                // The failure met Close itself, which keeps the compressor for another try.
+                EXPECT_EQ(StatusOf(comp), ClassError(3));
+                EXPECT_TRUE(comp.Close());
+            }
+        }
+        EXPECT_TRUE(live.Unchanged());
+        if (!reached) {
+            return;
+        }
+    }
+    ADD_FAILURE() << "the sweep never got past the last platform call";
+}
+
+} // namespace

@@ -1,0 +1,139 @@
+// Reading a picture's block as a BMP reader would (colour table, pixel values, the colour each
+// pixel shows), palettes for tests, and a sweep that fails each platform call of a load in turn.
+#pragma once
+
+#include "dib_test_support.h"
+#include "support/live_objects.h"
+
+#include <functional>
+#include <initializer_list>
+#include <vector>
+
+namespace orvel::test {
+
+inline BITMAPINFOHEADER HeaderOf(const Bytes& block) {
+    BITMAPINFOHEADER header{};
+    std::memcpy(&header, block.data() + 14, sizeof header);
+    return header;
+}
+
+/// The colour-table entries of a block, as COLORREF values.
+inline std::vector<COLORREF> TableOf(const Bytes& block) {
+    std::vector<COLORREF> colours;
+    for (std::size_t at = 54; at < U32At(block, 10); at += 4) {
+        colours.push_back(RGB(block[at + 2], block[at + 1], block[at]));
+    }
+    return colours;
+}
+
+/// The stored value of pixel (x, y from the top): an index, a 5-5-5 word, or 0xRRGGBB.
+inline DWORD PixelValue(const Bytes& block, int x, int y) {
+    const BITMAPINFOHEADER header = HeaderOf(block);
+    const std::size_t stride = (std::size_t{header.biBitCount} * header.biWidth + 31) / 32 * 4;
+    const std::uint8_t* row = block.data() + U32At(block, 10) +
+                              static_cast<std::size_t>(header.biHeight - 1 - y) * stride;
+    const auto at = static_cast<std::size_t>(x);
+    switch (header.biBitCount) {
+    case 1:
+        return (row[at / 8] >> (7 - at % 8)) & 1U;
+    case 4:
+        return at % 2 == 0 ? row[at / 2] >> 4 : row[at / 2] & 0x0FU;
+    case 8:
+        return row[at];
+    case 16:
+        return row[2 * at] | (DWORD{row[2 * at + 1]} << 8);
+    default:
+        row += at * (header.biBitCount / 8U);
+        return row[0] | (DWORD{row[1]} << 8) | (DWORD{row[2]} << 16);
+    }
+}
+
+/// The colour pixel (x, y) shows: through the table when indexed; 5-5-5 widened as a display does.
+inline COLORREF ColourAt(const Bytes& block, int x, int y) {
+    const WORD bitCount = HeaderOf(block).biBitCount;
+    const DWORD v = PixelValue(block, x, y);
+    if (bitCount <= 8) {
+        return TableOf(block).at(v);
+    }
+    if (bitCount == 16) {
+        auto widen = [](DWORD five) { return static_cast<BYTE>((five << 3) | (five >> 2)); };
+        return RGB(widen((v >> 10) & 31), widen((v >> 5) & 31), widen(v & 31));
+    }
+    return RGB(static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v));
+}
+
+inline void MakePalette(CPalette& palette, const std::vector<COLORREF>& colours) {
+    std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(colours.size())));
+    auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
+    logPalette->palVersion = PALETTE_VERSION;
+    logPalette->palNumEntries = static_cast<WORD>(colours.size());
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        logPalette->palPalEntry[i] = {GetRValue(colours[i]), GetGValue(colours[i]),
+                                      GetBValue(colours[i]), 0};
+    }
+    ASSERT_TRUE(palette.CreatePalette(logPalette));
+}
+
+inline std::vector<COLORREF> HalftoneColours() {
+    CPalette halftone;
+    halftone.CreateHalftonePalette(nullptr);
+    const Bytes rgb = PaletteColours(&halftone);
+    std::vector<COLORREF> colours;
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        colours.push_back(RGB(rgb[i], rgb[i + 1], rgb[i + 2]));
+    }
+    return colours;
+}
+
+/// The sixteen colours of 4-bit pictures: dark ones with blue before red, silver, bright ones.
+inline const std::vector<COLORREF> kSixteen = {
+    RGB(0, 0, 0),       RGB(0, 0, 128),   RGB(0, 128, 0),   RGB(128, 0, 0),
+    RGB(0, 128, 128),   RGB(128, 0, 128), RGB(128, 128, 0), RGB(128, 128, 128),
+    RGB(192, 192, 192), RGB(0, 0, 255),   RGB(0, 255, 0),   RGB(255, 0, 0),
+    RGB(0, 255, 255),   RGB(255, 0, 255), RGB(255, 255, 0), RGB(255, 255, 255)};
+
+/// No block, no palette, a failed record.
+inline bool HoldsNothing(const CDib& dib) {
+    return dib.GetSafeHandle() == nullptr && dib.GetPalette() == nullptr && dib.IsFailed();
+}
+
+/// `rows` rows of `pixel` repeated `count` times and `padding` zero bytes.
+inline Bytes Rows(std::initializer_list<std::uint8_t> pixel, int count, int padding, int rows) {
+    Bytes row;
+    for (int i = 0; i < count; ++i) {
+        row.insert(row.end(), pixel);
+    }
+    row.resize(row.size() + static_cast<std::size_t>(padding), 0);
+    Bytes all;
+    for (int i = 0; i < rows; ++i) {
+        all.insert(all.end(), row.begin(), row.end());
+    }
+    return all;
+}
+
+/// Fails each platform call of `load` in turn, on an object that held a picture: every outcome
+/// is the new picture with success or an empty object, and nothing is left behind.
+inline void SweepFaults(const std::function<BOOL(CDib&)>& load) {
+    for (long nth = 1;; ++nth) {
+        LiveObjects live;
+        bool reached = false;
+        {
+            CDib dib;
+            ASSERT_TRUE(LoadImage(dib, EightBitFile()));
+            orvel::testing::InjectFault(orvel::testing::kFaultAllSites, nth);
+            const BOOL result = load(dib);
+            reached = orvel::testing::FaultFired();
+            orvel::testing::ClearFault();
+            EXPECT_TRUE(result ? StatusOf(dib) == kSuccess && dib.GetPalette() != nullptr
+                               : HoldsNothing(dib))
+                << "failing call " << nth;
+            EXPECT_TRUE(result || reached) << "nothing failed at call " << nth;
+        }
+        EXPECT_TRUE(live.Unchanged()) << "failing call " << nth;
+        if (!reached) {
+            return;
+        }
+    }
+}
+
+} // namespace orvel::test
