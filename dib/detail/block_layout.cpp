@@ -182,13 +182,14 @@ bool InspectInfo(const BYTE* block, SIZE_T blockBytes, DWORD pixelOffset,
     if (!RowsFit(layout, blockBytes)) {
         return false;
     }
-    // Kept as it stands only when every later step finds what it expects: pixels right after a
-    // full colour table, bottom-up rows, an image size that is the rows' own, and a bfSize that
-    // covers the picture without leaving the block (copies take bfSize bytes).
+    // Kept as it stands only when every later step finds what it expects: the "BM" signature (a
+    // block is written to files as it stands, and a file without it cannot be read back), pixels
+    // right after a full colour table, bottom-up rows, an image size that is the rows' own, and a
+    // bfSize that covers the picture without leaving the block (copies take bfSize bytes).
     const auto file = ReadAt<BITMAPFILEHEADER>(block, 0);
     const std::uint64_t contentEnd = std::uint64_t{pixelOffset} + layout.geometry.pixelBytes;
     layout.canonical =
-        layout.coding == PixelCoding::Rgb && !layout.topDown &&
+        file.bfType == DIB_SIGNATURE && layout.coding == PixelCoding::Rgb && !layout.topDown &&
         pixelOffset == kInfoTableOffset + 4 * layout.entries &&
         (header.biSizeImage == 0 || header.biSizeImage == layout.geometry.pixelBytes) &&
         file.bfSize >= contentEnd && file.bfSize <= blockBytes;
