@@ -165,9 +165,13 @@ bool InspectInfo(const BYTE* block, SIZE_T blockBytes, DWORD pixelOffset,
         return false;
     }
     // An indexed file may store fewer colours than its depth allows (biClrUsed); the rest of the
-    // canonical table is then zero, never bytes that belong to the pixels.
+    // canonical table is then zero, never bytes that belong to the pixels. When the full table is
+    // there, it is the picture's whatever biClrUsed says: a block kept as it stands reads it
+    // whole, and a rebuilt block must show the same colours.
+    const bool fullTableStored =
+        pixelOffset - layout.tableOffset >= std::uint64_t{4} * layout.entries;
     DWORD declared = layout.entries;
-    if (bitCount <= 8 && header.biClrUsed != 0 && header.biClrUsed < declared) {
+    if (bitCount <= 8 && header.biClrUsed != 0 && header.biClrUsed < declared && !fullTableStored) {
         declared = header.biClrUsed;
     }
     layout.storedEntries =

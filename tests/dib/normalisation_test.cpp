@@ -78,6 +78,21 @@ TEST_F(NormalisationTest, ShortColourTableIsWidenedWithZeroEntriesAndPixelsMoved
     EXPECT_EQ(+dib.GetBIH().biSizeImage, 8U);
 }
 
+TEST_F(NormalisationTest, StoredFullTableIsThePicturesWhetherTheBlockIsKeptOrRebuilt) {
+    // biClrUsed 2 before a full 16-entry table: the block is kept as it stands, or rebuilt when
+    // its bfSize runs past its end, and both must show every stored colour.
+    const Info info{.width = 2, .height = 1, .bitCount = 4, .sizeImage = 4, .clrUsed = 2};
+    const Bytes pixels = {0x1F, 0, 0, 0};
+    for (const std::int64_t fileSize : {std::int64_t{-1}, std::int64_t{54 + 64 + 4 + 1}}) {
+        SCOPED_TRACE(fileSize < 0 ? "kept" : "rebuilt");
+        TestDib dib;
+        ASSERT_TRUE(AttachBytes(dib, InfoFile(info, Colours(16), pixels, -1, fileSize)));
+        const Bytes block = BlockBytes(dib.GetSafeHandle());
+        EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 118), Colours(16));
+        EXPECT_EQ(PixelArea(dib), pixels);
+    }
+}
+
 TEST_F(NormalisationTest, GapBeforePixelsIsClosed) {
     Bytes table = Colours(2);
     table.insert(table.end(), 6, 0xCC); // six bytes between the table and the pixels
