@@ -29,7 +29,7 @@ using Input = std::span<const std::uint8_t>;
 
 /// The largest global block a run lets the library make: 64 MiB. A picture, a work block or a
 /// clipboard block above it is refused with ERROR_NOT_ENOUGH_MEMORY.
-constexpr std::size_t kRunBlockLimitBytes = std::size_t{64} << 20;
+constexpr std::size_t kRunBlockLimitBytes = std::size_t{16} << 20;
 
 /// One fuzz target.
 struct Target {
