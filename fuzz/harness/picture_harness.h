@@ -27,8 +27,10 @@ using Findings = std::vector<std::string>;
 /// The attacker's bytes.
 using Input = std::span<const std::uint8_t>;
 
-/// The largest global block a run lets the library make: 64 MiB. A picture, a work block or a
-/// clipboard block above it is refused with ERROR_NOT_ENOUGH_MEMORY.
+/// The largest global block a run lets the library make: 16 MiB. A picture, a work block or a
+/// clipboard block above it is refused with ERROR_NOT_ENOUGH_MEMORY. The ceiling bounds the time
+/// of a run as well as its memory: a short run-length stream can claim a picture of any size,
+/// and every follow-up step walks the picture several times under sanitizers and coverage.
 constexpr std::size_t kRunBlockLimitBytes = std::size_t{16} << 20;
 
 /// One fuzz target.
