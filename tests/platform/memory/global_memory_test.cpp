@@ -165,6 +165,21 @@ TEST_F(GlobalMemoryTest, InjectedFaultsFailTheNthCallWithTheRealErrors) {
     GlobalFree(third);
 }
 
+TEST_F(GlobalMemoryTest, FirstFailedSiteNamesTheSiteAmongThoseArmedTogether) {
+    const std::uint32_t both = orvel::testing::kFaultGlobalAlloc | orvel::testing::kFaultGlobalLock;
+    orvel::testing::InjectFault(both, 2, true);
+    HGLOBAL block = GlobalAlloc(GHND, 8);
+    EXPECT_EQ(orvel::testing::FirstFailedSite(), 0U) << "nothing has failed yet";
+    EXPECT_EQ(GlobalLock(block), nullptr);
+    EXPECT_EQ(GlobalAlloc(GHND, 8), nullptr);
+    EXPECT_EQ(orvel::testing::FirstFailedSite(), orvel::testing::kFaultGlobalLock)
+        << "the first refusal is kept, not the latest";
+    orvel::testing::InjectFault(both, 1);
+    EXPECT_EQ(orvel::testing::FirstFailedSite(), 0U) << "arming again forgets it";
+    orvel::testing::ClearFault();
+    GlobalFree(block);
+}
+
 TEST_F(GlobalMemoryTest, PersistentFaultFailsEveryCallFromTheNth) {
     orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1, true);
     EXPECT_EQ(GlobalAlloc(GHND, 8), nullptr);
