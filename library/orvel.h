@@ -37,6 +37,7 @@
 
 // The library.
 #include "codec/CDibComp.h"
+#include "convert/CConvertDib.h"
 #include "dib/CDib.h"
 #include "dib/picture_limits.h"
 #include "foundation/CDibInfo.h"

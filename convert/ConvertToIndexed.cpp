@@ -1,0 +1,173 @@
+// The eighteen converters to 1, 4 and 8 bits per pixel.
+//
+// An indexed source reaches its target indexes through the palette index table, one search per
+// source colour; a direct-colour source asks the platform's nearest-colour search once per pixel,
+// with nothing remembered between pixels. Indexes are cut to the target's width, never clamped.
+#include "CConvertDib.h"
+
+#include "../platform/afx/object_allocator.h"
+#include "../platform/gdi/palette.h"
+#include "detail/direct_pixels.h"
+#include "detail/indexed_pixels.h"
+#include "detail/row_walk.h"
+#include "detail/status_codes.h"
+
+namespace {
+
+using namespace orvel::convert::detail;
+
+template <unsigned kTargetBits>
+constexpr std::size_t kTargetPositionsPerByte = 8 / kTargetBits;
+
+// An 8-bit or direct-colour source, pixel by pixel. Groups are the pixels of one target byte.
+template <unsigned kTargetBits, std::size_t kSourceBytes, class IndexOf>
+void PackRows(const RowPair& rows, IndexOf&& indexOf) {
+    constexpr std::size_t kGroup = kTargetPositionsPerByte<kTargetBits>;
+    const std::size_t positions = PositionsToConvert(
+        rows.width, kGroup, rows.sourceStride / kSourceBytes, rows.targetStride * kGroup);
+    ForEachRow(rows, [&](const BYTE* source, BYTE* target) {
+        PackIndexes<kTargetBits>(target, positions, [&] {
+            const unsigned index = indexOf(source);
+            source += kSourceBytes;
+            return index;
+        });
+    });
+}
+
+template <class Source, unsigned kTargetBits>
+void SearchRows(const CDibInfo& source, const CDibInfo& target, const BYTE* /*indexTable*/,
+                HPALETTE targetPalette) {
+    PackRows<kTargetBits, Source::kBytes>(RowsOf(source, target), [&](const BYTE* pixel) {
+        return ::GetNearestPaletteIndex(targetPalette, Source::ColourRef(pixel));
+    });
+}
+
+template <unsigned kTargetBits>
+void LookUpByteRows(const CDibInfo& source, const CDibInfo& target, const BYTE* indexTable,
+                    HPALETTE /*targetPalette*/) {
+    PackRows<kTargetBits, 1>(RowsOf(source, target),
+                             [&](const BYTE* pixel) { return unsigned{indexTable[*pixel]}; });
+}
+
+// A 1- or 4-bit source whose bytes expand to whole target bytes. Groups are source bytes.
+template <unsigned kSourceBits, unsigned kTargetBits>
+void ExpandRows(const CDibInfo& source, const CDibInfo& target, const BYTE* indexTable,
+                HPALETTE /*targetPalette*/) {
+    using Expansion = ByteExpansion<kSourceBits, kTargetBits>;
+    const Expansion expansion(indexTable);
+    const RowPair rows = RowsOf(source, target);
+    // The bytes that hold the row's pixels, always within the source stride.
+    const std::size_t sourceBytes =
+        rows.width < 1 ? 0
+                       : (static_cast<std::size_t>(rows.width) + Expansion::kPixelsPerByte - 1) /
+                             Expansion::kPixelsPerByte;
+    ForEachRow(rows, [&](const BYTE* sourceRow, BYTE* targetRow) {
+        expansion.Row(sourceRow, targetRow, sourceBytes, rows.targetStride);
+    });
+}
+
+// A 4-bit source to 1 bit: four source bytes per target byte.
+void NibbleRowsToBits(const CDibInfo& source, const CDibInfo& target, const BYTE* indexTable,
+                      HPALETTE /*targetPalette*/) {
+    const NibblesToBits nibbles(indexTable);
+    const RowPair rows = RowsOf(source, target);
+    const std::size_t targetBytes =
+        PositionsToConvert(rows.width, 8, rows.sourceStride * 2, rows.targetStride * 8) / 8;
+    ForEachRow(rows, [&](const BYTE* sourceRow, BYTE* targetRow) {
+        nibbles.Row(sourceRow, targetRow, targetBytes);
+    });
+}
+
+} // namespace
+
+BOOL CConvertDib::ConvertToIndexed(CDibInfo* source, CDibInfo* target, int sourceColours,
+                                   IndexedRowMapper mapRows) {
+    const int madePalette = ProcessPalette(target->GetBI());
+    if (m_pTargetPalette == nullptr) {
+        // No palette object could be made to map onto: the picture stays as it is.
+        return SetClassError(kPaletteObjectMissing);
+    }
+    BYTE indexTable[256] = {};
+    if (sourceColours > 0) {
+        CreatePaletteIndex(indexTable, sourceColours);
+    }
+    mapRows(*source, *target, indexTable, *m_pTargetPalette);
+    if (madePalette != 0) {
+        AfxDeleteObject(m_pTargetPalette);
+    }
+    m_pTargetPalette = nullptr;
+    m_bOwnTargetPalette = FALSE;
+    return SetNoError();
+}
+
+BOOL CConvertDib::ConvertColor01To01(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kOneBitColours, &ExpandRows<1, 1>);
+}
+
+BOOL CConvertDib::ConvertColor01To04(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kOneBitColours, &ExpandRows<1, 4>);
+}
+
+BOOL CConvertDib::ConvertColor01To08(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kOneBitColours, &ExpandRows<1, 8>);
+}
+
+BOOL CConvertDib::ConvertColor04To01(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kFourBitColours, &NibbleRowsToBits);
+}
+
+BOOL CConvertDib::ConvertColor04To04(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kFourBitColours, &ExpandRows<4, 4>);
+}
+
+BOOL CConvertDib::ConvertColor04To08(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kFourBitColours, &ExpandRows<4, 8>);
+}
+
+BOOL CConvertDib::ConvertColor08To01(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kEightBitColours, &LookUpByteRows<1>);
+}
+
+BOOL CConvertDib::ConvertColor08To04(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kEightBitColours, &LookUpByteRows<4>);
+}
+
+BOOL CConvertDib::ConvertColor08To08(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kEightBitColours, &LookUpByteRows<8>);
+}
+
+BOOL CConvertDib::ConvertColor16To01(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kDirectColour, &SearchRows<Pixel16, 1>);
+}
+
+BOOL CConvertDib::ConvertColor16To04(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kDirectColour, &SearchRows<Pixel16, 4>);
+}
+
+BOOL CConvertDib::ConvertColor16To08(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kDirectColour, &SearchRows<Pixel16, 8>);
+}
+
+BOOL CConvertDib::ConvertColor24To01(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kDirectColour, &SearchRows<Pixel24, 1>);
+}
+
+BOOL CConvertDib::ConvertColor24To04(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kDirectColour, &SearchRows<Pixel24, 4>);
+}
+
+BOOL CConvertDib::ConvertColor24To08(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kDirectColour, &SearchRows<Pixel24, 8>);
+}
+
+BOOL CConvertDib::ConvertColor32To01(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kDirectColour, &SearchRows<Pixel32, 1>);
+}
+
+BOOL CConvertDib::ConvertColor32To04(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kDirectColour, &SearchRows<Pixel32, 4>);
+}
+
+BOOL CConvertDib::ConvertColor32To08(CDibInfo* source, CDibInfo* target) {
+    return ConvertToIndexed(source, target, kDirectColour, &SearchRows<Pixel32, 8>);
+}

@@ -1,0 +1,212 @@
+// The colour-conversion driver: which requests it refuses and with which code, what it allocates,
+// and whose palettes it uses, keeps or destroys.
+#include <orvel/orvel.h>
+
+#include "picture_bytes.h"
+#include "status_of.h"
+#include "support/live_objects.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using namespace orvel::test;
+
+// Reaches the protected steps the public operation never lets a caller reach on its own.
+class ConvertProbe : public CConvertDib {
+public:
+    using CConvertDib::ConvertColorInit;
+    using CConvertDib::ConvertColorProc;
+    using CConvertDib::MakeWorkMem;
+    using CConvertDib::ProcessPalette;
+    void SetRecordedDepth(WORD bitCount) { m_bih.biBitCount = bitCount; }
+    // A successful record over a missing block, which no load leaves but a derived class can.
+    HGLOBAL HideBlockKeepingSuccess() {
+        HGLOBAL block = m_hDib;
+        m_hDib = nullptr;
+        SetNoError();
+        return block;
+    }
+    void RestoreBlock(HGLOBAL block) { m_hDib = block; }
+    HGLOBAL WorkBlock() const { return m_hWork; }
+};
+
+using ConvertColorDriverTest = LeakCheckedTest;
+
+TEST_F(ConvertColorDriverTest, ObjectWithoutPictureRefusesAndKeepsClassError6) {
+    CConvertDib dib;
+    EXPECT_EQ(dib.ConvertColor(8, nullptr), 0);
+    EXPECT_EQ(StatusOf(dib), (Status{HTERR_CLASS, 6}));
+}
+
+TEST_F(ConvertColorDriverTest, DepthsWithoutASlotAreRefusedBeforeAnythingIsMade) {
+    for (const int depth : {0, 33, -1, 2, 3, 12, 15, 31}) {
+        ConvertProbe dib;
+        LoadPicture(dib, ArbitraryPicture(8, 5, 2, 1));
+        const std::vector<std::uint8_t> before = BlockBytes(dib);
+        const LiveObjects live;
+        EXPECT_EQ(dib.ConvertColor(depth, nullptr), 0) << depth;
+        EXPECT_EQ(StatusOf(dib), (Status{HTERR_CLASS, 102})) << depth;
+        EXPECT_EQ(BlockBytes(dib), before);
+        EXPECT_TRUE(live.Unchanged());
+    }
+}
+
+TEST_F(ConvertColorDriverTest, PictureDepthIsJudgedFirst) {
+    for (const WORD recorded : {WORD{0}, WORD{33}, WORD{2}, WORD{12}}) {
+        ConvertProbe dib;
+        LoadPicture(dib, ArbitraryPicture(8, 5, 2, 1));
+        dib.SetRecordedDepth(recorded);
+        EXPECT_EQ(dib.ConvertColor(0, nullptr), 0); // a bad request too: the picture wins
+        EXPECT_EQ(StatusOf(dib), (Status{HTERR_CLASS, 101})) << recorded;
+    }
+}
+
+TEST_F(ConvertColorDriverTest, SuccessWithoutABlockIsRefusedWithoutReadingIt) {
+    ConvertProbe dib;
+    LoadPicture(dib, ArbitraryPicture(8, 5, 2, 1));
+    HGLOBAL block = dib.HideBlockKeepingSuccess();
+    EXPECT_EQ(dib.ConvertColor(24, nullptr), 0);
+    EXPECT_EQ(StatusOf(dib), (Status{HTERR_PROG, 14}));
+    dib.HideBlockKeepingSuccess();
+    EXPECT_EQ(dib.ConvertSize(7, 7), 0);
+    EXPECT_EQ(StatusOf(dib), (Status{HTERR_PROG, 14}));
+    EXPECT_EQ(dib.WorkBlock(), nullptr);
+    dib.RestoreBlock(block);
+}
+
+TEST_F(ConvertColorDriverTest, SameDirectDepthReturnsAtOnceAndTheTableEntryRefuses) {
+    ConvertProbe dib;
+    LoadPicture(dib, ArbitraryPicture(24, 5, 2, 1));
+    HGLOBAL block = dib.GetSafeHandle();
+    {
+        const LiveObjects live;
+        EXPECT_EQ(dib.ConvertColor(24, nullptr), 1);
+        EXPECT_TRUE(live.Unchanged());
+    }
+    EXPECT_EQ(dib.GetSafeHandle(), block);
+    EXPECT_TRUE(dib.IsSucceed());
+
+    // The same pair reached through the table: class error 102, picture kept, work block gone.
+    ASSERT_EQ(dib.ConvertColorInit(24), 1);
+    EXPECT_EQ(dib.ConvertColorProc(), 0);
+    EXPECT_EQ(StatusOf(dib), (Status{HTERR_CLASS, 102}));
+    EXPECT_EQ(dib.GetSafeHandle(), block);
+    EXPECT_EQ(dib.WorkBlock(), nullptr);
+    EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0U);
+}
+
+TEST_F(ConvertColorDriverTest, WorkBlockHoldsHeadersTableAndZeroedRows) {
+    ConvertProbe dib;
+    LoadPicture(dib, ArbitraryPicture(8, 10, 3, 4));
+    const PictureSpec picture = HeldPicture(dib);
+    ASSERT_EQ(dib.MakeWorkMem(CDibSupport::MakeBIH(10, 3, 1, BI_RGB, 0, 0, 0, 0, 0)), 1);
+    HGLOBAL work = dib.WorkBlock();
+    ASSERT_NE(work, nullptr);
+    EXPECT_EQ(GlobalFlags(work) & GMEM_LOCKCOUNT, 0U);
+    ASSERT_EQ(GlobalSize(work), 74U); // 54 + 2 entries + 3 rows of 4 bytes
+    const auto* bytes = static_cast<const BYTE*>(GlobalLock(work));
+    const std::vector<std::uint8_t> block(bytes, bytes + 74);
+    GlobalUnlock(work);
+    EXPECT_EQ(block[0], 'B');
+    EXPECT_EQ(block[1], 'M');
+    EXPECT_EQ(U32At(block, 2), 74U);
+    EXPECT_EQ(U32At(block, 10), 62U);
+    EXPECT_EQ(U32At(block, 34), 12U); // biSizeImage filled in
+    EXPECT_EQ(std::memcmp(block.data() + 54, picture.colours.data(), 8), 0); // pre-filled
+    EXPECT_EQ(std::vector<std::uint8_t>(block.begin() + 62, block.end()),
+              std::vector<std::uint8_t>(12, 0));
+}
+
+TEST_F(ConvertColorDriverTest, PaletteMadeForAnUnfinishedConversionIsDestroyedWithTheWork) {
+    ConvertProbe dib;
+    LoadPicture(dib, ArbitraryPicture(24, 4, 2, 4));
+    ASSERT_EQ(dib.MakeWorkMem(CDibSupport::MakeBIH(4, 2, 8, BI_RGB, 0, 0, 0, 0, 0)), 1);
+    CDibInfo work(dib.WorkBlock());
+    ASSERT_NE(work.GetDIB(), nullptr);
+    EXPECT_EQ(dib.ProcessPalette(work.GetBI()), 1); // made here: the halftone palette
+    EXPECT_EQ(work.GetColors()[215].rgbGreen, 255);
+    // The destructor's release frees the work block and the palette; the fixture sees no leak.
+}
+
+TEST_F(ConvertColorDriverTest, FixedPalettesAreMadeAndDestroyed) {
+    CConvertDib dib;
+    LoadPicture(dib, ArbitraryPicture(24, 6, 2, 3));
+    const long paletteObjectsBefore = orvel::testing::GetLiveCounts().gdiObjects;
+    ASSERT_EQ(dib.ConvertColor(4, nullptr), 1);
+    const PictureSpec result = HeldPicture(dib);
+    ASSERT_EQ(result.colours.size(), 16U);
+    EXPECT_EQ(result.colours[1].rgbBlue, 128); // dark blue before dark red
+    EXPECT_EQ(result.colours[3].rgbRed, 128);
+    for (const RGBQUAD& entry : result.colours) {
+        EXPECT_EQ(entry.rgbReserved, 0);
+    }
+    // Only the new picture's own logical palette replaces the old one: the target is gone.
+    EXPECT_EQ(orvel::testing::GetLiveCounts().gdiObjects, paletteObjectsBefore);
+}
+
+TEST_F(ConvertColorDriverTest, CallersPaletteIsUsedAndNeverDestroyed) {
+    std::vector<PALETTEENTRY> entries(256);
+    for (int i = 0; i < 256; ++i) {
+        entries[i] = {static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i / 2),
+                      0};
+    }
+    CPalette palette;
+    ASSERT_TRUE(palette.Attach(MakePalette(entries)));
+    CConvertDib dib;
+    const PictureSpec source = ArbitraryPicture(24, 9, 2, 8);
+    LoadPicture(dib, source);
+
+    ASSERT_EQ(dib.ConvertColor(1, &palette), 1);
+    const PictureSpec result = HeldPicture(dib);
+    ASSERT_EQ(result.colours.size(), 2U); // the caller's first two entries
+    EXPECT_EQ(result.colours[1].rgbRed, 1);
+    EXPECT_EQ(result.colours[1].rgbGreen, 254);
+    std::vector<RGBQUAD> table;
+    table.reserve(entries.size());
+    for (const PALETTEENTRY& e : entries) {
+        table.push_back({e.peBlue, e.peGreen, e.peRed, 0});
+    }
+    for (int row = 0; row < 2; ++row) {
+        for (int x = 0; x < 9; ++x) { // indexes wrap to their lowest bit
+            EXPECT_EQ(RawPixel(result, x, row),
+                      NearestIndex(table, PixelColour(source, x, row)) & 1U);
+        }
+    }
+    // Still the caller's and alive; a direct-colour target ignores it.
+    EXPECT_EQ(palette.GetEntryCount(), 256);
+    ASSERT_EQ(dib.ConvertColor(24, &palette), 1);
+    EXPECT_EQ(palette.GetEntryCount(), 256);
+}
+
+TEST_F(ConvertColorDriverTest, EightBitsToEightMapsOntoTheHalftonePalette) {
+    CConvertDib dib;
+    const PictureSpec source = ArbitraryPicture(8, 7, 2, 12);
+    LoadPicture(dib, source);
+    ASSERT_EQ(dib.ConvertColor(8, nullptr), 1);
+    const PictureSpec result = HeldPicture(dib);
+    ASSERT_EQ(result.colours.size(), 256U);
+    EXPECT_EQ(result.colours[215].rgbRed, 255); // the halftone cube's white
+    for (int x = 0; x < 7; ++x) {
+        EXPECT_EQ(RawPixel(result, x, 1), NearestIndex(result.colours, PixelColour(source, x, 1)));
+    }
+    const BITMAPINFOHEADER header = dib.GetBIH();
+    EXPECT_EQ(+header.biClrUsed, 0U);
+    EXPECT_EQ(+header.biClrImportant, 0U);
+    EXPECT_EQ(+header.biSizeImage, 16U);
+}
+
+TEST_F(ConvertColorDriverTest, PictureWithoutRowsStillGetsItsColourTable) {
+    CConvertDib dib;
+    LoadPicture(dib, PictureSpec{5, 0, 24, {}, {}});
+    ASSERT_EQ(dib.ConvertColor(1, nullptr), 1);
+    EXPECT_TRUE(dib.IsSucceed());
+    const PictureSpec result = HeldPicture(dib);
+    ASSERT_EQ(result.colours.size(), 2U);
+    EXPECT_EQ(result.colours[1].rgbGreen, 255);
+    EXPECT_TRUE(result.rows.empty());
+}
+
+} // namespace

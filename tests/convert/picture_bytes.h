@@ -1,0 +1,204 @@
+// Pictures for the conversion tests, built and read back byte by byte.
+//
+// A picture is made as a packed DIB (information header, colour table, bottom-up rows) and loaded
+// into an object; results are read from the object's block through a view, and single pixels
+// are addressed from (x, row) the plain way, independently of how the library walks its rows.
+#pragma once
+
+#include <orvel/orvel.h>
+
+#include "support/byte_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace orvel::test {
+
+inline std::size_t StrideOf(int width, int bitCount) {
+    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bitCount) + 31) / 32 * 4;
+}
+
+/// What a test knows about a picture: its geometry, colour table and bottom-up rows (each row a
+/// full stride, padding included).
+struct PictureSpec {
+    int width = 0;
+    int height = 0;
+    int bitCount = 0;
+    std::vector<RGBQUAD> colours;
+    std::vector<std::uint8_t> rows;
+
+    std::size_t Stride() const { return StrideOf(width, bitCount); }
+    std::uint8_t* Row(int row) { return rows.data() + Stride() * static_cast<std::size_t>(row); }
+};
+
+/// A picture of fixed arbitrary content: a full colour table of random colours for 1, 4 and 8
+/// bits, and every byte of the rows, padding included, from a generator seeded with `seed`.
+inline PictureSpec ArbitraryPicture(int bitCount, int width, int height, unsigned seed) {
+    std::mt19937 random(seed);
+    PictureSpec picture{width, height, bitCount, {}, {}};
+    if (bitCount <= 8) {
+        picture.colours.resize(std::size_t{1} << bitCount);
+        for (RGBQUAD& colour : picture.colours) {
+            colour = {static_cast<BYTE>(random()), static_cast<BYTE>(random()),
+                      static_cast<BYTE>(random()), 0};
+        }
+    }
+    picture.rows.resize(picture.Stride() * static_cast<std::size_t>(height));
+    for (std::uint8_t& byte : picture.rows) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    return picture;
+}
+
+/// The packed DIB of a picture; the builder's length is checked against the parts.
+inline std::vector<std::uint8_t> PackedDib(const PictureSpec& picture) {
+    ByteBuilder bytes;
+    bytes.U32(40)
+        .I32(picture.width)
+        .I32(picture.height)
+        .U16(1)
+        .U16(static_cast<std::uint16_t>(picture.bitCount))
+        .U32(BI_RGB)
+        .U32(static_cast<std::uint32_t>(picture.rows.size()))
+        .I32(0)
+        .I32(0)
+        .U32(0)
+        .U32(0);
+    for (const RGBQUAD& colour : picture.colours) {
+        bytes.U8(colour.rgbBlue).U8(colour.rgbGreen).U8(colour.rgbRed).U8(colour.rgbReserved);
+    }
+    bytes.Bytes(picture.rows);
+    EXPECT_EQ(bytes.Size(), 40 + 4 * picture.colours.size() + picture.rows.size());
+    return bytes.Get();
+}
+
+/// Loads a picture into an object through its packed DIB.
+template <class Object>
+void LoadPicture(Object& object, const PictureSpec& picture) {
+    std::vector<std::uint8_t> packed = PackedDib(picture);
+    ASSERT_TRUE(object.Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data())));
+}
+
+/// Every byte of an object's block; empty when it holds none.
+inline std::vector<std::uint8_t> BlockBytes(const CDib& dib) {
+    HGLOBAL block = dib.GetSafeHandle();
+    if (block == nullptr) {
+        return {};
+    }
+    CDibInfo view(block);
+    const BYTE* base = view.GetDIB();
+    return base == nullptr ? std::vector<std::uint8_t>{}
+                           : std::vector<std::uint8_t>(base, base + GlobalSize(block));
+}
+
+inline std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+
+/// The picture an object holds, read back from its block.
+inline PictureSpec HeldPicture(const CDib& dib) {
+    const std::vector<std::uint8_t> bytes = BlockBytes(dib);
+    PictureSpec picture;
+    if (bytes.size() < 54) {
+        return picture;
+    }
+    picture.width = static_cast<int>(U32At(bytes, 18));
+    picture.height = static_cast<int>(U32At(bytes, 22));
+    picture.bitCount = bytes[28] | (bytes[29] << 8);
+    const std::size_t offBits = U32At(bytes, 10);
+    for (std::size_t at = 54; at + 4 <= offBits; at += 4) {
+        picture.colours.push_back({bytes[at], bytes[at + 1], bytes[at + 2], bytes[at + 3]});
+    }
+    const std::size_t rowBytes = picture.Stride() * static_cast<std::size_t>(picture.height);
+    picture.rows.assign(bytes.begin() + static_cast<std::ptrdiff_t>(offBits),
+                        bytes.begin() + static_cast<std::ptrdiff_t>(offBits + rowBytes));
+    return picture;
+}
+
+/// Whether two colour tables hold the same bytes.
+inline bool SameColours(const std::vector<RGBQUAD>& a, const std::vector<RGBQUAD>& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const RGBQUAD& x, const RGBQUAD& y) {
+               return std::memcmp(&x, &y, sizeof x) == 0;
+           });
+}
+
+/// A palette of the given entries; the caller destroys it.
+inline HPALETTE MakePalette(const std::vector<PALETTEENTRY>& entries) {
+    std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(entries.size())));
+    auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
+    logPalette->palVersion = PALETTE_VERSION;
+    logPalette->palNumEntries = static_cast<WORD>(entries.size());
+    std::copy(entries.begin(), entries.end(), logPalette->palPalEntry);
+    return CreatePalette(logPalette);
+}
+
+/// A colour as red, green, blue.
+struct Colour {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    friend bool operator==(const Colour&, const Colour&) = default;
+};
+
+/// The raw value of pixel x of a row: an index for 1, 4 and 8 bits, the stored little-endian
+/// value (the fourth byte included) above.
+inline std::uint32_t RawPixel(const PictureSpec& picture, int x, int row) {
+    const std::uint8_t* bytes =
+        picture.rows.data() + picture.Stride() * static_cast<std::size_t>(row);
+    switch (picture.bitCount) {
+    case 1:
+        return (bytes[x / 8] >> (7 - x % 8)) & 1U;
+    case 4:
+        return (bytes[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0xFU;
+    default: {
+        std::uint32_t value = 0;
+        const int size = picture.bitCount / 8;
+        std::memcpy(&value, bytes + static_cast<std::size_t>(x * size),
+                    static_cast<std::size_t>(size));
+        return value;
+    }
+    }
+}
+
+/// The colour pixel x of a row shows: through the colour table for indexed pictures; 16-bit
+/// pixels are 5-5-5 with each field shifted left by 3.
+inline Colour PixelColour(const PictureSpec& picture, int x, int row) {
+    const std::uint32_t raw = RawPixel(picture, x, row);
+    if (picture.bitCount <= 8) {
+        const RGBQUAD entry = picture.colours.at(raw);
+        return {entry.rgbRed, entry.rgbGreen, entry.rgbBlue};
+    }
+    if (picture.bitCount == 16) {
+        return {static_cast<int>((raw >> 10) & 31) * 8, static_cast<int>((raw >> 5) & 31) * 8,
+                static_cast<int>(raw & 31) * 8};
+    }
+    return {static_cast<int>((raw >> 16) & 0xFF), static_cast<int>((raw >> 8) & 0xFF),
+            static_cast<int>(raw & 0xFF)};
+}
+
+/// Index of the nearest table entry: smallest squared distance, lowest index among equals.
+inline std::uint32_t NearestIndex(const std::vector<RGBQUAD>& table, Colour colour) {
+    std::uint32_t best = 0;
+    int bestDistance = 1 << 30;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const int dr = table[i].rgbRed - colour.red;
+        const int dg = table[i].rgbGreen - colour.green;
+        const int db = table[i].rgbBlue - colour.blue;
+        const int distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = static_cast<std::uint32_t>(i);
+        }
+    }
+    return best;
+}
+
+} // namespace orvel::test
