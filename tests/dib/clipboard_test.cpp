@@ -1,0 +1,448 @@
+// Clipboard exchange: the CF_DIB block byte for byte, the CF_PALETTE of a direct-colour picture
+// with colour entries, round trips between objects, every failure with its status, packed DIBs
+// that do not fit their block, and no block, palette or handle left behind.
+#include "drawing_support.h"
+#include "support/live_objects.h"
+
+#include <tuple>
+
+namespace {
+
+using namespace orvel::test;
+using orvel::testing::InjectFault;
+
+// A 24-bit 10 x 10 picture carrying 16 colour entries that only suggest a palette, announced by
+// biClrUsed, biClrImportant or both (biClrImportant counts when it is not 0).
+Bytes DirectWithEntriesFile(std::uint32_t clrUsed = 16, std::uint32_t clrImportant = 0) {
+    const ColourPicture picture = MakeColourPicture(10, 10, 24);
+    Bytes table;
+    for (unsigned i = 0; i < 16; ++i) {
+        const COLORREF c = TableColour(i + 40);
+        table.insert(table.end(), {GetBValue(c), GetGValue(c), GetRValue(c), 0});
+    }
+    const Bytes pixels(picture.file.begin() + 54, picture.file.end());
+    Bytes file = InfoFile({.width = 10,
+                           .height = 10,
+                           .bitCount = 24,
+                           .sizeImage = 320,
+                           .clrUsed = clrUsed,
+                           .clrImportant = clrImportant},
+                          table, pixels);
+    EXPECT_EQ(file.size(), 54U + 64U + 320U);
+    return file;
+}
+
+// A packed DIB: a 40-byte header, then `rest` (masks, colours and pixels as given).
+Bytes PackedDib(const Info& info, const Bytes& rest) {
+    const Bytes file = InfoFile(info, rest, {});
+    return Bytes(file.begin() + 14, file.end());
+}
+
+class ClipboardTest : public LeakCheckedTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(window_.Create(nullptr, "clipboard", 0, CRect(0, 0, 10, 10), nullptr, 0));
+        ASSERT_TRUE(other_.Create(nullptr, "other", 0, CRect(0, 0, 10, 10), nullptr, 0));
+        Empty();
+    }
+    // What is left on the clipboard is the clipboard's; emptying it gives it back before the
+    // leak check counts.
+    void TearDown() override {
+        EXPECT_EQ(GetOpenClipboardWindow(), nullptr) << "every path closes the clipboard";
+        CloseClipboard();
+        Empty();
+        window_.DestroyWindow();
+        other_.DestroyWindow();
+        LeakCheckedTest::TearDown();
+    }
+
+    static void Empty() {
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+    }
+
+    // The bytes of a format's block on the clipboard; empty when there is none.
+    static Bytes ClipboardBytes(UINT format = CF_DIB) {
+        Bytes bytes;
+        if (OpenClipboard(nullptr)) {
+            if (auto block = static_cast<HGLOBAL>(GetClipboardData(format))) {
+                bytes = BlockBytes(block);
+            }
+            CloseClipboard();
+        }
+        return bytes;
+    }
+
+    // Puts a packed DIB on the clipboard as CF_DIB, replacing everything there.
+    static void Put(const Bytes& packed) {
+        HGLOBAL block = GlobalAlloc(GHND, packed.size());
+        if (auto* base = static_cast<BYTE*>(GlobalLock(block))) {
+            std::memcpy(base, packed.data(), packed.size());
+        }
+        FullUnlock(block);
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EmptyClipboard();
+        ASSERT_NE(SetClipboardData(CF_DIB, block), nullptr);
+        CloseClipboard();
+    }
+
+    CWnd window_;
+    CWnd other_;
+};
+
+TEST_F(ClipboardTest, EightBitTenByTenIsTheBlockFromOffsetFourteen) {
+    const ColourPicture picture = MakeColourPicture(10, 10, 8);
+    TestDib dib;
+    ASSERT_TRUE(LoadImage(dib, picture.file));
+    ASSERT_TRUE(dib.SetClipboard(&window_));
+    EXPECT_EQ(StatusOf(dib), kSuccess);
+    const Bytes clip = ClipboardBytes();
+    ASSERT_EQ(clip.size(), 40U + 1024U + 120U);
+    EXPECT_EQ(clip, Bytes(picture.file.begin() + 14, picture.file.end()));
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE));
+    EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), picture.file) << "the picture does not change";
+    EXPECT_EQ(GlobalFlags(dib.GetSafeHandle()) & GMEM_LOCKCOUNT, 0U);
+}
+
+TEST_F(ClipboardTest, DirectColourWithoutEntriesIsHeaderAndPixelsAndNoPalette) {
+    const ColourPicture picture = MakeColourPicture(10, 10, 24);
+    TestDib dib;
+    ASSERT_TRUE(LoadImage(dib, picture.file));
+    ASSERT_TRUE(dib.SetClipboard(&window_));
+    const Bytes clip = ClipboardBytes();
+    ASSERT_EQ(clip.size(), 40U + 320U);
+    EXPECT_EQ(clip, Bytes(picture.file.begin() + 14, picture.file.end()));
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE));
+    EXPECT_EQ(CDib::GetClipPalette(&window_), nullptr);
+}
+
+class ClipboardEntriesTest
+    : public ClipboardTest,
+      public ::testing::WithParamInterface<std::pair<std::uint32_t, std::uint32_t>> {};
+
+TEST_P(ClipboardEntriesTest, DirectColourLeavesThemOutAndPlacesTheirPalette) {
+    const Bytes file = DirectWithEntriesFile(GetParam().first, GetParam().second);
+    TestDib dib;
+    ASSERT_TRUE(LoadImage(dib, file));
+    const Bytes ownColours = PaletteColours(dib.GetPalette());
+    ASSERT_EQ(ownColours.size(), 16U * 3);
+    ASSERT_TRUE(dib.SetClipboard(&window_));
+
+    const Bytes clip = ClipboardBytes();
+    ASSERT_EQ(clip.size(), 320U + 41U);
+    Bytes header(file.begin() + 14, file.begin() + 54);
+    std::fill(header.begin() + 32, header.begin() + 40, 0); // biClrUsed, biClrImportant
+    EXPECT_EQ(Bytes(clip.begin(), clip.begin() + 40), header);
+    EXPECT_EQ(Bytes(clip.begin() + 40, clip.begin() + 360), Bytes(file.begin() + 118, file.end()));
+    EXPECT_EQ(clip.back(), 0);
+
+    HPALETTE clipPalette = CDib::GetClipPalette(&window_);
+    ASSERT_NE(clipPalette, nullptr);
+    EXPECT_NE(clipPalette, static_cast<HPALETTE>(*dib.GetPalette()));
+    CPalette lent;
+    lent.Attach(clipPalette);
+    EXPECT_EQ(PaletteColours(&lent), ownColours);
+    lent.Detach(); // the clipboard's
+
+    // The object's own palette is still whole and still draws the picture.
+    EXPECT_EQ(PaletteColours(dib.GetPalette()), ownColours);
+    Surface surface(10, 10);
+    ASSERT_TRUE(dib.Show(surface.Dc(), CRect(0, 0, 10, 10), CRect(0, 0, 0, 0)));
+    EXPECT_EQ(surface.At(3, 4), MakeColourPicture(10, 10, 24).At(3, 4));
+    EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), file);
+}
+
+INSTANTIATE_TEST_SUITE_P(UsedOrImportant, ClipboardEntriesTest,
+                         ::testing::Values(std::pair{16U, 0U}, std::pair{256U, 16U},
+                                           std::pair{0U, 16U}));
+
+// Copying and loading back on another object gives the same picture at every depth.
+class ClipboardRoundTripTest : public ClipboardTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ClipboardRoundTripTest, AnotherObjectLoadsTheSamePicture) {
+    const ColourPicture picture = MakeColourPicture(9, 6, GetParam());
+    TestDib copied;
+    TestDib loaded;
+    ASSERT_TRUE(LoadImage(copied, picture.file));
+    ASSERT_TRUE(copied.SetClipboard(&window_));
+    ASSERT_TRUE(loaded.GetClipboard(&other_));
+    EXPECT_EQ(StatusOf(loaded), kSuccess);
+    EXPECT_EQ(BlockBytes(loaded.GetSafeHandle()), picture.file);
+    EXPECT_EQ(PaletteColours(loaded.GetPalette()), PaletteColours(copied.GetPalette()));
+    EXPECT_EQ(loaded.GetSize(), CSize(9, 6));
+    EXPECT_EQ(ClipboardBytes(), Bytes(picture.file.begin() + 14, picture.file.end()))
+        << "the clipboard's block is only read";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryDepth, ClipboardRoundTripTest,
+                         ::testing::Values(1, 4, 8, 16, 24, 32));
+
+TEST_F(ClipboardTest, RoundTripOfDirectColourWithEntriesDropsThem) {
+    const Bytes file = DirectWithEntriesFile();
+    TestDib copied;
+    TestDib loaded;
+    ASSERT_TRUE(LoadImage(copied, file));
+    ASSERT_TRUE(copied.SetClipboard(&window_));
+    ASSERT_TRUE(loaded.GetClipboard(&window_));
+    const BITMAPINFOHEADER header = loaded.GetBIH();
+    EXPECT_EQ(+header.biClrUsed, 0U);
+    EXPECT_EQ(+header.biClrImportant, 0U);
+    EXPECT_EQ(+header.biBitCount, 24);
+    EXPECT_EQ(PixelArea(loaded), Bytes(file.begin() + 118, file.end()));
+    EXPECT_EQ(U32At(BlockBytes(loaded.GetSafeHandle()), 10), 54U);
+    EXPECT_EQ(PaletteColours(loaded.GetPalette()).size(), 256U * 3) << "the halftone palette";
+}
+
+// Every failure of SetClipboard: its status, the picture unchanged, the clipboard closed, and
+// whatever was made for the clipboard freed when it did not get there.
+struct SetFailure {
+    const char* name;
+    bool withEntries;
+    std::uint32_t site;
+    long nth;
+    Status status;
+};
+
+class SetClipboardFailureTest : public ClipboardTest,
+                                public ::testing::WithParamInterface<SetFailure> {};
+
+TEST_P(SetClipboardFailureTest, RecordsTheFailureAndKeepsThePicture) {
+    const SetFailure failure = GetParam();
+    const Bytes file =
+        failure.withEntries ? DirectWithEntriesFile() : MakeColourPicture(6, 5, 8).file;
+    TestDib dib;
+    ASSERT_TRUE(LoadImage(dib, file));
+    HGLOBAL block = dib.GetSafeHandle();
+    InjectFault(failure.site, failure.nth);
+    EXPECT_FALSE(dib.SetClipboard(&window_));
+    EXPECT_TRUE(orvel::testing::FaultFired());
+    orvel::testing::ClearFault();
+    EXPECT_EQ(StatusOf(dib), failure.status);
+    EXPECT_EQ(dib.GetSafeHandle(), block);
+    EXPECT_EQ(BlockBytes(block), file);
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryStep, SetClipboardFailureTest,
+    ::testing::Values(
+        SetFailure{"PictureLock", false, orvel::testing::kFaultGlobalLock, 1,
+                   SystemError(ERROR_DISCARDED)},
+        SetFailure{"BlockAllocation", false, orvel::testing::kFaultGlobalAlloc, 1,
+                   SystemError(ERROR_NOT_ENOUGH_MEMORY)},
+        SetFailure{"BlockLock", false, orvel::testing::kFaultGlobalLock, 2,
+                   SystemError(ERROR_DISCARDED)},
+        SetFailure{"OpenClipboard", false, orvel::testing::kFaultClipboard, 1, ClassError(10)},
+        SetFailure{"EmptyClipboard", false, orvel::testing::kFaultClipboard, 2,
+                   SystemError(ERROR_ACCESS_DENIED)},
+        SetFailure{"SetClipboardData", false, orvel::testing::kFaultClipboard, 3,
+                   SystemError(ERROR_NOT_ENOUGH_MEMORY)},
+        SetFailure{"PaletteRecord", true, orvel::testing::kFaultObjectAlloc, 1, ClassError(3)},
+        SetFailure{"CreatePalette", true, orvel::testing::kFaultCreatePalette, 1,
+                   SystemError(ERROR_NOT_ENOUGH_MEMORY)},
+        SetFailure{"SetClipboardPalette", true, orvel::testing::kFaultClipboard, 4,
+                   SystemError(ERROR_NOT_ENOUGH_MEMORY)}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(ClipboardTest, SetClipboardRefusesAFailedObjectWithoutTouchingTheClipboard) {
+    const ColourPicture picture = MakeColourPicture(4, 4, 8);
+    Put(PackedDib({.width = 1, .height = 1, .bitCount = 24}, Bytes(4, 0x5A)));
+    const Bytes before = ClipboardBytes();
+
+    TestDib empty;
+    EXPECT_FALSE(empty.SetClipboard(&window_));
+    EXPECT_EQ(StatusOf(empty), ClassError(6));
+    TestDib failed;
+    ASSERT_TRUE(LoadImage(failed, picture.file));
+    failed.SetClassError(5);
+    EXPECT_FALSE(failed.SetClipboard(&window_));
+    EXPECT_EQ(StatusOf(failed), ClassError(5));
+    EXPECT_EQ(ClipboardBytes(), before);
+}
+
+// A failure at any platform call leaves no block, palette or record behind, and the picture as
+// it was.
+TEST_F(ClipboardTest, FaultAtEveryCallOfSetClipboardLeavesNothingBehind) {
+    for (const bool withEntries : {false, true}) {
+        const Bytes file = withEntries ? DirectWithEntriesFile() : MakeColourPicture(6, 5, 4).file;
+        for (long nth = 1;; ++nth) {
+            TestDib dib;
+            ASSERT_TRUE(LoadImage(dib, file));
+            LiveObjects live;
+            InjectFault(orvel::testing::kFaultAllSites, nth);
+            const BOOL copied = dib.SetClipboard(&window_);
+            const bool reached = orvel::testing::FaultFired();
+            orvel::testing::ClearFault();
+            EXPECT_EQ(copied, reached ? FALSE : TRUE) << nth;
+            EXPECT_EQ(GetOpenClipboardWindow(), nullptr) << nth;
+            EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), file) << nth;
+            Empty();
+            EXPECT_TRUE(live.Unchanged()) << "fault at call " << nth;
+            if (!reached) {
+                break;
+            }
+        }
+    }
+}
+
+TEST_F(ClipboardTest, GetClipboardWithoutACfDibKeepsThePicture) {
+    const ColourPicture picture = MakeColourPicture(4, 4, 8);
+    TestDib dib;
+    ASSERT_TRUE(LoadImage(dib, picture.file));
+    HGLOBAL block = dib.GetSafeHandle();
+    EXPECT_FALSE(dib.GetClipboard(&window_));
+    EXPECT_EQ(StatusOf(dib), ClassError(8));
+    EXPECT_EQ(dib.GetSafeHandle(), block);
+    EXPECT_EQ(BlockBytes(block), picture.file);
+    EXPECT_EQ(CDib::GetClipPalette(&window_), nullptr);
+}
+
+// Failures before the clipboard's data is read keep the picture; later ones leave the object
+// empty (or holding a refused block, as the normalisation step leaves it).
+struct GetFailure {
+    const char* name;
+    std::uint32_t site;
+    long nth;
+    Status status;
+    bool keepsPicture;
+};
+
+class GetClipboardFailureTest : public ClipboardTest,
+                                public ::testing::WithParamInterface<GetFailure> {};
+
+TEST_P(GetClipboardFailureTest, RecordsTheFailure) {
+    const GetFailure failure = GetParam();
+    const ColourPicture held = MakeColourPicture(4, 4, 8);
+    const ColourPicture offered = MakeColourPicture(3, 2, 24);
+    Put(Bytes(offered.file.begin() + 14, offered.file.end()));
+    TestDib dib;
+    ASSERT_TRUE(LoadImage(dib, held.file));
+    HGLOBAL block = dib.GetSafeHandle();
+    InjectFault(failure.site, failure.nth);
+    EXPECT_FALSE(dib.GetClipboard(&window_));
+    EXPECT_TRUE(orvel::testing::FaultFired());
+    orvel::testing::ClearFault();
+    EXPECT_EQ(StatusOf(dib), failure.status);
+    if (failure.keepsPicture) {
+        EXPECT_EQ(dib.GetSafeHandle(), block);
+        EXPECT_EQ(BlockBytes(block), held.file);
+    } else {
+        EXPECT_NE(dib.GetSafeHandle(), block);
+    }
+    EXPECT_EQ(ClipboardBytes(), Bytes(offered.file.begin() + 14, offered.file.end()));
+    EXPECT_EQ(GlobalFlags(dib.GetSafeHandle()) & GMEM_LOCKCOUNT, 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryStep, GetClipboardFailureTest,
+    ::testing::Values(
+        GetFailure{"OpenClipboard", orvel::testing::kFaultClipboard, 1, ClassError(10), true},
+        GetFailure{"GetClipboardData", orvel::testing::kFaultClipboard, 2,
+                   SystemError(ERROR_NOT_ENOUGH_MEMORY), true},
+        GetFailure{"ClipboardLock", orvel::testing::kFaultGlobalLock, 1, kProgError14, false},
+        GetFailure{"BlockAllocation", orvel::testing::kFaultGlobalAlloc, 1,
+                   SystemError(ERROR_NOT_ENOUGH_MEMORY), false},
+        GetFailure{"PaletteObject", orvel::testing::kFaultObjectAlloc, 1, ClassError(3), false}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(ClipboardTest, AnnouncedCfDibWithoutDataIsTheSystemsError) {
+    const ColourPicture picture = MakeColourPicture(4, 4, 8);
+    TestDib dib;
+    ASSERT_TRUE(LoadImage(dib, picture.file));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    ASSERT_NE(SetClipboardData(CF_DIB, nullptr), nullptr);
+    CloseClipboard();
+    EXPECT_FALSE(dib.GetClipboard(&window_));
+    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_FOUND));
+    EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), picture.file);
+}
+
+// Every prefix of a packed DIB: refused without reading past the clipboard's block.
+TEST_F(ClipboardTest, PackedDibThatDoesNotFitItsBlockIsRefused) {
+    const ColourPicture picture = MakeColourPicture(5, 3, 8);
+    const Bytes packed(picture.file.begin() + 14, picture.file.end());
+    for (std::size_t length = 0; length < packed.size(); length += length < 64 ? 1 : 37) {
+        Put(Bytes(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(length)));
+        TestDib dib;
+        EXPECT_FALSE(dib.GetClipboard(&window_)) << length;
+        // A block of no bytes cannot be locked at all.
+        EXPECT_EQ(StatusOf(dib), length == 0 ? kProgError14 : ClassError(1)) << length;
+    }
+}
+
+TEST_F(ClipboardTest, HeadersOtherThanFortyBytesAreRefused) {
+    ByteBuilder v4;
+    v4.U32(108).I32(2).I32(2).U16(1).U16(24).U32(BI_RGB).Fill(108 - 20 + 16, 0);
+    ASSERT_EQ(v4.Size(), 108U + 16U);
+    Put(v4.Get());
+    TestDib dib;
+    EXPECT_FALSE(dib.GetClipboard(&window_));
+    EXPECT_EQ(StatusOf(dib), ClassError(1));
+}
+
+TEST_F(ClipboardTest, ShortColourTableIsReadAsTheBlockStoresIt) {
+    // 8 bits per pixel, 4 x 2, three colours stored (biClrUsed 3), then 8 bytes of pixels.
+    const Bytes colours = {10, 20, 30, 0, 40, 50, 60, 0, 70, 80, 90, 0};
+    const Bytes pixels = {0, 1, 2, 1, 2, 1, 0, 0};
+    const Bytes packed = PackedDib({.width = 4, .height = 2, .bitCount = 8, .clrUsed = 3},
+                                   ByteBuilder().Bytes(colours).Bytes(pixels).Get());
+    ASSERT_EQ(packed.size(), 40U + 12U + 8U);
+    Put(packed);
+    TestDib dib;
+    ASSERT_TRUE(dib.GetClipboard(&window_));
+    const Bytes block = BlockBytes(dib.GetSafeHandle());
+    EXPECT_EQ(U32At(block, 10), 54U + 1024U) << "the table is widened to its depth";
+    EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 66), colours);
+    EXPECT_EQ(Bytes(block.begin() + 66, block.begin() + 1078), Bytes(1012, 0));
+    EXPECT_EQ(PixelArea(dib), pixels);
+}
+
+TEST_F(ClipboardTest, BitFieldPixelsAreRepackedOrRefused) {
+    // 16-bit 5-6-5: pure red, pure green, pure blue and white, one row.
+    ByteBuilder masks565;
+    masks565.U32(0xF800).U32(0x07E0).U32(0x001F);
+    masks565.U16(0xF800).U16(0x07E0).U16(0x001F).U16(0xFFFF);
+    Put(PackedDib({.width = 4, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS},
+                  masks565.Get()));
+    TestDib dib;
+    ASSERT_TRUE(dib.GetClipboard(&window_));
+    EXPECT_EQ(+dib.GetBIH().biCompression, static_cast<DWORD>(BI_RGB));
+    EXPECT_EQ(PixelArea(dib), ByteBuilder().U16(0x7C00).U16(0x03E0).U16(0x001F).U16(0x7FFF).Get());
+
+    // Masks the library cannot turn into its own pixel form.
+    ByteBuilder odd;
+    odd.U32(0x0F00).U32(0x00F0).U32(0x000F).U16(0x0F00).U16(0);
+    Put(PackedDib({.width = 2, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS},
+                  odd.Get()));
+    EXPECT_FALSE(dib.GetClipboard(&window_));
+    EXPECT_EQ(StatusOf(dib), ClassError(1));
+
+    // Masks cut off by the end of the block.
+    Put(PackedDib({.width = 2, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS},
+                  ByteBuilder().U32(0xF800).U32(0x07E0).Get()));
+    EXPECT_FALSE(dib.GetClipboard(&window_));
+    EXPECT_EQ(StatusOf(dib), ClassError(1));
+}
+
+TEST_F(ClipboardTest, GetClipPaletteLendsTheClipboardsPaletteAndRecordsNothing) {
+    TestDib dib;
+    ASSERT_TRUE(LoadImage(dib, DirectWithEntriesFile()));
+    ASSERT_TRUE(dib.SetClipboard(&window_));
+    dib.SetClassError(5);
+    const long gdiObjects = orvel::testing::GetLiveCounts().gdiObjects;
+    HPALETTE first = CDib::GetClipPalette(&other_);
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(CDib::GetClipPalette(nullptr), first);
+    EXPECT_EQ(orvel::testing::GetLiveCounts().gdiObjects, gdiObjects);
+    EXPECT_EQ(StatusOf(dib), ClassError(5));
+
+    InjectFault(orvel::testing::kFaultClipboard, 1);
+    EXPECT_EQ(CDib::GetClipPalette(&window_), nullptr);
+    InjectFault(orvel::testing::kFaultClipboard, 2);
+    EXPECT_EQ(CDib::GetClipPalette(&window_), nullptr) << "GetClipboardData refused";
+}
+
+} // namespace
