@@ -158,6 +158,10 @@ std::string KindName(unsigned int kind) {
 }
 
 std::string StatusInWords(unsigned int kind, unsigned long code, StatusSource source) {
+    // Kind 0 with code 0 is the record's state without error, not a file error.
+    if (kind == HTERR_FILE && code == 0) {
+        return "no error";
+    }
     return ReasonInWords(kind, code, source) + " (" + KindName(kind) + " error " +
            std::to_string(code) + ")";
 }
