@@ -245,6 +245,30 @@ TEST(AviFailureTest, AFrameOfAnotherSizeStopsTheFileAndLeavesAnOldOneAlone) {
         (std::vector<std::string>{"frame0.bmp", "frame1.bmp", "frame2.bmp", "odd.bmp", "out.avi"}));
 }
 
+TEST(AviPaletteTest, FramesWithTablesOfTheirOwnShareTheChosenPalette) {
+    const TempDir dir;
+    std::vector<std::string> frames;
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        frames.push_back(dir.Write("frame" + std::to_string(i) + ".bmp",
+                                   Bmp8(kWidth, kHeight, SomeColours(256, 50 + i),
+                                        std::vector<std::uint8_t>(kWidth * kHeight, 200))));
+    }
+    const Finished run =
+        Orvel({"avi", frames[0], frames[1], "--palette", "16", "-o", dir.Path("out.avi")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const Chunk avi = ParseAvi(ReadFileBytes(dir.Path("out.avi")));
+    const Chunk* strf = avi.Find("hdrl")->Find("strl")->Find("strf");
+    ASSERT_EQ(strf->data.size(), 40U + 1024);
+    std::vector<COLORREF> table;
+    for (std::size_t i = 0; i < 256; ++i) {
+        const std::uint8_t* quad = strf->data.data() + 40 + 4 * i;
+        table.push_back(RGB(quad[2], quad[1], quad[0]));
+    }
+    std::vector<COLORREF> expected = StandardPalette(4);
+    expected.resize(256, 0); // entries no pixel uses are zero
+    EXPECT_EQ(table, expected);
+}
+
 TEST(AviWriterTest, PadsOddChunksAndCountsOffsetsFromTheMoviCode) {
     const TempDir dir;
     const std::string path = dir.Path("writer.avi");

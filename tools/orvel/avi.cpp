@@ -45,7 +45,7 @@ int RunAvi(const std::vector<std::string>& arguments) {
     paletteChoice.Make(palette);
 
     AtomicOutput out(*output);
-    AviEncoder encoder(out, codec, framesPerSecond);
+    AviEncoder encoder(out, codec, framesPerSecond, paletteChoice.EntryCount());
     // One frame at a time: a long animation never has to fit in memory.
     for (const std::string& path : frames) {
         CConvertDib frame;

@@ -6,6 +6,7 @@
 #include "picture_io.h"
 #include "status_words.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace orvel::cli {
@@ -55,8 +56,10 @@ void PrepareFrame(CConvertDib& frame, AviCodec codec, CPalette* palette,
     RequireSuccess(converted, frame, "convert frame", frameName);
 }
 
-AviEncoder::AviEncoder(AtomicOutput& output, AviCodec codec, unsigned framesPerSecond)
-    : output_(output), codec_(codec), framesPerSecond_(framesPerSecond) {}
+AviEncoder::AviEncoder(AtomicOutput& output, AviCodec codec, unsigned framesPerSecond,
+                       std::size_t sharedColours)
+    : output_(output), codec_(codec), framesPerSecond_(framesPerSecond),
+      sharedColours_(sharedColours) {}
 
 void AviEncoder::ThrowCompressorFailure(const std::string& frameName) const {
     throw Failure("cannot compress '" + frameName + "' into '" + output_.Path() +
@@ -67,6 +70,13 @@ void AviEncoder::Start(const CDib& frame, const std::string& frameName) {
     inputFormat_ = FrameFormat(frame);
     if (inputFormat_.empty()) {
         throw Failure("cannot compress '" + frameName + "': no picture");
+    }
+    // Entries past the shared palette keep whatever the first frame's own table held there; no
+    // pixel uses them, and zeros say so in the stream's format.
+    const std::size_t sharedBytes = sizeof(BITMAPINFOHEADER) + 4 * sharedColours_;
+    if (inputFormat_.size() > sharedBytes) {
+        std::fill(inputFormat_.begin() + static_cast<std::ptrdiff_t>(sharedBytes),
+                  inputFormat_.end(), BYTE{0});
     }
     const DWORD handler = codec_ == AviCodec::Rle8 ? kRle8Handler : kFullFrameHandler;
     if (!compressor_.Open(handler)) {
@@ -114,8 +124,11 @@ void AviEncoder::AddFrame(const CDib& frame, const std::string& frameName) {
                           "': the frame is " + FrameSize(format) + ", the first frame " +
                           FrameSize(inputFormat_));
         }
+        const std::size_t compared =
+            std::min(format.size(), sizeof(BITMAPINFOHEADER) + 4 * sharedColours_);
         if (format.size() != inputFormat_.size() ||
-            !std::equal(format.begin() + sizeof(BITMAPINFOHEADER), format.end(),
+            !std::equal(format.begin() + sizeof(BITMAPINFOHEADER),
+                        format.begin() + static_cast<std::ptrdiff_t>(compared),
                         inputFormat_.begin() + sizeof(BITMAPINFOHEADER))) {
             throw Failure("cannot add '" + frameName + "' to '" + output_.Path() +
                           "': its colour table differs from the first frame's");

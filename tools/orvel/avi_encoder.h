@@ -32,8 +32,11 @@ void PrepareFrame(CConvertDib& frame, AviCodec codec, CPalette* palette,
 /// frame fixes the size and the colour table; every later one must match it.
 class AviEncoder {
 public:
-    /// Writes to `output`'s temporary file; the caller commits it after Finish.
-    AviEncoder(AtomicOutput& output, AviCodec codec, unsigned framesPerSecond);
+    /// Writes to `output`'s temporary file; the caller commits it after Finish. Run-length
+    /// frames share the first `sharedColours` entries of their colour table, the palette they
+    /// were mapped onto; their pixels use no other entry.
+    AviEncoder(AtomicOutput& output, AviCodec codec, unsigned framesPerSecond,
+               std::size_t sharedColours = 256);
 
     /// Adds a frame prepared by PrepareFrame. Throws Failure naming the frame and the AVI file.
     void AddFrame(const CDib& frame, const std::string& frameName);
@@ -49,6 +52,7 @@ private:
     AtomicOutput& output_;
     AviCodec codec_;
     unsigned framesPerSecond_;
+    std::size_t sharedColours_;
     CDibComp compressor_;
     std::optional<AviWriter> writer_;
     /// The first frame's header and colour table: what every frame must match.
