@@ -13,26 +13,12 @@ const bool g_registered = RegisterLiveCounter(&orvel::testing::LiveCounts::gdiOb
                                               []() noexcept { return GdiObjects().LiveCount(); });
 } // namespace
 
-GdiObjectTable& GdiObjects() noexcept {
-    static GdiObjectTable* table = new GdiObjectTable;
-    return *table;
-}
-
 GdiObject* FindGdiObject(HGDIOBJ handle) noexcept {
     GdiObject* object = GdiObjects().Find(HandleValue(handle));
     if (object == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
     }
     return object;
-}
-
-const PaletteObject* FindPalette(HPALETTE handle) noexcept {
-    GdiObject* object = GdiObjects().Find(HandleValue(handle));
-    if (object == nullptr || object->Kind() != GdiKind::Palette) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    return static_cast<const PaletteObject*>(object);
 }
 
 HGDIOBJ InsertGdiObject(std::unique_ptr<GdiObject> object) noexcept {

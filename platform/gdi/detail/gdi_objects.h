@@ -3,6 +3,7 @@
 
 #include "../../detail/handle_table.h"
 #include "../../detail/handle_tags.h"
+#include "../../win/error.h"
 #include "../../win/palette_structs.h"
 #include "nearest_colour.h"
 
@@ -66,14 +67,26 @@ private:
 
 using GdiObjectTable = HandleTable<GdiObject, kGdiObjectTag>;
 
-/// The process's GDI objects.
-GdiObjectTable& GdiObjects() noexcept;
+/// The process's GDI objects. Inline, with the table made on first use, because every
+/// nearest-colour query looks its palette up here.
+inline GdiObjectTable& GdiObjects() noexcept {
+    static GdiObjectTable* table = new GdiObjectTable;
+    return *table;
+}
 
 /// The object behind a handle, or null with ERROR_INVALID_HANDLE.
 GdiObject* FindGdiObject(HGDIOBJ handle) noexcept;
 
 /// The palette behind a handle, or null with ERROR_INVALID_HANDLE (also for a bitmap handle).
-const PaletteObject* FindPalette(HPALETTE handle) noexcept;
+/// Inline for the same reason as GdiObjects.
+inline const PaletteObject* FindPalette(HPALETTE handle) noexcept {
+    const GdiObject* object = GdiObjects().Find(HandleValue(handle));
+    if (object == nullptr || object->Kind() != GdiKind::Palette) [[unlikely]] {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return static_cast<const PaletteObject*>(object);
+}
 
 /// Puts a new object in the table; null with ERROR_NOT_ENOUGH_MEMORY when the table is full.
 HGDIOBJ InsertGdiObject(std::unique_ptr<GdiObject> object) noexcept;

@@ -121,33 +121,31 @@ __attribute__((target("sse4.1"))) UINT SmallestKeyOfCell(const std::uint32_t* co
     return static_cast<UINT>(_mm_cvtsi128_si32(keys)) & 0xFFU;
 }
 
-const bool g_hasSse41 = __builtin_cpu_supports("sse4.1") != 0;
 #endif
+
+// The same four keys, one by one, for processors without SSE4.1.
+UINT SmallestKeyOfCellScalar(const std::uint32_t* colours, std::uint32_t cell, BYTE red, BYTE green,
+                             BYTE blue) noexcept {
+    const std::uint32_t a = Key(colours, cell & 0xFFU, red, green, blue);
+    const std::uint32_t b = Key(colours, (cell >> 8U) & 0xFFU, red, green, blue);
+    const std::uint32_t c = Key(colours, (cell >> 16U) & 0xFFU, red, green, blue);
+    const std::uint32_t d = Key(colours, cell >> 24U, red, green, blue);
+    return std::min(std::min(a, b), std::min(c, d)) & 0xFFU;
+}
 
 } // namespace
 
-UINT NearestColourSearch::Find(BYTE red, BYTE green, BYTE blue) const noexcept {
-    if (!cellsBuilt_.load(std::memory_order_acquire)) [[unlikely]] {
-        return FindBeforeCells(red, green, blue);
-    }
-    const std::uint32_t cell =
-        cells_[((red >> kFineShift) << 10U) | ((green >> kFineShift) << 5U) | (blue >> kFineShift)];
-    const std::uint32_t first = cell & 0xFFU;
-    const std::uint32_t second = (cell >> 8U) & 0xFFU;
-    if (first > second) [[unlikely]] {
-        return FindInOverflow(cell >> 16U, red, green, blue);
-    }
+const NearestColourSearch::CellKernel NearestColourSearch::kSmallestKeyOfCell = [] {
 #if defined(__x86_64__)
-    if (g_hasSse41) [[likely]] {
-        return SmallestKeyOfCell(colours_, cell, red, green, blue);
+    // Chosen while the library loads, before the processor's features are necessarily known to
+    // the runtime: ask for them first.
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("sse4.1") != 0) {
+        return static_cast<CellKernel>(SmallestKeyOfCell);
     }
 #endif
-    const std::uint32_t a = Key(colours_, first, red, green, blue);
-    const std::uint32_t b = Key(colours_, second, red, green, blue);
-    const std::uint32_t c = Key(colours_, (cell >> 16U) & 0xFFU, red, green, blue);
-    const std::uint32_t d = Key(colours_, cell >> 24U, red, green, blue);
-    return std::min(std::min(a, b), std::min(c, d)) & 0xFFU;
-}
+    return static_cast<CellKernel>(SmallestKeyOfCellScalar);
+}();
 
 UINT NearestColourSearch::FindInOverflow(std::uint32_t overflowSlot, BYTE red, BYTE green,
                                          BYTE blue) const noexcept {

@@ -1,0 +1,200 @@
+// The command line: wrong ones exit with 2, name what is wrong and show the usage line, before
+// any file is touched; help exits with 0; the option parser reads each form of value.
+#include "tool_test_support.h"
+
+#include "../../tools/orvel/options.h"
+
+namespace {
+
+using namespace orvel::test;
+using orvel::cli::UsageError;
+
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> arguments; ///< "{d}" stands for the test's own directory
+    const char* message;
+    const char* usage; ///< the usage line that must follow
+};
+
+const UsageCase kUsageCases[] = {
+    {"NoArguments", {}, "usage: orvel <command>", "Commands:"},
+    {"UnknownCommand", {"frobnicate"}, "unknown command 'frobnicate'", "usage: orvel <command>"},
+    {"InfoWithoutFile", {"info"}, "no file given", "usage: orvel info"},
+    {"UnknownOption",
+     {"info", "--colour", "a.bmp"},
+     "unknown option '--colour'",
+     "usage: orvel info"},
+    {"FlagWithValue",
+     {"info", "--json=yes", "a.bmp"},
+     "--json takes no value",
+     "usage: orvel info"},
+    {"NoOutput", {"convert", "a.bmp"}, "no output given", "usage: orvel convert"},
+    {"MissingValue", {"convert", "a.bmp", "-o"}, "-o needs a value", "usage: orvel convert"},
+    {"DepthNotOfTheLibrary",
+     {"convert", "a.bmp", "-o", "{d}/x.bmp", "--depth", "7"},
+     "--depth must be 1, 4, 8, 16, 24 or 32, not 7",
+     "usage: orvel convert"},
+    {"DepthNotANumber",
+     {"convert", "a.bmp", "-o", "{d}/x.bmp", "--depth", "eight"},
+     "--depth expects a whole number, not 'eight'",
+     "usage: orvel convert"},
+    {"OptionTwice",
+     {"convert", "a.bmp", "-o", "{d}/x.bmp", "--depth", "8", "--depth=4"},
+     "--depth is given twice",
+     "usage: orvel convert"},
+    {"SeveralInputsOneOutput",
+     {"convert", "a.bmp", "b.bmp", "-o", "{d}/x.bmp"},
+     "several inputs need --out-dir",
+     "usage: orvel convert"},
+    {"OutputAndOutDir",
+     {"convert", "a.bmp", "-o", "{d}/x.bmp", "--out-dir", "{d}"},
+     "not both",
+     "usage: orvel convert"},
+    {"SizeMalformed",
+     {"convert", "a.bmp", "-o", "{d}/x.bmp", "--size", "10by3"},
+     "--size expects WIDTHxHEIGHT",
+     "usage: orvel convert"},
+    {"SizeZero",
+     {"convert", "a.bmp", "-o", "{d}/x.bmp", "--size", "0x3"},
+     "--size width must be from 1 to 65535, not 0",
+     "usage: orvel convert"},
+    {"PaletteOnDirectColour",
+     {"convert", "a.bmp", "-o", "{d}/x.bmp", "--depth", "24", "--palette", "bw"},
+     "--palette applies to depths 1, 4 and 8",
+     "usage: orvel convert"},
+    {"PaletteLargerThanDepth",
+     {"convert", "a.bmp", "-o", "{d}/x.bmp", "--depth", "1", "--palette", "16"},
+     "has 16 colours; a 1-bit picture addresses only 2",
+     "usage: orvel convert"},
+    {"BatchNameClash",
+     {"convert", "one/x.bmp", "two/x.BMP", "--out-dir", "{d}"},
+     "would both be written to x.bmp",
+     "usage: orvel convert"},
+    {"PasteOnePicture",
+     {"paste", "a.bmp", "-o", "{d}/x.bmp"},
+     "expected two pictures, BASE and "
+     "OVER, not 1",
+     "usage: orvel paste"},
+    {"PastePositionMalformed",
+     {"paste", "a.bmp", "b.bmp", "-o", "{d}/x.bmp", "--at", "3"},
+     "--at expects X,Y",
+     "usage: orvel paste"},
+    {"RasterOperationUnknown",
+     {"draw", "a.bmp", "-o", "{d}/x.bmp", "--rop", "MERGECOPY"},
+     "--rop expects one of SRCCOPY, SRCPAINT",
+     "usage: orvel draw"},
+    {"CanvasDepth",
+     {"draw", "a.bmp", "-o", "{d}/x.bmp", "--canvas-depth", "16"},
+     "--canvas-depth must be 24 or 32, not 16",
+     "usage: orvel draw"},
+    {"SourceWithoutArea",
+     {"draw", "a.bmp", "-o", "{d}/x.bmp", "--src", "0,0,0,5"},
+     "--src needs a positive width and height",
+     "usage: orvel draw"},
+    {"BackgroundMalformed",
+     {"draw", "a.bmp", "-o", "{d}/x.bmp", "--background", "red"},
+     "--background expects a colour RRGGBB",
+     "usage: orvel draw"},
+    {"AviWithoutFrames", {"avi", "-o", "{d}/x.avi"}, "no frames given", "usage: orvel avi"},
+    {"AviCodecUnknown",
+     {"avi", "f.bmp", "-o", "{d}/x.avi", "--codec", "xvid"},
+     "--codec expects mrle or dib, not 'xvid'",
+     "usage: orvel avi"},
+    {"AviPaletteForFullFrames",
+     {"avi", "f.bmp", "-o", "{d}/x.avi", "--codec", "dib", "--palette", "bw"},
+     "--palette applies to the mrle codec",
+     "usage: orvel avi"},
+    {"AviRateZero",
+     {"avi", "f.bmp", "-o", "{d}/x.avi", "--fps", "0"},
+     "--fps must be from 1 to 1000, not 0",
+     "usage: orvel avi"},
+    {"DemoWithInput", {"demo", "card.bmp"}, "the demo takes no input", "usage: orvel demo"},
+};
+
+void PrintTo(const UsageCase& test, std::ostream* out) {
+    *out << test.name;
+}
+
+class UsageTest : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(UsageTest, ExitsWithTwoNamingTheMistakeAndWritesNothing) {
+    const TempDir dir;
+    std::vector<std::string> arguments;
+    for (std::string argument : GetParam().arguments) {
+        if (const auto at = argument.find("{d}"); at != std::string::npos) {
+            argument.replace(at, 3, dir.Path(""));
+        }
+        arguments.push_back(argument);
+    }
+    const Finished run = Orvel(arguments);
+    EXPECT_EQ(run.exitCode, 2) << Joined(arguments);
+    EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(GetParam().usage), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(DirectoryNames(dir.Path("")).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, UsageTest, ::testing::ValuesIn(kUsageCases),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+class HelpTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(HelpTest, PrintsTheUsageAndEveryOptionOnStdout) {
+    const Finished run = Orvel({GetParam(), "--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind(std::string("usage: orvel ") + GetParam(), 0), 0U) << run.out;
+    EXPECT_EQ(run.err, "");
+    // Help comes before work: an unknown option beside --help is not an error.
+    EXPECT_EQ(Orvel({GetParam(), "--bogus", "-h"}).exitCode, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, HelpTest,
+                         ::testing::Values("info", "convert", "paste", "draw", "avi", "demo"));
+
+TEST(OverviewTest, ListsEveryCommand) {
+    const Finished run = Orvel({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* command : {"info", "convert", "paste", "draw", "avi", "demo"}) {
+        EXPECT_NE(run.out.find(std::string("\n  ") + command + " "), std::string::npos) << command;
+    }
+}
+
+TEST(OptionParserTest, ReadsEveryFormOfAValueAndStopsAtDoubleDash) {
+    using orvel::cli::ParseArguments;
+    const std::vector<orvel::cli::OptionSpec> specs = {
+        {"depth", 0, true}, {"output", 'o', true}, {"json", 0, false}};
+    const auto parsed = ParseArguments(
+        {"in.bmp", "--depth=8", "-o", "-out.bmp", "--json", "--", "-o", "--json"}, specs);
+    EXPECT_EQ(parsed.Value("depth"), "8");
+    EXPECT_EQ(parsed.Value("output"), "-out.bmp"); // a value may start with a dash
+    EXPECT_TRUE(parsed.Has("json"));
+    EXPECT_EQ(parsed.Operands(), (std::vector<std::string>{"in.bmp", "-o", "--json"}));
+    EXPECT_EQ(ParseArguments({"-5"}, specs).Operands(), std::vector<std::string>{"-5"});
+    EXPECT_THROW(ParseArguments({"--depth"}, specs), UsageError);
+    EXPECT_THROW(ParseArguments({"-x"}, specs), UsageError);
+}
+
+TEST(OptionParserTest, ReadsSizesPositionsAreasAndColours) {
+    using namespace orvel::cli;
+    const Extent extent = ParseExtent("--size", "640x480", 1, 65535);
+    EXPECT_EQ(extent.width, 640);
+    EXPECT_EQ(extent.height, 480);
+    const Position position = ParsePosition("--at", "-3,+7");
+    EXPECT_EQ(position.x, -3);
+    EXPECT_EQ(position.y, 7);
+    const Area area = ParseArea("--dest", "1,2,-30,40");
+    EXPECT_EQ(area.width, -30);
+    EXPECT_EQ(area.height, 40);
+    EXPECT_EQ(ParseColour("--background", "ff8001"), RGB(255, 128, 1));
+    EXPECT_EQ(ParseColour("--background", "#0000FF"), RGB(0, 0, 255));
+    for (const char* bad : {"", "x", "1x", "x1", "1x2x3", "1.5x2", "99999999999999999999x1"}) {
+        EXPECT_THROW(ParseExtent("--size", bad, 1, 65535), UsageError) << bad;
+    }
+    for (const char* bad : {"1", "1,", ",1", "1,2,3", "a,b"}) {
+        EXPECT_THROW(ParsePosition("--at", bad), UsageError) << bad;
+    }
+    EXPECT_THROW(ParseArea("--src", "1,2,3"), UsageError);
+    EXPECT_THROW(ParseColour("--background", "fff"), UsageError);
+}
+
+} // namespace

@@ -1,0 +1,303 @@
+// orvel convert: every depth pixel by pixel against the palettes, resizing, pictures left alone
+// when nothing is asked, failures that leave no file behind, and batches over several threads.
+#include "tool_test_support.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+namespace {
+
+using namespace orvel::test;
+
+constexpr int kWidth = 13; // odd, so every depth has row padding
+constexpr int kHeight = 7;
+
+const std::vector<COLORREF>& SourceColours() {
+    static const std::vector<COLORREF> colours = SomeColours(kWidth * kHeight);
+    return colours;
+}
+
+std::vector<COLORREF> FirstEntries(std::vector<COLORREF> colours, std::size_t count) {
+    colours.resize(std::min(colours.size(), count));
+    return colours;
+}
+
+// The colours of the palette file the tests pass with --palette FILE.
+const std::vector<COLORREF>& FileColours() {
+    static const std::vector<COLORREF> colours = SomeColours(256, 7);
+    return colours;
+}
+
+struct DepthCase {
+    const char* name;
+    std::vector<std::string> options; ///< "{pal}" stands for the palette file
+    int bitCount;                     ///< of the result
+    std::vector<COLORREF> palette;    ///< the colours indexed results map onto
+};
+
+std::vector<DepthCase> DepthCases() {
+    return {
+        {"To1", {"--depth", "1"}, 1, StandardPalette(1)},
+        {"To4", {"--depth", "4"}, 4, StandardPalette(4)},
+        {"To8", {"--depth", "8"}, 8, StandardPalette(8)},
+        {"To8OntoSixteen", {"--depth", "8", "--palette", "16"}, 8, StandardPalette(4)},
+        {"To4OntoBlackAndWhite", {"--depth", "4", "--palette", "bw"}, 4, StandardPalette(1)},
+        {"To8OntoAFile", {"--depth", "8", "--palette", "{pal}"}, 8, FileColours()},
+        {"PaletteAloneChoosesItsDepth", {"--palette", "bw"}, 1, StandardPalette(1)},
+        {"To16", {"--depth", "16"}, 16, {}},
+        {"To32", {"--depth", "32"}, 32, {}},
+    };
+}
+
+void PrintTo(const DepthCase& test, std::ostream* out) {
+    *out << test.name;
+}
+
+class ConvertDepthTest : public ::testing::TestWithParam<DepthCase> {};
+
+TEST_P(ConvertDepthTest, EveryPixelTakesItsNearestPaletteColourOrItsOwnChannels) {
+    const DepthCase& test = GetParam();
+    const TempDir dir;
+    const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, SourceColours()));
+    const std::string palette = dir.Write("pal.bmp", Bmp8(1, 1, FileColours(), {0}));
+    std::vector<std::string> arguments = {"convert", input, "-o", dir.Path("out.bmp")};
+    for (const std::string& option : test.options) {
+        arguments.push_back(option == "{pal}" ? palette : option);
+    }
+    const Finished run = Orvel(arguments);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+
+    const BmpFile out = ReadBmp(ReadFileBytes(dir.Path("out.bmp")));
+    ASSERT_EQ(out.bitCount, test.bitCount);
+    ASSERT_EQ(out.width, kWidth);
+    ASSERT_EQ(out.height, kHeight);
+    // The table holds the palette from entry 0; a smaller palette leaves the rest unused.
+    EXPECT_EQ(FirstEntries(out.table, test.palette.size()),
+              FirstEntries(test.palette, out.table.size()));
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const COLORREF source = SourceColours()[static_cast<std::size_t>(y * kWidth + x)];
+            COLORREF expected = source;
+            if (!test.palette.empty()) {
+                expected = test.palette[NearestIndex(test.palette, source)];
+            } else if (test.bitCount == 16) {
+                expected = source & 0xF8F8F8; // five bits per channel, truncated
+            }
+            ASSERT_EQ(out.At(x, y), expected) << "at " << x << "," << y;
+        }
+    }
+    EXPECT_EQ(ReadFileBytes(input), Bmp24(kWidth, kHeight, SourceColours())); // only read
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, ConvertDepthTest, ::testing::ValuesIn(DepthCases()),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(ConvertTest, APictureAlreadyAtTheDepthIsWrittenUnchangedUnlessAPaletteIsGiven) {
+    const TempDir dir;
+    std::vector<std::uint8_t> indexes(kWidth * kHeight);
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+        indexes[i] = static_cast<std::uint8_t>(i * 37);
+    }
+    const Bytes file = Bmp8(kWidth, kHeight, SomeColours(256, 3), indexes);
+    const std::string input = dir.Write("in.bmp", file);
+    ASSERT_EQ(Orvel({"convert", input, "--depth", "8", "-o", dir.Path("same.bmp")}).exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(dir.Path("same.bmp")), file);
+    ASSERT_EQ(Orvel({"convert", input, "--depth", "8", "--palette", "halftone", "-o",
+                     dir.Path("halftone.bmp")})
+                  .exitCode,
+              0);
+    const BmpFile remapped = ReadBmp(ReadFileBytes(dir.Path("halftone.bmp")));
+    EXPECT_EQ(remapped.table, StandardPalette(8));
+    const BmpFile original = ReadBmp(file);
+    for (std::size_t i = 0; i < original.colours.size(); ++i) {
+        EXPECT_EQ(remapped.colours[i],
+                  StandardPalette(8)[NearestIndex(StandardPalette(8), original.colours[i])]);
+    }
+}
+
+TEST(ConvertTest, ACoreHeaderFileComesOutWithAFortyByteHeaderAndTheSamePixels) {
+    const TempDir dir;
+    const Bytes rows = {0x01, 0x23, 0x00, 0x00, 0x45, 0x67, 0x00, 0x00}; // 3 pixels, 2 rows
+    const std::string input = dir.Write("core.bmp", CoreFile(3, 2, 4, Colours(16, 3), rows));
+    ASSERT_EQ(Orvel({"convert", input, "-o", dir.Path("out.bmp")}).exitCode, 0);
+    const BmpFile out = ReadBmp(ReadFileBytes(dir.Path("out.bmp")));
+    EXPECT_EQ(out.bitCount, 4);
+    EXPECT_EQ(out.offBits, 54U + 64);
+    // Top row first: the file's second row, then its first.
+    EXPECT_EQ(out.values, (std::vector<unsigned>{4, 5, 6, 0, 1, 2}));
+}
+
+TEST(ConvertSizeTest, DoublingRepeatsEveryPixelAndHalvingKeepsEveryOtherFromTheBottomLeft) {
+    const TempDir dir;
+    const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, SourceColours()));
+    ASSERT_EQ(Orvel({"convert", input, "--size", "26x14", "-o", dir.Path("double.bmp")}).exitCode,
+              0);
+    const BmpFile doubled = ReadBmp(ReadFileBytes(dir.Path("double.bmp")));
+    ASSERT_EQ(doubled.width, 26);
+    ASSERT_EQ(doubled.height, 14);
+    for (int y = 0; y < 14; ++y) {
+        for (int x = 0; x < 26; ++x) {
+            ASSERT_EQ(doubled.At(x, y),
+                      SourceColours()[static_cast<std::size_t>(y / 2 * kWidth + x / 2)]);
+        }
+    }
+    // Halving 13 x 7 keeps columns 0, 2, ... 12 and rows 0, 2, 4, 6 counted from the bottom,
+    // which are rows 6, 4, 2, 0 from the top.
+    ASSERT_EQ(Orvel({"convert", input, "--size", "7x4", "-o", dir.Path("half.bmp")}).exitCode, 0);
+    const BmpFile halved = ReadBmp(ReadFileBytes(dir.Path("half.bmp")));
+    ASSERT_EQ(halved.width, 7);
+    ASSERT_EQ(halved.height, 4);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 7; ++x) {
+            ASSERT_EQ(
+                halved.At(x, y),
+                SourceColours()[static_cast<std::size_t>((6 - 2 * (3 - y)) * kWidth + 2 * x)]);
+        }
+    }
+}
+
+TEST(ConvertSizeTest, DepthAndSizeTogetherGiveWhatTheyGiveOneAfterTheOther) {
+    const TempDir dir;
+    const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, SourceColours()));
+    for (const char* size : {"5x3", "29x11"}) { // shrinking and growing take the steps in turn
+        ASSERT_EQ(
+            Orvel({"convert", input, "--depth", "4", "--size", size, "-o", dir.Path("both.bmp")})
+                .exitCode,
+            0);
+        ASSERT_EQ(Orvel({"convert", input, "--depth", "4", "-o", dir.Path("depth.bmp")}).exitCode,
+                  0);
+        ASSERT_EQ(Orvel({"convert", dir.Path("depth.bmp"), "--size", size, "-o",
+                         dir.Path("then-size.bmp")})
+                      .exitCode,
+                  0);
+        EXPECT_EQ(ReadFileBytes(dir.Path("both.bmp")), ReadFileBytes(dir.Path("then-size.bmp")))
+            << size;
+    }
+}
+
+// A failing conversion names the file, the operation and the reason, exits with 1, and leaves
+// the output as it was: an existing file keeps its bytes and no temporary file stays behind.
+struct FailureCase {
+    const char* name;
+    std::vector<std::string> arguments; ///< {in} {bad} {out} {dir} stand for test paths
+    const char* message;
+};
+
+const FailureCase kFailureCases[] = {
+    {"MissingInput",
+     {"{dir}/absent.bmp", "-o", "{out}"},
+     "orvel: cannot load '{dir}/absent.bmp': file not found (file error 2)\n"},
+    {"RefusedInput",
+     {"{bad}", "-o", "{out}"},
+     "orvel: cannot load '{bad}': not a BMP picture the library reads (class error 1)\n"},
+    {"RefusedPaletteFile",
+     {"{in}", "-o", "{out}", "--palette", "{bad}"},
+     "orvel: cannot load '{bad}': not a BMP picture the library reads (class error 1)\n"},
+    {"DirectColourPaletteFile",
+     {"{in}", "-o", "{out}", "--palette", "{in}"},
+     "orvel: cannot use '{in}' as a palette: it has 24 bits per pixel"},
+    {"NoSuchOutputDirectory",
+     {"{in}", "-o", "{dir}/no/out.bmp"},
+     "orvel: cannot write '{dir}/no/out.bmp': No such file or directory\n"},
+    {"OutputIsADirectory",
+     {"{in}", "-o", "{dir}"},
+     "orvel: cannot write '{dir}': it is a "
+     "directory\n"},
+    {"PictureTooLarge",
+     {"{in}", "-o", "{out}", "--depth", "32", "--size", "65535x65535"},
+     "orvel: cannot resize '{in}' to 65535x65535: the pixels would exceed the 1 GiB"},
+};
+
+void PrintTo(const FailureCase& test, std::ostream* out) {
+    *out << test.name;
+}
+
+class ConvertFailureTest : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(ConvertFailureTest, NamesFileAndReasonAndLeavesTheOutputAsItWas) {
+    const TempDir dir;
+    const Bytes input = Bmp24(kWidth, kHeight, SourceColours());
+    const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    const std::map<std::string, std::string> paths = {
+        {"{in}", dir.Write("in.bmp", input)},
+        {"{bad}", dir.Write("bad.bmp", Bytes{'B', 'M', 1, 2, 3})},
+        {"{out}", dir.Write("out.bmp", earlier)},
+        {"{dir}", dir.Path("").substr(0, dir.Path("").size() - 1)}};
+    auto expand = [&](std::string text) {
+        for (const auto& [key, value] : paths) {
+            for (auto at = text.find(key); at != std::string::npos; at = text.find(key)) {
+                text.replace(at, key.size(), value);
+            }
+        }
+        return text;
+    };
+    std::vector<std::string> arguments = {"convert"};
+    for (const std::string& argument : GetParam().arguments) {
+        arguments.push_back(expand(argument));
+    }
+    const Finished run = Orvel(arguments);
+    EXPECT_EQ(run.exitCode, 1) << Joined(arguments);
+    EXPECT_EQ(run.err.rfind(expand(GetParam().message), 0), 0U) << run.err;
+    EXPECT_EQ(ReadFileBytes(dir.Path("out.bmp")), earlier);
+    EXPECT_EQ(ReadFileBytes(dir.Path("in.bmp")), input);
+    EXPECT_EQ(DirectoryNames(dir.Path("")),
+              (std::vector<std::string>{"bad.bmp", "in.bmp", "out.bmp"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, ConvertFailureTest, ::testing::ValuesIn(kFailureCases),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(ConvertTest, AnOutputThatIsTheInputIsRefusedBeforeAnythingIsRead) {
+    const TempDir dir;
+    const Bytes file = Bmp24(kWidth, kHeight, SourceColours());
+    const std::string input = dir.Write("in.bmp", file);
+    const std::string sameFile = dir.Path("") + "./in.bmp";
+    const Finished run = Orvel({"convert", input, "--depth", "8", "-o", sameFile});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("is an input"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFileBytes(input), file);
+}
+
+TEST(ConvertBatchTest, EveryPictureComesOutAsItWouldAloneAndAFailureStopsNoOther) {
+    const TempDir dir;
+    std::vector<std::string> inputs;
+    for (int i = 0; i < 7; ++i) {
+        const int width = 3 + 5 * i;
+        const int height = 2 + i;
+        inputs.push_back(dir.Write("in" + std::to_string(i) + ".bmp",
+                                   Bmp24(width, height,
+                                         SomeColours(static_cast<std::size_t>(width * height),
+                                                     static_cast<std::uint32_t>(i)))));
+    }
+    inputs.insert(inputs.begin() + 3, dir.Write("broken.bmp", Bytes{'B', 'M', 0}));
+    std::vector<std::string> arguments = {"convert", "--depth", "4",         "--size",       "9x5",
+                                          "--jobs",  "3",       "--out-dir", dir.Path("out")};
+    arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+    const Finished run = Orvel(arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("orvel: cannot load '" + inputs[3] + "': "), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("orvel: 1 of 8 pictures failed\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\r'), std::string::npos) << "a progress bar outside a terminal";
+
+    std::vector<std::string> expected;
+    for (const std::string& input : inputs) {
+        const std::string name = std::filesystem::path(input).stem().string() + ".bmp";
+        if (name == "broken.bmp") {
+            continue;
+        }
+        expected.push_back(name);
+        ASSERT_EQ(
+            Orvel({"convert", "--depth", "4", "--size", "9x5", input, "-o", dir.Path("alone.bmp")})
+                .exitCode,
+            0);
+        EXPECT_EQ(ReadFileBytes(dir.Path("out/" + name)), ReadFileBytes(dir.Path("alone.bmp")))
+            << name;
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(DirectoryNames(dir.Path("out")), expected);
+}
+
+} // namespace

@@ -1,0 +1,241 @@
+#include "tool_test_support.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ; // NOLINT: the process environment, as POSIX declares it
+
+namespace orvel::test {
+namespace {
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A scratch name for a process's output, unique within this test process.
+std::string ScratchName(const char* what) {
+    static int sequence = 0;
+    return (std::filesystem::temp_directory_path() /
+            ("orvel_tools_" + std::to_string(::getpid()) + "_" + std::to_string(sequence++) + "." +
+             what))
+        .string();
+}
+
+} // namespace
+
+Finished RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    const std::string outPath = ScratchName("out");
+    const std::string errPath = ScratchName("err");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> pointers;
+    for (std::string& argument : argv) {
+        pointers.push_back(argument.data());
+    }
+    pointers.push_back(nullptr);
+    pid_t child = 0;
+    Finished run;
+    if (posix_spawn(&child, program.c_str(), &actions, nullptr, pointers.data(), environ) == 0) {
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    } else {
+        ADD_FAILURE() << "cannot run " << program;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = ReadText(outPath);
+    run.err = ReadText(errPath);
+    std::filesystem::remove(outPath);
+    std::filesystem::remove(errPath);
+    return run;
+}
+
+int Shell(const std::string& commandLine) {
+    const int status = std::system(commandLine.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
+}
+
+std::string FindProgram(const std::vector<std::string>& candidates) {
+    for (const std::string& path : candidates) {
+        if (::access(path.c_str(), X_OK) == 0) {
+            return path;
+        }
+    }
+    return {};
+}
+
+Bytes ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+BmpFile ReadBmp(const Bytes& file) {
+    BmpFile bmp;
+    if (file.size() < 54 || file[0] != 'B' || file[1] != 'M' || U32At(file, 14) != 40) {
+        ADD_FAILURE() << "not a BMP file with a 40-byte header (" << file.size() << " bytes)";
+        return bmp;
+    }
+    auto u16 = [&](std::size_t at) {
+        return static_cast<std::uint16_t>(file[at] | file[at + 1] << 8);
+    };
+    bmp.fileSize = U32At(file, 2);
+    bmp.offBits = U32At(file, 10);
+    bmp.width = static_cast<std::int32_t>(U32At(file, 18));
+    bmp.height = static_cast<std::int32_t>(U32At(file, 22));
+    bmp.bitCount = u16(28);
+    bmp.compression = U32At(file, 30);
+    const std::size_t entries = bmp.bitCount <= 8 ? std::size_t{1} << bmp.bitCount : 0;
+    for (std::size_t i = 0; i < entries && 54 + 4 * i + 3 < file.size(); ++i) {
+        const std::uint8_t* quad = file.data() + 54 + 4 * i;
+        bmp.table.push_back(RGB(quad[2], quad[1], quad[0]));
+    }
+    const std::size_t stride = (static_cast<std::size_t>(bmp.width) * bmp.bitCount + 31) / 32 * 4;
+    if (bmp.compression != BI_RGB || bmp.height <= 0 ||
+        bmp.offBits + stride * static_cast<std::size_t>(bmp.height) > file.size()) {
+        ADD_FAILURE() << "pixels not readable: compression " << bmp.compression << ", " << bmp.width
+                      << "x" << bmp.height << ", " << file.size() << " bytes";
+        return bmp;
+    }
+    for (std::int32_t y = 0; y < bmp.height; ++y) {
+        const std::uint8_t* row =
+            file.data() + bmp.offBits + stride * static_cast<std::size_t>(bmp.height - 1 - y);
+        for (std::int32_t x = 0; x < bmp.width; ++x) {
+            const auto bit = static_cast<std::size_t>(x) * bmp.bitCount;
+            unsigned value = 0;
+            COLORREF colour = 0;
+            switch (bmp.bitCount) {
+            case 1:
+            case 4:
+            case 8:
+                value = (row[bit / 8] >> (8 - bmp.bitCount - bit % 8)) & ((1U << bmp.bitCount) - 1);
+                colour = value < bmp.table.size() ? bmp.table[value] : 0;
+                break;
+            case 16:
+                value = u16(static_cast<std::size_t>(row - file.data()) + bit / 8);
+                colour = RGB(static_cast<BYTE>((value >> 10 & 31) << 3),
+                             static_cast<BYTE>((value >> 5 & 31) << 3),
+                             static_cast<BYTE>((value & 31) << 3));
+                break;
+            default: {
+                const std::uint8_t* pixel = row + bit / 8;
+                value = pixel[0] | pixel[1] << 8 | pixel[2] << 16;
+                colour = RGB(pixel[2], pixel[1], pixel[0]);
+                break;
+            }
+            }
+            bmp.values.push_back(value);
+            bmp.colours.push_back(colour);
+        }
+    }
+    return bmp;
+}
+
+Bytes Bmp24(int width, int height, const std::vector<COLORREF>& colours) {
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    Bytes pixels(stride * static_cast<std::size_t>(height), 0);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = pixels.data() + stride * static_cast<std::size_t>(height - 1 - y);
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = colours[static_cast<std::size_t>(y * width + x)];
+            row[3 * x] = GetBValue(c);
+            row[3 * x + 1] = GetGValue(c);
+            row[3 * x + 2] = GetRValue(c);
+        }
+    }
+    Bytes file = InfoFile({.width = width, .height = height, .bitCount = 24}, {}, pixels);
+    EXPECT_EQ(file.size(), 54 + stride * static_cast<std::size_t>(height));
+    return file;
+}
+
+Bytes Bmp8(int width, int height, const std::vector<COLORREF>& table,
+           const std::vector<std::uint8_t>& indexes) {
+    const std::size_t stride = (static_cast<std::size_t>(width) + 3) & ~std::size_t{3};
+    Bytes pixels(stride * static_cast<std::size_t>(height), 0);
+    for (int y = 0; y < height; ++y) {
+        std::copy_n(indexes.begin() + y * width, width,
+                    pixels.begin() + static_cast<std::ptrdiff_t>(
+                                         stride * static_cast<std::size_t>(height - 1 - y)));
+    }
+    Bytes colours;
+    for (std::size_t i = 0; i < 256; ++i) {
+        const COLORREF c = i < table.size() ? table[i] : 0;
+        colours.insert(colours.end(), {GetBValue(c), GetGValue(c), GetRValue(c), 0});
+    }
+    Bytes file = InfoFile({.width = width, .height = height, .bitCount = 8}, colours, pixels);
+    EXPECT_EQ(file.size(), 54 + 1024 + stride * static_cast<std::size_t>(height));
+    return file;
+}
+
+std::vector<COLORREF> SomeColours(std::size_t count, std::uint32_t seed) {
+    std::vector<COLORREF> colours;
+    std::uint32_t state = seed * 2654435761U + 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        state = state * 1664525U + 1013904223U;
+        colours.push_back(state >> 8 & 0xFFFFFF);
+    }
+    return colours;
+}
+
+std::vector<COLORREF> StandardPalette(WORD bitCount) {
+    CPalette palette;
+    EXPECT_TRUE(CDibSupport::MakeNewPalette(palette, bitCount));
+    std::vector<PALETTEENTRY> entries(static_cast<std::size_t>(palette.GetEntryCount()));
+    palette.GetPaletteEntries(0, static_cast<UINT>(entries.size()), entries.data());
+    std::vector<COLORREF> colours;
+    for (const PALETTEENTRY& e : entries) {
+        colours.push_back(RGB(e.peRed, e.peGreen, e.peBlue));
+    }
+    return colours;
+}
+
+std::size_t NearestIndex(const std::vector<COLORREF>& palette, COLORREF colour) {
+    std::size_t best = 0;
+    long bestDistance = -1;
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        const long dr = GetRValue(palette[i]) - GetRValue(colour);
+        const long dg = GetGValue(palette[i]) - GetGValue(colour);
+        const long db = GetBValue(palette[i]) - GetBValue(colour);
+        const long distance = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+std::vector<std::string> DirectoryNames(const std::string& path) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Joined(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const std::string& argument : arguments) {
+        text += (text.empty() ? "" : " ") + argument;
+    }
+    return text;
+}
+
+} // namespace orvel::test

@@ -1,0 +1,85 @@
+// Helpers of the tool's tests: running the tool and peer programs as processes, BMP files built
+// byte by byte and read back independently of the library, and the standard palettes.
+#pragma once
+
+#include "dib/dib_test_support.h"
+#include "support/live_objects.h"
+
+#include <orvel/orvel.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace orvel::test {
+
+/// What a finished process left: its exit status and everything it printed.
+struct Finished {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+/// Runs `program` with `arguments` (stdin empty) and waits for it.
+Finished RunProgram(const std::string& program, const std::vector<std::string>& arguments);
+
+/// Runs the orvel tool built with this test.
+inline Finished Orvel(const std::vector<std::string>& arguments) {
+    return RunProgram(ORVEL_TOOL_PATH, arguments);
+}
+
+/// Runs a shell command line; its exit status, 127 when it could not run.
+int Shell(const std::string& commandLine);
+
+/// The absolute path of a peer program, or empty when it is not installed.
+std::string FindProgram(const std::vector<std::string>& candidates);
+
+/// A BMP file read without the library: BI_RGB pictures with a 40-byte header, every depth.
+struct BmpFile {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint16_t bitCount = 0;
+    std::uint32_t compression = 0;
+    std::uint32_t fileSize = 0;    ///< bfSize
+    std::uint32_t offBits = 0;     ///< bfOffBits
+    std::vector<COLORREF> table;   ///< the colour table (2^bitCount entries up to 8 bits)
+    std::vector<unsigned> values;  ///< pixel values (indexes or packed colours), rows from the top
+    std::vector<COLORREF> colours; ///< pixel colours, rows from the top; 16-bit fields widen
+                                   ///< as v << 3
+    COLORREF At(int x, int y) const {
+        return colours[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                       static_cast<std::size_t>(x)];
+    }
+};
+
+/// Reads a BMP file; records a test failure and returns what it could for anything else.
+BmpFile ReadBmp(const Bytes& file);
+
+/// A file's bytes; empty when it cannot be read.
+Bytes ReadFileBytes(const std::string& path);
+
+/// A 24-bit BMP file of `colours` (rows from the top), built byte by byte.
+Bytes Bmp24(int width, int height, const std::vector<COLORREF>& colours);
+
+/// An 8-bit BMP file of `indexes` (rows from the top) into `table`.
+Bytes Bmp8(int width, int height, const std::vector<COLORREF>& table,
+           const std::vector<std::uint8_t>& indexes);
+
+/// `count` colours of a fixed pseudo-random sequence: every channel takes many values, so
+/// channel order, row order and column order all show in a picture made of them.
+std::vector<COLORREF> SomeColours(std::size_t count, std::uint32_t seed = 1);
+
+/// The colours of a palette the library makes: bit count 1, 4 or 8 (the halftone palette).
+std::vector<COLORREF> StandardPalette(WORD bitCount);
+
+/// The index of the entry nearest to `colour` (smallest squared distance, lowest index).
+std::size_t NearestIndex(const std::vector<COLORREF>& palette, COLORREF colour);
+
+/// Names in a directory, to show that nothing was left behind (temporary files included).
+std::vector<std::string> DirectoryNames(const std::string& path);
+
+/// "a b c": arguments for messages.
+std::string Joined(const std::vector<std::string>& arguments);
+
+} // namespace orvel::test

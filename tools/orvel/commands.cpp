@@ -1,0 +1,10 @@
+#include "commands.h"
+
+namespace orvel::cli {
+
+std::vector<const Command*> AllCommands() {
+    return {&InfoCommand(), &ConvertCommand(), &PasteCommand(),
+            &DrawCommand(), &AviCommand(),     &DemoCommand()};
+}
+
+} // namespace orvel::cli

@@ -1,0 +1,51 @@
+// Pictures in and out of the tool's files, with failures in words.
+#pragma once
+
+#include <orvel/orvel.h>
+
+#include <string>
+#include <vector>
+
+namespace orvel::cli {
+
+class AtomicOutput;
+
+/// Loads a BMP file. Throws Failure "cannot load 'path': <status in words>", also when the file
+/// layer raises a read error.
+void LoadPicture(CDib& picture, const std::string& path);
+
+/// Writes the picture as a BMP file that appears whole or not at all. Throws Failure
+/// "cannot save 'path': ...".
+void SavePicture(CDib& picture, const std::string& path);
+
+/// Writes the picture to an output reserved by the caller, who commits it.
+void SavePicture(CDib& picture, AtomicOutput& output);
+
+/// Throws Failure "cannot <operation> '<path>': <status in words>" when the result is 0 or the
+/// record is failed. Conversions return 1 once their work ran even when installing the result
+/// failed, so the record, not the result alone, tells whether the picture changed.
+void RequireSuccess(BOOL result, const CHTErr& record, const std::string& operation,
+                    const std::string& path);
+
+/// The colour-table entries of a picture as palette entries; empty for a direct-colour
+/// picture without a table.
+std::vector<PALETTEENTRY> PictureColours(const CDib& picture);
+
+/// Every pixel's colour as a COLORREF, row by row from the top. 16-bit pixels widen as a
+/// display surface widens them, (v << 3) | (v >> 2).
+std::vector<COLORREF> PictureColourRefs(const CDib& picture);
+
+/// Whether two pictures hold the same header, colour table and pixel bytes.
+bool SamePicture(const CDib& first, const CDib& second);
+
+/// Whether two colour lists hold the same colours in the same order (flags are not colours).
+bool SameColours(const std::vector<PALETTEENTRY>& first, const std::vector<PALETTEENTRY>& second);
+
+/// A new logical palette made from `colours` (at most 256) into an empty palette object.
+/// Throws Failure when the system refuses it.
+void MakePaletteFrom(const std::vector<PALETTEENTRY>& colours, CPalette& palette);
+
+/// "640x480, 24 bits".
+std::string DescribePicture(const CDib& picture);
+
+} // namespace orvel::cli
