@@ -224,6 +224,31 @@ TEST_P(RefusalTest, RefusedWithClassErrorOneAndTheBlockKeptWithoutPalette) {
 INSTANTIATE_TEST_SUITE_P(Files, RefusalTest, ::testing::ValuesIn(Refusals()),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// A packed DIB's length is not known: a run-length one is readable only up to what biSizeImage
+// says its stream takes, so without that size nothing past the colour table may be read.
+TEST_F(NormalisationTest, PackedRunLengthDibIsReadToItsStatedStreamLengthAndRefusedWithoutOne) {
+    const Bytes stream = {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 0, 1};
+    for (const std::uint32_t sizeImage : {std::uint32_t{0}, std::uint32_t{12}}) {
+        SCOPED_TRACE(sizeImage);
+        const Bytes file =
+            InfoFile({.width = 6, .height = 2, .compression = BI_RLE8, .sizeImage = sizeImage},
+                     Colours(256), stream);
+        // Exactly header, table and stream: a read past the stream leaves the allocation.
+        Bytes packed(file.begin() + 14, file.end());
+        packed.shrink_to_fit();
+        TestDib dib;
+        const BOOL loaded = dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data()));
+        if (sizeImage == 0) {
+            EXPECT_FALSE(loaded);
+            EXPECT_EQ(StatusOf(dib), ClassError(1));
+            EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+        } else {
+            ASSERT_TRUE(loaded);
+            EXPECT_EQ(PixelArea(dib), (Bytes{7, 7, 7, 1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+        }
+    }
+}
+
 TEST_F(NormalisationTest, EmptyPicturesAreValid) {
     TestDib dib;
     EXPECT_TRUE(AttachBytes(dib, InfoFile({.width = 0, .height = 5, .bitCount = 24}, {}, {})));

@@ -36,7 +36,7 @@ std::vector<Sample> Samples() {
         {"Core4", CoreFile(5, 2, 4, Colours(16, 3), {0x12, 0x34, 0x50, 0, 0x67, 0x89, 0xA0, 0}),
          false},
         {"Rle8",
-         InfoFile({.width = 5, .height = 3, .compression = BI_RLE8}, Colours(256),
+         InfoFile({.width = 5, .height = 3, .compression = BI_RLE8, .sizeImage = 18}, Colours(256),
                   {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 9, 0, 1}),
          false},
         {"TopDown565",
