@@ -8,9 +8,9 @@ namespace {
 
 using orvel::test::ClassError;
 using orvel::test::CompFixture;
+using orvel::test::kSuccess;
 using orvel::test::RecordingCompressor;
 using orvel::test::StatusOf;
-using orvel::test::Succeeded;
 
 using CompErrorTest = CompFixture;
 
@@ -112,7 +112,7 @@ TEST_F(CompErrorTest, RefusedEndIsClassError8AndTheCompressionGoesOn) {
     EXPECT_EQ(recorder.Count(ICM_COMPRESS_BEGIN), 1);
     // Close does not depend on the end.
     EXPECT_TRUE(comp.Close());
-    EXPECT_EQ(StatusOf(comp), Succeeded());
+    EXPECT_EQ(StatusOf(comp), kSuccess);
 }
 
 TEST_F(CompErrorTest, FailedFrameIsClassError9) {

@@ -1,11 +1,12 @@
 // What the CDibComp tests share: a recording compressor installed for each test, leak checks,
-// an 8-bit input format and the status record read as one value.
+// and an 8-bit input format.
 #pragma once
 
 #include <orvel/orvel.h>
 
 #include "support/live_objects.h"
 #include "support/recording_compressor.h"
+#include "support/status.h"
 
 #include <gtest/gtest.h>
 
@@ -13,33 +14,6 @@
 #include <vector>
 
 namespace orvel::test {
-
-/// The status record of an object, read in one go.
-struct Status {
-    BOOL flag = 0;
-    unsigned int kind = 0;
-    unsigned long code = 0;
-
-    friend bool operator==(const Status&, const Status&) = default;
-};
-
-inline Status StatusOf(const CHTErr& object) {
-    Status status;
-    status.flag = object.GetLastError(status.kind, status.code);
-    return status;
-}
-
-inline Status Succeeded() {
-    return Status{1, 0, 0};
-}
-
-inline Status ClassError(unsigned long code) {
-    return Status{0, HTERR_CLASS, code};
-}
-
-inline void PrintTo(const Status& status, std::ostream* out) {
-    *out << "{flag " << status.flag << ", kind " << status.kind << ", code " << status.code << "}";
-}
 
 class CompFixture : public LeakCheckedTest {
 public:

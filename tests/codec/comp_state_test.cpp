@@ -9,9 +9,9 @@ namespace {
 
 using orvel::test::ClassError;
 using orvel::test::CompFixture;
+using orvel::test::kSuccess;
 using orvel::test::RecordingCompressor;
 using orvel::test::StatusOf;
-using orvel::test::Succeeded;
 using Messages = std::vector<UINT>;
 
 // Operations refused before the compressor is asked: class error 2 without a compressor, class
@@ -78,7 +78,7 @@ TEST_F(CompStateTest, OpenOpensTheVideoCompressorForCompressionOrFailsWithClassE
     EXPECT_EQ(StatusOf(comp), ClassError(1));
     EXPECT_EQ(comp.GetSafeHandle(), nullptr);
     ASSERT_TRUE(comp.Open(kRecorder));
-    EXPECT_EQ(StatusOf(comp), Succeeded());
+    EXPECT_EQ(StatusOf(comp), kSuccess);
     EXPECT_NE(comp.GetSafeHandle(), nullptr);
     EXPECT_EQ(recorder.Messages(), (Messages{DRV_LOAD, DRV_ENABLE, DRV_OPEN}));
     EXPECT_EQ(recorder.Last(DRV_OPEN)->open.fccType, ICTYPE_VIDEO);
@@ -93,7 +93,7 @@ TEST_F(CompStateTest, GetFormatHandsTheCompressorACopyAndKeepsBothFormats) {
     BITMAPINFO* output = nullptr;
     DWORD outputSize = 0;
     ASSERT_TRUE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
-    EXPECT_EQ(StatusOf(comp), Succeeded());
+    EXPECT_EQ(StatusOf(comp), kSuccess);
     EXPECT_EQ(orvel::testing::GetLiveCounts().objects, objectsBefore + 2);
     EXPECT_EQ(outputSize, static_cast<DWORD>(RecordingCompressor::kFormatBytes));
     EXPECT_EQ(+output->bmiHeader.biCompression, kRecorder);
@@ -142,7 +142,7 @@ TEST_F(CompStateTest, FirstCompressBeginsWithTheFormatsAndLaterOnesOnlyCompress)
     comp.GetFormat(&output, size, 1);
 
     ASSERT_TRUE(comp.Compress(pixels_.data(), compressed_.data(), 5, 8000));
-    EXPECT_EQ(StatusOf(comp), Succeeded());
+    EXPECT_EQ(StatusOf(comp), kSuccess);
     ASSERT_EQ(recorder.Messages(), (Messages{ICM_COMPRESS_BEGIN, ICM_COMPRESS}));
     EXPECT_EQ(recorder.Log()[0].param1, reinterpret_cast<LPARAM>(input));
     EXPECT_EQ(recorder.Log()[0].param2, reinterpret_cast<LPARAM>(output));
@@ -198,7 +198,7 @@ TEST_F(CompStateTest, CloseEndsFreesAndClosesAndOpenClosesTheOldCompressorFirst)
     ASSERT_TRUE(comp.Compress(pixels_.data(), compressed_.data(), 0, 0));
     recorder.Clear();
     ASSERT_TRUE(comp.Close());
-    EXPECT_EQ(StatusOf(comp), Succeeded());
+    EXPECT_EQ(StatusOf(comp), kSuccess);
     EXPECT_EQ(recorder.Messages(), (Messages{ICM_COMPRESS_END, DRV_CLOSE, DRV_DISABLE, DRV_FREE}));
     EXPECT_EQ(comp.GetSafeHandle(), nullptr);
     BITMAPINFO* format = Input();

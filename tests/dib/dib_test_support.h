@@ -5,6 +5,7 @@
 #include <orvel/orvel.h>
 
 #include "support/byte_builder.h"
+#include "support/status.h"
 
 #include <gtest/gtest.h>
 
@@ -99,33 +100,6 @@ inline Bytes PixelArea(const CDib& dib) {
     const std::uint32_t image = U32At(block, 34) != 0 ? U32At(block, 34) : block.size() - off;
     return Bytes(block.begin() + off, block.begin() + off + image);
 }
-
-/// The (kind, code) pair and the success flag of a record.
-struct Status {
-    unsigned kind;
-    unsigned long code;
-    BOOL succeeded;
-    friend bool operator==(const Status&, const Status&) = default;
-    friend std::ostream& operator<<(std::ostream& out, const Status& s) {
-        return out << "(kind " << s.kind << ", code " << s.code << ", flag " << s.succeeded << ")";
-    }
-};
-inline Status StatusOf(const CHTErr& record) {
-    Status s{};
-    s.succeeded = record.GetLastError(s.kind, s.code);
-    return s;
-}
-constexpr Status kSuccess{HTERR_FILE, 0, TRUE};
-constexpr Status ClassError(unsigned long code) {
-    return {HTERR_CLASS, code, FALSE};
-}
-constexpr Status SystemError(unsigned long code) {
-    return {HTERR_SYSTEM, code, FALSE};
-}
-constexpr Status FileError(unsigned long cause) {
-    return {HTERR_FILE, cause, FALSE};
-}
-constexpr Status kProgError14{HTERR_PROG, 14, FALSE};
 
 /// The colours of a palette as (red, green, blue) triples.
 inline Bytes PaletteColours(const CPalette* palette) {

@@ -1,6 +1,6 @@
 // BMP files written by other programs (ImageMagick, Pillow) load with the pixels those programs
 // read back from them. The files are made at test time from a picture the test draws.
-#include "dib_test_support.h"
+#include "picture_reader.h"
 #include "support/live_objects.h"
 
 #include <cstdio>
@@ -46,23 +46,11 @@ bool HavePillow() {
 // The picture an object holds as top-down RGB bytes, read through its colour table.
 Bytes TopDownRgb(const CDib& dib) {
     const Bytes block = BlockBytes(dib.GetSafeHandle());
-    const BITMAPINFOHEADER h = dib.GetBIH();
-    const int bits = h.biBitCount;
-    const std::size_t stride = ((h.biWidth * bits + 31) / 32) * 4;
-    const std::uint8_t* colours = block.data() + 54;
     Bytes rgb;
-    for (int y = 0; y < h.biHeight; ++y) {
-        const std::uint8_t* row = block.data() + U32At(block, 10) + stride * (h.biHeight - 1 - y);
-        for (int x = 0; x < h.biWidth; ++x) {
-            const std::uint8_t* bgr = nullptr;
-            if (bits <= 8) {
-                const int bit = x * bits;
-                const int index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
-                bgr = colours + 4 * index;
-            } else {
-                bgr = row + x * (bits / 8);
-            }
-            rgb.insert(rgb.end(), {bgr[2], bgr[1], bgr[0]});
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const COLORREF c = ColourAt(block, x, y);
+            rgb.insert(rgb.end(), {GetRValue(c), GetGValue(c), GetBValue(c)});
         }
     }
     return rgb;

@@ -117,18 +117,6 @@ TEST(ConvertTest, APictureAlreadyAtTheDepthIsWrittenUnchangedUnlessAPaletteIsGiv
     }
 }
 
-TEST(ConvertTest, ACoreHeaderFileComesOutWithAFortyByteHeaderAndTheSamePixels) {
-    const TempDir dir;
-    const Bytes rows = {0x01, 0x23, 0x00, 0x00, 0x45, 0x67, 0x00, 0x00}; // 3 pixels, 2 rows
-    const std::string input = dir.Write("core.bmp", CoreFile(3, 2, 4, Colours(16, 3), rows));
-    ASSERT_EQ(Orvel({"convert", input, "-o", dir.Path("out.bmp")}).exitCode, 0);
-    const BmpFile out = ReadBmp(ReadFileBytes(dir.Path("out.bmp")));
-    EXPECT_EQ(out.bitCount, 4);
-    EXPECT_EQ(out.offBits, 54U + 64);
-    // Top row first: the file's second row, then its first.
-    EXPECT_EQ(out.values, (std::vector<unsigned>{4, 5, 6, 0, 1, 2}));
-}
-
 TEST(ConvertSizeTest, DoublingRepeatsEveryPixelAndHalvingKeepsEveryOtherFromTheBottomLeft) {
     const TempDir dir;
     const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, SourceColours()));
