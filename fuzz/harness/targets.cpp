@@ -19,26 +19,6 @@ namespace {
 // error 1 for headers it refuses, and the ceiling for pictures too large to hold.
 constexpr std::initializer_list<Outcome> kLoadOutcomes = {kSucceeded, ClassError(1), kOverCeiling};
 
-std::string CountsChange(const orvel::testing::LiveCounts& before,
-                         const orvel::testing::LiveCounts& after) {
-    std::string text = "platform objects outlived the run:";
-    auto report = [&](const char* name, long was, long is) {
-        if (was != is) {
-            text +=
-                std::string(" ") + name + " " + std::to_string(was) + " -> " + std::to_string(is);
-        }
-    };
-    report("global blocks", before.globalBlocks, after.globalBlocks);
-    report("objects", before.objects, after.objects);
-    report("GDI objects", before.gdiObjects, after.gdiObjects);
-    report("device contexts", before.deviceContexts, after.deviceContexts);
-    report("DrawDib instances", before.drawDibs, after.drawDibs);
-    report("compressors", before.compressors, after.compressors);
-    report("windows", before.windows, after.windows);
-    report("open files", before.openFiles, after.openFiles);
-    return text;
-}
-
 // One run: the load under the ceiling, its outcome checked, the follow-up on success, and every
 // platform object the run made gone at its end.
 template <class Load>
@@ -58,7 +38,8 @@ Findings Run(Load&& load, std::initializer_list<Outcome> loadOutcomes) {
     }
     EmptyTheClipboard();
     const orvel::testing::LiveCounts after = orvel::testing::GetLiveCounts();
-    checks.Expect(after == before, CountsChange(before, after));
+    checks.Expect(after == before, "platform objects outlived the run: " +
+                                       orvel::testing::LiveCountChanges(before, after));
     return checks.Take();
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <mutex>
+#include <string>
 #include <utility>
 
 namespace orvel::testing {
@@ -85,6 +86,25 @@ LiveCounts GetLiveCounts() noexcept {
         counts.*(registry.entries[i].first) = registry.entries[i].second();
     }
     return counts;
+}
+
+std::string LiveCountChanges(const LiveCounts& before, const LiveCounts& after) {
+    std::string text;
+    auto report = [&](const char* name, long was, long is) {
+        if (was != is) {
+            text += (text.empty() ? "" : "; ") + std::string(name) + " " + std::to_string(was) +
+                    " -> " + std::to_string(is);
+        }
+    };
+    report("global blocks", before.globalBlocks, after.globalBlocks);
+    report("objects", before.objects, after.objects);
+    report("GDI objects", before.gdiObjects, after.gdiObjects);
+    report("device contexts", before.deviceContexts, after.deviceContexts);
+    report("DrawDib instances", before.drawDibs, after.drawDibs);
+    report("compressors", before.compressors, after.compressors);
+    report("windows", before.windows, after.windows);
+    report("open files", before.openFiles, after.openFiles);
+    return text;
 }
 
 } // namespace orvel::testing

@@ -10,6 +10,7 @@
 #include "../export.h"
 
 #include <cstdint>
+#include <string>
 
 namespace orvel::testing {
 
@@ -70,5 +71,9 @@ struct LiveCounts {
 
 /// The current live counts of every service.
 ORVEL_PLATFORM_API LiveCounts GetLiveCounts() noexcept;
+
+/// The services whose counts differ, each as "name before -> after", joined by "; "; empty when
+/// the counts are equal. What a leak report prints.
+ORVEL_PLATFORM_API std::string LiveCountChanges(const LiveCounts& before, const LiveCounts& after);
 
 } // namespace orvel::testing
