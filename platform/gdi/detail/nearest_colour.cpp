@@ -5,8 +5,13 @@
 #include "nearest_colour_sse41.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <list>
 #include <unordered_set>
+
+static_assert(std::endian::native == std::endian::little,
+              "cells are filled a half at a time, as little-endian words");
 
 namespace orvel::platform::detail {
 namespace {
@@ -91,29 +96,48 @@ NearestColourSearch::NearestColourSearch(const PALETTEENTRY* entries, UINT entry
 }
 
 void NearestColourSearch::TakeCells(const CellCandidates& candidates) const {
-    std::vector<NearestCell> cells(kCellCount);
+    // Each candidate's two byte pairs, ready to be placed in a cell's halves.
+    std::uint16_t redGreen[kMaxCellPaletteEntries] = {};
+    std::uint16_t blueIndex[kMaxCellPaletteEntries] = {};
+    for (UINT index = 0; index < entryCount_; ++index) {
+        redGreen[index] = static_cast<std::uint16_t>(colours_[index] & 0xFFFFU);
+        blueIndex[index] =
+            static_cast<std::uint16_t>(((colours_[index] >> 16U) & 0xFFU) | (index << 8U));
+    }
+    auto cells = std::make_unique_for_overwrite<NearestCell[]>(kCellCount);
+    // Neighbouring cells mostly have the same candidates: such a cell is a copy.
+    std::uint32_t previousWord = 0;
+    NearestCell previous{};
     for (unsigned number = 0; number < kCellCount; ++number) {
         const std::uint32_t word = candidates.words[number];
         NearestCell& cell = cells[number];
+        if (number != 0 && word == previousWord) {
+            cell = previous;
+            continue;
+        }
         if (IsOverflowWord(word)) {
             const std::uint32_t list = word >> 16U;
             cell = {{static_cast<std::uint8_t>(list), static_cast<std::uint8_t>(list >> 8U)},
                     {0, 1, 0, 0}};
-            continue;
+        } else {
+            std::uint64_t redGreenHalf = 0;
+            std::uint64_t blueIndexHalf = 0;
+            for (unsigned slot = 0; slot < kCellSlots; ++slot) {
+                const std::uint32_t index = (word >> (8U * slot)) & 0xFFU;
+                redGreenHalf |= std::uint64_t{redGreen[index]} << (16U * slot);
+                blueIndexHalf |= std::uint64_t{blueIndex[index]} << (16U * slot);
+            }
+            // Little-endian: byte 2 x slot of a half is the low byte of its pair.
+            std::memcpy(cell.redGreen, &redGreenHalf, sizeof redGreenHalf);
+            std::memcpy(cell.blueIndex, &blueIndexHalf, sizeof blueIndexHalf);
         }
-        for (unsigned slot = 0; slot < kCellSlots; ++slot) {
-            const std::uint32_t index = (word >> (8U * slot)) & 0xFFU;
-            const std::uint32_t colour = colours_[index];
-            cell.redGreen[2 * slot] = static_cast<std::uint8_t>(colour);
-            cell.redGreen[2 * slot + 1] = static_cast<std::uint8_t>(colour >> 8U);
-            cell.blueIndex[2 * slot] = static_cast<std::uint8_t>(colour >> 16U);
-            cell.blueIndex[2 * slot + 1] = static_cast<std::uint8_t>(index);
-        }
+        previousWord = word;
+        previous = cell;
     }
     overflowStart_ = candidates.overflowStart;
     overflowIndexes_ = candidates.overflowIndexes;
     cellStorage_ = std::move(cells);
-    cells_.store(cellStorage_.data(), std::memory_order_release);
+    cells_.store(cellStorage_.get(), std::memory_order_release);
 }
 
 void NearestColourSearch::TakeOneList() const {

@@ -101,7 +101,7 @@ private:
     mutable std::mutex buildMutex_;
     // Null until the cells are built; then cellStorage_'s cells, which never change again.
     mutable std::atomic<const NearestCell*> cells_{nullptr};
-    mutable std::vector<NearestCell> cellStorage_;
+    mutable std::unique_ptr<NearestCell[]> cellStorage_;
     mutable std::vector<std::uint32_t> overflowStart_;
     mutable std::vector<std::uint8_t> overflowIndexes_;
     // Entry colours by palette index, packed red | green << 8 | blue << 16: what the cells are
