@@ -41,6 +41,7 @@ constexpr std::uint32_t kMaxLockCount = GMEM_LOCKCOUNT;
 constexpr SIZE_T kHugePageBytes = SIZE_T{2} << 20;
 constexpr SIZE_T kOwnMappingBytes = kHugePageBytes;
 
+#if !defined(ORVEL_BLOCKS_FROM_ALLOCATOR_ONLY)
 // A fresh zero-filled mapping of `bytes` bytes (a multiple of kHugePageBytes) that starts on a
 // huge-page boundary, or null.
 BYTE* MapHugePages(SIZE_T bytes) noexcept {
@@ -64,6 +65,7 @@ BYTE* MapHugePages(SIZE_T bytes) noexcept {
     ::madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
     return reinterpret_cast<BYTE*>(aligned);
 }
+#endif
 
 struct Block {
     BYTE* data = nullptr;
