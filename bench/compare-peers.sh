@@ -145,7 +145,7 @@ time_command() {
     if ! "$@" >/dev/null 2>"$work/last-error.txt"; then
         echo "compare-peers: $tool failed on '$workload':" >&2
         cat "$work/last-error.txt" >&2
-        printf '%s\t%s\t%s\t%s\n' "$workload" "$tool" "" "failed" >>"$results"
+        printf '%s\t%s\t%s\t%s\t%s\n' "$workload" "$tool" "" "failed" "" >>"$results"
         return
     fi
     local json="$work/timing.json"
@@ -153,9 +153,11 @@ time_command() {
     quoted=$(printf '%q ' "$@")
     "$hyperfine" -N --style none --warmup 0 --min-runs 3 --max-runs "$runs" --export-json "$json" \
         "$quoted" >/dev/null 2>>"$work/hyperfine.log"
-    local median
-    median=$("$python" -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' "$json")
-    printf '%s\t%s\t%s\t%s\n' "$workload" "$tool" "$median" "" >>"$results"
+    # The median wall time, and the mean CPU time (user + system), which other work on the
+    # machine disturbs less.
+    local median cpu
+    read -r median cpu < <("$python" -c 'import json,sys; r = json.load(open(sys.argv[1]))["results"][0]; print(r["median"], r["user"] + r["system"])' "$json")
+    printf '%s\t%s\t%s\t%s\t%s\n' "$workload" "$tool" "$median" "" "$cpu" >>"$results"
 }
 
 # check_same WORKLOAD TOOL OUTPUT REFERENCE [WHOSE]: records whether OUTPUT shows the same pixels
@@ -296,18 +298,18 @@ import sys
 path, side = sys.argv[1], int(sys.argv[2])
 rows = [line.rstrip("\n").split("\t") for line in open(path)]
 pixels = side * side
-print(f"Pictures of {side} x {side} pixels; median wall time of whole processes.\n")
-print(f"| {'Workload':<32} | {'Tool':<12} | {'Median':>10} | {'Ratio to orvel':>14} | Output |")
-print(f"|{'-' * 34}|{'-' * 14}|{'-' * 12}|{'-' * 16}|--------|")
+print(f"Pictures of {side} x {side} pixels; whole processes: median wall time, mean CPU time.\n")
+print(f"| {'Workload':<32} | {'Tool':<12} | {'Median':>10} | {'CPU':>10} | {'Ratio to orvel':>14} | Output |")
+print(f"|{'-' * 34}|{'-' * 14}|{'-' * 12}|{'-' * 12}|{'-' * 16}|--------|")
 orvel = {row[0]: float(row[2]) for row in rows if row[1] == "orvel" and row[2]}
-for workload, tool, median, check in rows:
+for workload, tool, median, check, cpu in rows:
     if not median:
-        print(f"| {workload:<32} | {tool:<12} | {'failed':>10} | {'':>14} | {check} |")
+        print(f"| {workload:<32} | {tool:<12} | {'failed':>10} | {'':>10} | {'':>14} | {check} |")
         continue
     seconds = float(median)
     ratio = seconds / orvel[workload] if workload in orvel else float("nan")
     extra = ""
     if tool == "orvel" and ("bits" in workload or "bit," in workload):
         extra = f" ({seconds * 1e9 / pixels:.1f} ns a pixel)"
-    print(f"| {workload:<32} | {tool:<12} | {seconds * 1e3:>7.1f} ms | {ratio:>13.2f}x | {check}{extra} |")
+    print(f"| {workload:<32} | {tool:<12} | {seconds * 1e3:>7.1f} ms | {float(cpu) * 1e3:>7.1f} ms | {ratio:>13.2f}x | {check}{extra} |")
 EOF
