@@ -4,6 +4,7 @@
 // indexed picture keeps its indexes and its colour table.
 #include "CConvertDib.h"
 
+#include "../dib/picture_limits.h"
 #include "../platform/memory/global_memory.h"
 #include "../platform/win/error.h"
 #include "detail/repeat_counts.h"
@@ -43,6 +44,14 @@ BOOL CConvertDib::ConvertSize(CSize size) {
     const BITMAPINFOHEADER current = GetBIH();
     if (size.cx == current.biWidth && size.cy == current.biHeight) {
         return SetNoError();
+    }
+    // The repeat counts take one int for each source column and row. A 1-bit picture within
+    // kDibMaxPixelBytes may be two thousand million columns wide, and its counts would take 32
+    // times its pixels: they are held to the bound every picture meets, and a resize that needs
+    // more is refused as a work block too large is, before anything is allocated.
+    if (RepeatCountBytes(current.biWidth, current.biHeight) > kDibMaxPixelBytes) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return SetSystemError();
     }
     if (ConvertSizeInit(size) == 0 || ConvertSizeProc() == 0) {
         return FALSE;

@@ -41,6 +41,14 @@ HGLOBAL CDib::MakeDib(BITMAPINFOHEADER* header, void* pixels, RGBQUAD* colours, 
         SetClassError(1);
         return nullptr;
     }
+    // A run-length stream's length cannot be told from the picture's size: only biSizeImage
+    // says how much of the caller's memory is the stream, so without it the stream cannot be
+    // read safely.
+    const bool runLength = copy.biCompression == BI_RLE8 || copy.biCompression == BI_RLE4;
+    if (runLength && copy.biSizeImage == 0) {
+        SetClassError(1);
+        return nullptr;
+    }
     // The rows of a top-down picture take as many bytes as bottom-up ones.
     if (copy.biSizeImage == 0) {
         copy.biSizeImage = geometry->pixelBytes;

@@ -20,7 +20,10 @@ using orvel::dib::detail::PixelCoding;
 // Then the block is made canonical, each way by its own step: an OS/2 core header becomes a
 // 40-byte one, an uncompressed block that is not laid out as the library keeps pictures is
 // rebuilt (short colour table widened with zero entries, pixels moved to follow the table, top-
-// down rows turned bottom-up, bit-field pixels repacked), and run-length pixels are decoded.
+// down rows turned bottom-up, bit-field pixels repacked, a file header without the "BM"
+// signature made anew), and run-length pixels are decoded. Memory images and handed-over blocks
+// are judged by their headers, not by their signature: files are refused without it, but a
+// block in memory has no other reader to be told apart from.
 BOOL CDib::InitDib(HGLOBAL block) {
     m_hDib = block;
     // A block too small for a file header and a header size cannot be locked when it is empty,

@@ -25,6 +25,7 @@
 #include "platform/resource/compiled_resources.h"
 #include "platform/resource/module.h"
 #include "platform/resource/resource.h"
+#include "platform/testing/allocation_limit.h"
 #include "platform/testing/fault_injection.h"
 #include "platform/user/clipboard.h"
 #include "platform/user/window.h"

@@ -4,7 +4,17 @@
 
 #include "../../platform/win/types.h"
 
+#include <cstdint>
+
 namespace orvel::convert::detail {
+
+/// The bytes of both repeat-count arrays of a picture `width` x `height`: one int per source
+/// column and per source row.
+inline std::uint64_t RepeatCountBytes(LONG width, LONG height) noexcept {
+    const std::uint64_t columns = width > 0 ? static_cast<std::uint64_t>(width) : 0;
+    const std::uint64_t rows = height > 0 ? static_cast<std::uint64_t>(height) : 0;
+    return sizeof(int) * (columns + rows);
+}
 
 /// Fills counts[0 .. sourceCount - 1] so that they spread `targetCount` over `sourceCount`:
 /// every entry is the whole ratio, and one more where the running fraction crosses an integer.

@@ -40,9 +40,13 @@ inline RowPair RowsOf(const CDibInfo& source, const CDibInfo& target) noexcept {
 }
 
 /// Calls convertRow(sourceRow, targetRow) for each row in memory order, bottom row first. A
-/// height below 1 converts nothing.
+/// height below 1 converts nothing, and so does a width below 1: rows without a pixel are not
+/// walked at all, for a picture without columns may still claim hundreds of millions of rows.
 template <class RowFunction>
 void ForEachRow(const RowPair& rows, RowFunction&& convertRow) {
+    if (rows.width < 1) {
+        return;
+    }
     const BYTE* sourceRow = rows.sourceRow;
     BYTE* targetRow = rows.targetRow;
     for (LONG y = 0; y < rows.height; ++y) {

@@ -165,9 +165,13 @@ bool InspectInfo(const BYTE* block, SIZE_T blockBytes, DWORD pixelOffset,
         return false;
     }
     // An indexed file may store fewer colours than its depth allows (biClrUsed); the rest of the
-    // canonical table is then zero, never bytes that belong to the pixels.
+    // canonical table is then zero, never bytes that belong to the pixels. When the full table is
+    // there, it is the picture's whatever biClrUsed says: a block kept as it stands reads it
+    // whole, and a rebuilt block must show the same colours.
+    const bool fullTableStored =
+        pixelOffset - layout.tableOffset >= std::uint64_t{4} * layout.entries;
     DWORD declared = layout.entries;
-    if (bitCount <= 8 && header.biClrUsed != 0 && header.biClrUsed < declared) {
+    if (bitCount <= 8 && header.biClrUsed != 0 && header.biClrUsed < declared && !fullTableStored) {
         declared = header.biClrUsed;
     }
     layout.storedEntries =
@@ -182,13 +186,14 @@ bool InspectInfo(const BYTE* block, SIZE_T blockBytes, DWORD pixelOffset,
     if (!RowsFit(layout, blockBytes)) {
         return false;
     }
-    // Kept as it stands only when every later step finds what it expects: pixels right after a
-    // full colour table, bottom-up rows, an image size that is the rows' own, and a bfSize that
-    // covers the picture without leaving the block (copies take bfSize bytes).
+    // Kept as it stands only when every later step finds what it expects: the "BM" signature (a
+    // block is written to files as it stands, and a file without it cannot be read back), pixels
+    // right after a full colour table, bottom-up rows, an image size that is the rows' own, and a
+    // bfSize that covers the picture without leaving the block (copies take bfSize bytes).
     const auto file = ReadAt<BITMAPFILEHEADER>(block, 0);
     const std::uint64_t contentEnd = std::uint64_t{pixelOffset} + layout.geometry.pixelBytes;
     layout.canonical =
-        layout.coding == PixelCoding::Rgb && !layout.topDown &&
+        file.bfType == DIB_SIGNATURE && layout.coding == PixelCoding::Rgb && !layout.topDown &&
         pixelOffset == kInfoTableOffset + 4 * layout.entries &&
         (header.biSizeImage == 0 || header.biSizeImage == layout.geometry.pixelBytes) &&
         file.bfSize >= contentEnd && file.bfSize <= blockBytes;

@@ -45,7 +45,7 @@ struct BlockLayout {
 };
 
 /// Checks a block of `blockBytes` bytes at `block`. False when its headers are not a picture the
-/// library accepts or do not fit the block; `layout` is then unspecified.
+/// library accepts or do not fit the block; `layout` then holds nothing of use.
 bool InspectBlock(const BYTE* block, SIZE_T blockBytes, BlockLayout& layout) noexcept;
 
 } // namespace orvel::dib::detail

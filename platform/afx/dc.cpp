@@ -46,8 +46,9 @@ Object* CDC::ObjectMap<Object, Handle>::ObjectFor(Handle handle) noexcept {
     return temporaries.back().get();
 }
 
+// Named through the injected class name: the one spelling every compiler reads the same way.
 template <class Object, class Handle>
-CDC::ObjectMap<Object, Handle>::~ObjectMap() {
+CDC::ObjectMap<Object, Handle>::ObjectMap::~ObjectMap() {
     // Temporary objects only borrow their handles: they must not destroy them.
     for (auto& temporary : temporaries) {
         temporary->Detach();

@@ -3,6 +3,7 @@
 #include "../detail/handle_table.h"
 #include "../detail/handle_tags.h"
 #include "../detail/live_counters.h"
+#include "../testing/allocation_limit.h"
 #include "../testing/fault_injection.h"
 #include "../win/error.h"
 
@@ -121,7 +122,9 @@ const bool g_registered = orvel::platform::detail::RegisterLiveCounter(
 } // namespace
 
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) noexcept {
-    if (bytes > kGlobalMemoryMaxBlockBytes || ShouldFail(orvel::testing::kFaultGlobalAlloc)) {
+    // The testing ceiling is never above kGlobalMemoryMaxBlockBytes, so one comparison serves both.
+    if (bytes > orvel::testing::GlobalAllocLimit() ||
+        ShouldFail(orvel::testing::kFaultGlobalAlloc)) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }

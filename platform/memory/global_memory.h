@@ -36,7 +36,8 @@ constexpr UINT GMEM_INVALID_HANDLE = 0x8000;
 constexpr SIZE_T kGlobalMemoryMaxBlockBytes = SIZE_T{1} << 32;
 
 /// Makes a zero-filled block of `bytes` bytes. Returns its handle, or null with
-/// ERROR_NOT_ENOUGH_MEMORY (also for requests above kGlobalMemoryMaxBlockBytes) or
+/// ERROR_NOT_ENOUGH_MEMORY (also for requests above kGlobalMemoryMaxBlockBytes, or above the
+/// testing ceiling of platform/testing/allocation_limit.h when one is set) or
 /// ERROR_INVALID_PARAMETER for unknown flags. A block of 0 bytes is valid but cannot be locked,
 /// as a discarded block.
 ORVEL_PLATFORM_API HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) noexcept;

@@ -17,6 +17,7 @@ std::atomic<long> g_failAt{0};
 std::atomic<bool> g_persistent{false};
 std::atomic<long> g_calls{0};
 std::atomic<bool> g_fired{false};
+std::atomic<std::uint32_t> g_firstFailedSite{0};
 
 struct CounterRegistry {
     std::mutex mutex;
@@ -35,6 +36,7 @@ void InjectFault(std::uint32_t sites, long nth, bool persistent) noexcept {
     g_armedSites.store(0, std::memory_order_relaxed);
     g_calls.store(0, std::memory_order_relaxed);
     g_fired.store(false, std::memory_order_relaxed);
+    g_firstFailedSite.store(0, std::memory_order_relaxed);
     g_failAt.store(nth, std::memory_order_relaxed);
     g_persistent.store(persistent, std::memory_order_relaxed);
     g_armedSites.store(sites, std::memory_order_release);
@@ -44,6 +46,7 @@ void ClearFault() noexcept {
     g_armedSites.store(0, std::memory_order_release);
     g_calls.store(0, std::memory_order_relaxed);
     g_fired.store(false, std::memory_order_relaxed);
+    g_firstFailedSite.store(0, std::memory_order_relaxed);
 }
 
 long FaultSiteCalls() noexcept {
@@ -52,6 +55,10 @@ long FaultSiteCalls() noexcept {
 
 bool FaultFired() noexcept {
     return g_fired.load(std::memory_order_relaxed);
+}
+
+std::uint32_t FirstFailedSite() noexcept {
+    return g_firstFailedSite.load(std::memory_order_relaxed);
 }
 
 bool ShouldFail(FaultSite site) noexcept {
@@ -64,6 +71,8 @@ bool ShouldFail(FaultSite site) noexcept {
         g_persistent.load(std::memory_order_relaxed) ? call >= failAt : call == failAt;
     if (fail) {
         g_fired.store(true, std::memory_order_relaxed);
+        std::uint32_t none = 0;
+        g_firstFailedSite.compare_exchange_strong(none, site, std::memory_order_relaxed);
     }
     return fail;
 }

@@ -46,6 +46,9 @@ ORVEL_PLATFORM_API void ClearFault() noexcept;
 ORVEL_PLATFORM_API long FaultSiteCalls() noexcept;
 /// Whether an armed fault has made at least one call fail.
 ORVEL_PLATFORM_API bool FaultFired() noexcept;
+/// The site of the first call an armed fault made fail; 0 when none has. With several sites
+/// armed together, it tells a test which refusal the operation met.
+ORVEL_PLATFORM_API std::uint32_t FirstFailedSite() noexcept;
 
 /// Called by the services at each site: true when this call must fail.
 ORVEL_PLATFORM_API bool ShouldFail(FaultSite site) noexcept;

@@ -246,6 +246,26 @@ TEST_F(ConvertSizeTest, SizesWithoutAWorkBlockAreRefusedBeforeAnyAllocation) {
     }
 }
 
+TEST_F(ConvertSizeTest, PictureWhoseRepeatCountsExceedThePictureLimitIsRefusedBeforeAnyAllocation) {
+    // 2^28 + 1 columns at 1 bit take 32 MiB of pixels, but 1 GiB and 8 bytes of column counts.
+    constexpr int kWidth = (1 << 28) + 1;
+    PictureSpec wide{kWidth, 1, 1, std::vector<RGBQUAD>(2), {}};
+    wide.rows.assign(wide.Stride(), 0x5A);
+    CConvertDib dib;
+    LoadPicture(dib, wide);
+    const std::vector<std::uint8_t> before = BlockBytes(dib);
+    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
+    EXPECT_EQ(dib.ConvertSize(3, 2), 0);
+    EXPECT_EQ(orvel::testing::FaultSiteCalls(), 0) << "nothing allocated";
+    orvel::testing::ClearFault();
+    unsigned kind = 0;
+    unsigned long code = 0;
+    dib.GetLastError(kind, code);
+    EXPECT_EQ(kind, HTERR_SYSTEM);
+    EXPECT_EQ(code, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_TRUE(BlockBytes(dib) == before) << "the picture is kept";
+}
+
 TEST_F(ConvertSizeTest, HeaderFieldsOtherThanTheSizeAreKept) {
     PictureSpec source = ArbitraryPicture(8, 4, 4, 6);
     std::vector<std::uint8_t> packed = PackedDib(source);

@@ -78,6 +78,21 @@ TEST_F(NormalisationTest, ShortColourTableIsWidenedWithZeroEntriesAndPixelsMoved
     EXPECT_EQ(+dib.GetBIH().biSizeImage, 8U);
 }
 
+TEST_F(NormalisationTest, StoredFullTableIsThePicturesWhetherTheBlockIsKeptOrRebuilt) {
+    // biClrUsed 2 before a full 16-entry table: the block is kept as it stands, or rebuilt when
+    // its bfSize runs past its end, and both must show every stored colour.
+    const Info info{.width = 2, .height = 1, .bitCount = 4, .sizeImage = 4, .clrUsed = 2};
+    const Bytes pixels = {0x1F, 0, 0, 0};
+    for (const std::int64_t fileSize : {std::int64_t{-1}, std::int64_t{54 + 64 + 4 + 1}}) {
+        SCOPED_TRACE(fileSize < 0 ? "kept" : "rebuilt");
+        TestDib dib;
+        ASSERT_TRUE(AttachBytes(dib, InfoFile(info, Colours(16), pixels, -1, fileSize)));
+        const Bytes block = BlockBytes(dib.GetSafeHandle());
+        EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 118), Colours(16));
+        EXPECT_EQ(PixelArea(dib), pixels);
+    }
+}
+
 TEST_F(NormalisationTest, GapBeforePixelsIsClosed) {
     Bytes table = Colours(2);
     table.insert(table.end(), 6, 0xCC); // six bytes between the table and the pixels
@@ -88,6 +103,24 @@ TEST_F(NormalisationTest, GapBeforePixelsIsClosed) {
     EXPECT_EQ(block.size(), 66U);
     EXPECT_EQ(U32At(block, 10), 62U);
     EXPECT_EQ(PixelArea(dib), (Bytes{0xA5, 0, 0, 0}));
+}
+
+TEST_F(NormalisationTest, BlockWithoutSignatureGetsOneAndSavesAsAFileThatReadsBack) {
+    Bytes image = EightBitFile();
+    image[0] = '0';
+    TestDib held;
+    ASSERT_TRUE(LoadImage(held, image));
+    const Bytes block = BlockBytes(held.GetSafeHandle());
+    EXPECT_EQ(block[0], 'B');
+    EXPECT_EQ(block[1], 'M');
+    EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 1078),
+              Bytes(image.begin() + 54, image.begin() + 1078));
+    EXPECT_EQ(PixelArea(held), Bytes(image.begin() + 1078, image.end()));
+    TempDir dir;
+    ASSERT_TRUE(held.SaveAs(dir.Path("saved.bmp").c_str()));
+    TestDib read(CString(dir.Path("saved.bmp")));
+    EXPECT_EQ(StatusOf(read), kSuccess);
+    EXPECT_EQ(PixelArea(read), PixelArea(held));
 }
 
 TEST_F(NormalisationTest, TopDownRowsAreTurnedBottomUp) {
@@ -190,6 +223,31 @@ TEST_P(RefusalTest, RefusedWithClassErrorOneAndTheBlockKeptWithoutPalette) {
 
 INSTANTIATE_TEST_SUITE_P(Files, RefusalTest, ::testing::ValuesIn(Refusals()),
                          [](const auto& param) { return std::string(param.param.name); });
+
+// A packed DIB's length is not known: a run-length one is readable only up to what biSizeImage
+// says its stream takes, so without that size nothing past the colour table may be read.
+TEST_F(NormalisationTest, PackedRunLengthDibIsReadToItsStatedStreamLengthAndRefusedWithoutOne) {
+    const Bytes stream = {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 0, 1};
+    for (const std::uint32_t sizeImage : {std::uint32_t{0}, std::uint32_t{12}}) {
+        SCOPED_TRACE(sizeImage);
+        const Bytes file =
+            InfoFile({.width = 6, .height = 2, .compression = BI_RLE8, .sizeImage = sizeImage},
+                     Colours(256), stream);
+        // Exactly header, table and stream: a read past the stream leaves the allocation.
+        Bytes packed(file.begin() + 14, file.end());
+        packed.shrink_to_fit();
+        TestDib dib;
+        const BOOL loaded = dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data()));
+        if (sizeImage == 0) {
+            EXPECT_FALSE(loaded);
+            EXPECT_EQ(StatusOf(dib), ClassError(1));
+            EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+        } else {
+            ASSERT_TRUE(loaded);
+            EXPECT_EQ(PixelArea(dib), (Bytes{7, 7, 7, 1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+        }
+    }
+}
 
 TEST_F(NormalisationTest, EmptyPicturesAreValid) {
     TestDib dib;

@@ -161,17 +161,17 @@ TEST(OverviewTest, ListsEveryCommand) {
 
 TEST(OptionParserTest, ReadsEveryFormOfAValueAndStopsAtDoubleDash) {
     using orvel::cli::ParseArguments;
-    const std::vector<orvel::cli::OptionSpec> specs = {
+    const std::vector<orvel::cli::OptionRule> rules = {
         {"depth", 0, true}, {"output", 'o', true}, {"json", 0, false}};
     const auto parsed = ParseArguments(
-        {"in.bmp", "--depth=8", "-o", "-out.bmp", "--json", "--", "-o", "--json"}, specs);
+        {"in.bmp", "--depth=8", "-o", "-out.bmp", "--json", "--", "-o", "--json"}, rules);
     EXPECT_EQ(parsed.Value("depth"), "8");
     EXPECT_EQ(parsed.Value("output"), "-out.bmp"); // a value may start with a dash
     EXPECT_TRUE(parsed.Has("json"));
     EXPECT_EQ(parsed.Operands(), (std::vector<std::string>{"in.bmp", "-o", "--json"}));
-    EXPECT_EQ(ParseArguments({"-5"}, specs).Operands(), std::vector<std::string>{"-5"});
-    EXPECT_THROW(ParseArguments({"--depth"}, specs), UsageError);
-    EXPECT_THROW(ParseArguments({"-x"}, specs), UsageError);
+    EXPECT_EQ(ParseArguments({"-5"}, rules).Operands(), std::vector<std::string>{"-5"});
+    EXPECT_THROW(ParseArguments({"--depth"}, rules), UsageError);
+    EXPECT_THROW(ParseArguments({"-x"}, rules), UsageError);
 }
 
 TEST(OptionParserTest, ReadsSizesPositionsAreasAndColours) {

@@ -7,16 +7,16 @@
 namespace orvel::cli {
 namespace {
 
-const OptionSpec* FindLong(const std::vector<OptionSpec>& specs, const std::string& name) {
-    const auto found = std::find_if(specs.begin(), specs.end(),
-                                    [&](const OptionSpec& spec) { return spec.name == name; });
-    return found == specs.end() ? nullptr : &*found;
+const OptionRule* FindLong(const std::vector<OptionRule>& rules, const std::string& name) {
+    const auto found = std::find_if(rules.begin(), rules.end(),
+                                    [&](const OptionRule& rule) { return rule.name == name; });
+    return found == rules.end() ? nullptr : &*found;
 }
 
-const OptionSpec* FindShort(const std::vector<OptionSpec>& specs, char name) {
-    const auto found = std::find_if(specs.begin(), specs.end(),
-                                    [&](const OptionSpec& spec) { return spec.shortName == name; });
-    return found == specs.end() ? nullptr : &*found;
+const OptionRule* FindShort(const std::vector<OptionRule>& rules, char name) {
+    const auto found = std::find_if(rules.begin(), rules.end(),
+                                    [&](const OptionRule& rule) { return rule.shortName == name; });
+    return found == rules.end() ? nullptr : &*found;
 }
 
 // Splits "a,b,c" (or "axb") into its parts; empty parts are kept so that "3," is refused.
@@ -59,10 +59,10 @@ std::optional<std::string> ParsedArguments::Value(const std::string& name) const
 }
 
 ParsedArguments ParseArguments(const std::vector<std::string>& arguments,
-                               const std::vector<OptionSpec>& specs) {
+                               const std::vector<OptionRule>& rules) {
     ParsedArguments parsed;
-    auto record = [&](const OptionSpec& spec, const std::string& shown, std::string value) {
-        if (!parsed.values_.emplace(spec.name, std::move(value)).second) {
+    auto record = [&](const OptionRule& rule, const std::string& shown, std::string value) {
+        if (!parsed.values_.emplace(rule.name, std::move(value)).second) {
             throw UsageError(shown + " is given twice");
         }
     };
@@ -74,16 +74,16 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments,
                                     arguments.end());
             break;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionRule* rule = nullptr;
         std::string shown;
         std::optional<std::string> inlineValue;
         if (argument.rfind("--", 0) == 0) {
             const auto equals = argument.find('=');
             const std::string name =
                 argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            spec = FindLong(specs, name);
+            rule = FindLong(rules, name);
             shown = "--" + name;
-            if (spec == nullptr) {
+            if (rule == nullptr) {
                 throw UsageError("unknown option '" + shown + "'");
             }
             if (equals != std::string::npos) {
@@ -92,20 +92,20 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments,
         } else if (argument.size() >= 2 && argument[0] == '-' &&
                    (argument[1] < '0' || argument[1] > '9')) {
             // "-5" stays an operand-like value; "-o" is an option.
-            spec = argument.size() == 2 ? FindShort(specs, argument[1]) : nullptr;
+            rule = argument.size() == 2 ? FindShort(rules, argument[1]) : nullptr;
             shown = argument;
-            if (spec == nullptr) {
+            if (rule == nullptr) {
                 throw UsageError("unknown option '" + argument + "'");
             }
         } else {
             parsed.operands_.push_back(argument);
             continue;
         }
-        if (!spec->takesValue) {
+        if (!rule->takesValue) {
             if (inlineValue) {
                 throw UsageError(shown + " takes no value");
             }
-            record(*spec, shown, {});
+            record(*rule, shown, {});
             continue;
         }
         if (!inlineValue) {
@@ -114,7 +114,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments,
             }
             inlineValue = arguments[++i];
         }
-        record(*spec, shown, *inlineValue);
+        record(*rule, shown, *inlineValue);
     }
     return parsed;
 }

@@ -18,7 +18,7 @@ public:
 };
 
 /// One option a subcommand accepts.
-struct OptionSpec {
+struct OptionRule {
     std::string name;   ///< the long name without dashes, e.g. "depth"
     char shortName = 0; ///< e.g. 'o' for -o; 0 when there is none
     bool takesValue = false;
@@ -34,7 +34,7 @@ public:
 
 private:
     friend ParsedArguments ParseArguments(const std::vector<std::string>& arguments,
-                                          const std::vector<OptionSpec>& specs);
+                                          const std::vector<OptionRule>& rules);
     std::map<std::string, std::string> values_;
     std::vector<std::string> operands_;
 };
@@ -43,7 +43,7 @@ private:
 /// and so is everything after `--`. An option given twice is refused rather than letting the
 /// last one win silently, since that is almost always a slip. Throws UsageError.
 ParsedArguments ParseArguments(const std::vector<std::string>& arguments,
-                               const std::vector<OptionSpec>& specs);
+                               const std::vector<OptionRule>& rules);
 
 /// A whole number in [minimum, maximum]; `what` names the option in the message.
 long ParseInteger(const std::string& what, const std::string& text, long minimum, long maximum);

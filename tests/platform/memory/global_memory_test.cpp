@@ -169,6 +169,28 @@ TEST_F(GlobalMemoryTest, OversizedRequestFailsBeforeReservingAnything) {
     EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
 }
 
+TEST_F(GlobalMemoryTest, TestingCeilingRefusesLargerBlocksAsTheSystemWould) {
+    {
+        const orvel::testing::ScopedGlobalAllocLimit ceiling(4096);
+        EXPECT_EQ(orvel::testing::GlobalAllocLimit(), SIZE_T{4096});
+        HGLOBAL atCeiling = GlobalAlloc(GHND, 4096);
+        EXPECT_NE(atCeiling, nullptr);
+        GlobalFree(atCeiling);
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_EQ(GlobalAlloc(GHND, 4097), nullptr);
+        EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+        // A ceiling above the service's own maximum cannot lift that maximum.
+        orvel::testing::SetGlobalAllocLimit(kGlobalMemoryMaxBlockBytes + 1);
+        EXPECT_EQ(orvel::testing::GlobalAllocLimit(), kGlobalMemoryMaxBlockBytes);
+        orvel::testing::SetGlobalAllocLimit(16);
+    }
+    // The scope put the unlimited state back, not the 16 bytes set inside it.
+    EXPECT_EQ(orvel::testing::GlobalAllocLimit(), kGlobalMemoryMaxBlockBytes);
+    HGLOBAL larger = GlobalAlloc(GHND, 8192);
+    EXPECT_NE(larger, nullptr);
+    GlobalFree(larger);
+}
+
 TEST_F(GlobalMemoryTest, DiscardableFlagIsReported) {
     HGLOBAL block = GlobalAlloc(GHND | GMEM_DISCARDABLE, 8);
     EXPECT_EQ(GlobalFlags(block), GMEM_DISCARDABLE);
@@ -196,6 +218,21 @@ TEST_F(GlobalMemoryTest, InjectedFaultsFailTheNthCallWithTheRealErrors) {
     FullUnlock(first);
     GlobalFree(first);
     GlobalFree(third);
+}
+
+TEST_F(GlobalMemoryTest, FirstFailedSiteNamesTheSiteAmongThoseArmedTogether) {
+    const std::uint32_t both = orvel::testing::kFaultGlobalAlloc | orvel::testing::kFaultGlobalLock;
+    orvel::testing::InjectFault(both, 2, true);
+    HGLOBAL block = GlobalAlloc(GHND, 8);
+    EXPECT_EQ(orvel::testing::FirstFailedSite(), 0U) << "nothing has failed yet";
+    EXPECT_EQ(GlobalLock(block), nullptr);
+    EXPECT_EQ(GlobalAlloc(GHND, 8), nullptr);
+    EXPECT_EQ(orvel::testing::FirstFailedSite(), orvel::testing::kFaultGlobalLock)
+        << "the first refusal is kept, not the latest";
+    orvel::testing::InjectFault(both, 1);
+    EXPECT_EQ(orvel::testing::FirstFailedSite(), 0U) << "arming again forgets it";
+    orvel::testing::ClearFault();
+    GlobalFree(block);
 }
 
 TEST_F(GlobalMemoryTest, PersistentFaultFailsEveryCallFromTheNth) {

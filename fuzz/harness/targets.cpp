@@ -1,0 +1,176 @@
+// The five ways attacker-controlled bytes reach the library, each followed by what an
+// application does with the picture it got.
+#include "picture_follow_up.h"
+#include "picture_harness.h"
+#include "run_checks.h"
+#include "scratch_folder.h"
+
+#include <orvel/orvel.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <fstream>
+
+namespace orvel::fuzz {
+namespace {
+
+// The failures a load may record for bytes that are not a picture the library takes: class
+// error 1 for headers it refuses, and the ceiling for pictures too large to hold.
+constexpr std::initializer_list<Outcome> kLoadOutcomes = {kSucceeded, ClassError(1), kOverCeiling};
+
+std::string CountsChange(const orvel::testing::LiveCounts& before,
+                         const orvel::testing::LiveCounts& after) {
+    std::string text = "platform objects outlived the run:";
+    auto report = [&](const char* name, long was, long is) {
+        if (was != is) {
+            text +=
+                std::string(" ") + name + " " + std::to_string(was) + " -> " + std::to_string(is);
+        }
+    };
+    report("global blocks", before.globalBlocks, after.globalBlocks);
+    report("objects", before.objects, after.objects);
+    report("GDI objects", before.gdiObjects, after.gdiObjects);
+    report("device contexts", before.deviceContexts, after.deviceContexts);
+    report("DrawDib instances", before.drawDibs, after.drawDibs);
+    report("compressors", before.compressors, after.compressors);
+    report("windows", before.windows, after.windows);
+    report("open files", before.openFiles, after.openFiles);
+    return text;
+}
+
+// One run: the load under the ceiling, its outcome checked, the follow-up on success, and every
+// platform object the run made gone at its end.
+template <class Load>
+Findings Run(Load&& load, std::initializer_list<Outcome> loadOutcomes) {
+    orvel::testing::ClearFault();
+    const orvel::testing::ScopedGlobalAllocLimit ceiling(kRunBlockLimitBytes);
+    const orvel::testing::LiveCounts before = orvel::testing::GetLiveCounts();
+    RunChecks checks;
+    {
+        CConvertDib picture;
+        const BOOL loaded = load(picture);
+        checks.ExpectOutcome(picture, loadOutcomes, "the load");
+        checks.ExpectConsistent(picture, loaded, "the load");
+        if (loaded != FALSE && picture.IsSucceed()) {
+            FollowUp(picture, checks);
+        }
+    }
+    EmptyTheClipboard();
+    const orvel::testing::LiveCounts after = orvel::testing::GetLiveCounts();
+    checks.Expect(after == before, CountsChange(before, after));
+    return checks.Take();
+}
+
+// A global block holding exactly the input.
+HGLOBAL BlockOf(Input input) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, input.size());
+    if (block != nullptr && !input.empty()) {
+        std::memcpy(GlobalLock(block), input.data(), input.size());
+        GlobalUnlock(block);
+    }
+    return block;
+}
+
+// What Load(BITMAPINFOHEADER*) reads of a packed DIB: the header, BI_BITFIELDS masks, the full
+// colour table of its depth and the image (biSizeImage, or the rows' size when that is 0). 0 when
+// the header is one the library refuses before reading past it.
+std::uint64_t PackedDibClaim(Input input) {
+    BITMAPINFOHEADER header{};
+    std::memcpy(&header, input.data(), std::min(input.size(), sizeof header));
+    if (header.biSize != sizeof header || header.biWidth < 0) {
+        return 0;
+    }
+    const std::uint64_t rows =
+        header.biHeight < 0 ? -static_cast<std::int64_t>(header.biHeight) : header.biHeight;
+    const std::uint64_t stride =
+        ((static_cast<std::uint64_t>(header.biWidth) * header.biBitCount + 31) >> 3) & ~3ULL;
+    const std::uint64_t image = header.biSizeImage != 0 ? header.biSizeImage : stride * rows;
+    const std::uint64_t masks = header.biCompression == BI_BITFIELDS ? 12 : 0;
+    return sizeof header + masks + 4ULL * CDibSupport::GetPaletteEntryNum(header) + image;
+}
+
+} // namespace
+
+Findings RunMemoryImage(Input input) {
+    return Run(
+        [input](CConvertDib& picture) {
+            std::vector<std::uint8_t> image(input.begin(), input.end());
+            image.resize(std::max(image.size(), sizeof(BITMAPFILEHEADER)));
+            DWORD claimed = 0;
+            std::memcpy(&claimed, image.data() + offsetof(BITMAPFILEHEADER, bfSize),
+                        sizeof claimed);
+            const auto length = static_cast<DWORD>(std::min<std::size_t>(input.size(), UINT32_MAX));
+            if (claimed > length) {
+                std::memcpy(image.data() + offsetof(BITMAPFILEHEADER, bfSize), &length,
+                            sizeof length);
+            }
+            return picture.Load(reinterpret_cast<BITMAPFILEHEADER*>(image.data()));
+        },
+        kLoadOutcomes);
+}
+
+Findings RunBmpFile(Input input) {
+    const std::string path = ScratchPath("input.bmp");
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(input.data()),
+               static_cast<std::streamsize>(input.size()));
+    return Run([&path](CConvertDib& picture) { return picture.Load(CString(path)); },
+               kLoadOutcomes);
+}
+
+Findings RunPackedDib(Input input) {
+    return Run(
+        [input](CConvertDib& picture) {
+            std::vector<std::uint8_t> packed(input.begin(), input.end());
+            const std::uint64_t claim = PackedDibClaim(input);
+            const std::size_t padded = std::max<std::size_t>(
+                sizeof(BITMAPINFOHEADER), std::min<std::uint64_t>(claim, kRunBlockLimitBytes));
+            packed.resize(std::max(packed.size(), padded));
+            return picture.Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data()));
+        },
+        kLoadOutcomes);
+}
+
+Findings RunClipboardDib(Input input) {
+    return Run(
+        [input](CConvertDib& picture) {
+            HGLOBAL block = BlockOf(input);
+            if (OpenClipboard(nullptr)) {
+                EmptyClipboard();
+                // The clipboard owns the block from here, and frees it when emptied.
+                SetClipboardData(CF_DIB, block);
+                CloseClipboard();
+            }
+            return picture.GetClipboard(nullptr);
+        },
+        // A block of no bytes cannot be locked: program error 14.
+        {kSucceeded, ClassError(1), kOverCeiling, kProgError14});
+}
+
+Findings RunHandedOverBlock(Input input) {
+    return Run([input](CConvertDib& picture) { return picture.AttachHandle(BlockOf(input)); },
+               kLoadOutcomes);
+}
+
+std::span<const Target> Targets() noexcept {
+    static constexpr std::array<Target, 5> kTargets = {{
+        {"memory_image", RunMemoryImage, 1 << 16},
+        {"bmp_file", RunBmpFile, 1 << 16},
+        {"packed_dib", RunPackedDib, 1 << 16},
+        {"clipboard_dib", RunClipboardDib, 1 << 16},
+        {"handed_over_block", RunHandedOverBlock, 1 << 16},
+    }};
+    return kTargets;
+}
+
+const Target* FindTarget(std::string_view name) noexcept {
+    for (const Target& target : Targets()) {
+        if (target.name == name) {
+            return &target;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace orvel::fuzz
