@@ -18,6 +18,7 @@ void BM_LoadBitmapResource(benchmark::State& state) {
         benchmark::DoNotOptimize(LockResource(LoadResource(module, found)));
         benchmark::DoNotOptimize(SizeofResource(module, found));
     }
+    state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_LoadBitmapResource);
 
@@ -26,6 +27,7 @@ void BM_FindMissingBitmapModule(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(AfxFindResourceHandle(name, RT_BITMAP));
     }
+    state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_FindMissingBitmapModule);
 

@@ -5,8 +5,9 @@
 // and the slot's generation, so a stale handle (one whose object was destroyed) or a handle of
 // another table is recognised and refused instead of reaching freed memory.
 //
-// Lookup is O(1) and takes no lock: slots live in chunks that never move, and a lookup is two
-// acquire loads and a compare. Only creation and destruction take the table's mutex. As on the
+// Lookup is O(1) and takes no lock: slots live in chunks that never move, and a lookup is a few
+// acquire loads and one compare of the whole handle value. Only creation and destruction take
+// the table's mutex. As on the
 // published platform, destroying an object while another thread is still using it through the
 // same handle is the application's race; every other combination of threads is safe.
 #pragma once
@@ -50,25 +51,26 @@ public:
         }
         Slot& slot = SlotAt(index);
         slot.object.store(object.release(), std::memory_order_relaxed);
-        const std::uint32_t generation = slot.generation.load(std::memory_order_relaxed) + 1;
-        slot.generation.store(generation, std::memory_order_release);
+        const std::uint32_t generation =
+            GenerationOf(slot.handle.load(std::memory_order_relaxed)) + 1;
+        const std::uintptr_t handle = Encode(index, generation);
+        slot.handle.store(handle, std::memory_order_release);
         live_.fetch_add(1, std::memory_order_relaxed);
-        return Encode(index, generation);
+        return handle;
     }
 
     /// The object of a live handle, or null for a null, stale or foreign handle value.
     Object* Find(std::uintptr_t handle) const noexcept {
-        std::uint32_t index = 0;
-        std::uint32_t generation = 0;
-        if (!Decode(handle, index, generation)) {
-            return nullptr;
-        }
+        // Any value picks some slot; only the very value the slot's occupant was given matches
+        // it, which checks the tag, the index's range and the generation at once. A value with
+        // an even generation is never given out.
+        const std::uint32_t index = static_cast<std::uint32_t>(handle >> 4) & (kMaxSlots - 1);
         const Slot* slots = chunks_[index / kChunkSlots].load(std::memory_order_acquire);
         if (slots == nullptr) {
             return nullptr;
         }
         const Slot& slot = slots[index % kChunkSlots];
-        if (slot.generation.load(std::memory_order_acquire) != generation) {
+        if (slot.handle.load(std::memory_order_acquire) != handle || (handle & kLiveBit) == 0) {
             return nullptr;
         }
         return slot.object.load(std::memory_order_acquire);
@@ -78,8 +80,7 @@ public:
     /// not live. The handle value is stale from then on.
     std::unique_ptr<Object> Remove(std::uintptr_t handle) {
         std::uint32_t index = 0;
-        std::uint32_t generation = 0;
-        if (!Decode(handle, index, generation)) {
+        if (!Decode(handle, index)) {
             return nullptr;
         }
         std::lock_guard<std::mutex> guard(mutex_);
@@ -88,11 +89,13 @@ public:
             return nullptr;
         }
         Slot& slot = slots[index % kChunkSlots];
-        if (slot.generation.load(std::memory_order_relaxed) != generation) {
+        if (slot.handle.load(std::memory_order_relaxed) != handle) {
             return nullptr;
         }
-        slot.generation.store(generation + 1, std::memory_order_release);
+        // The object leaves the slot before the handle goes stale: a lookup that still matches
+        // the handle in between finds no object rather than one being destroyed.
         std::unique_ptr<Object> object(slot.object.exchange(nullptr, std::memory_order_acq_rel));
+        slot.handle.store(Encode(index, GenerationOf(handle) + 1), std::memory_order_release);
         freeIndices_.push_back(index);
         live_.fetch_sub(1, std::memory_order_relaxed);
         return object;
@@ -108,9 +111,9 @@ public:
         std::lock_guard<std::mutex> guard(mutex_);
         for (std::uint32_t index = 0; index < nextIndex_; ++index) {
             const Slot& slot = SlotAt(index);
-            const std::uint32_t generation = slot.generation.load(std::memory_order_acquire);
-            if ((generation & 1U) != 0) {
-                fn(Encode(index, generation), *slot.object.load(std::memory_order_acquire));
+            const std::uintptr_t handle = slot.handle.load(std::memory_order_acquire);
+            if ((handle & kLiveBit) != 0) {
+                fn(handle, *slot.object.load(std::memory_order_acquire));
             }
         }
     }
@@ -119,11 +122,17 @@ private:
     static constexpr std::uint32_t kChunkSlots = 1024;
     static constexpr std::uint32_t kMaxChunks = 16384;
     static constexpr std::uint32_t kMaxSlots = kChunkSlots * kMaxChunks;
+    static_assert((kMaxSlots & (kMaxSlots - 1)) == 0, "lookups pick a slot by masking the index");
+    static_assert(kMaxSlots <= (std::uint32_t{1} << 28), "the index has 28 bits of the handle");
+    // The low bit of the generation: set in every handle given out.
+    static constexpr std::uintptr_t kLiveBit = std::uintptr_t{1} << 32;
 
     struct Slot {
-        // Odd while an object lives in the slot; every insertion and removal advances it, so a
-        // handle made for an earlier occupant never matches again.
-        std::atomic<std::uint32_t> generation{0};
+        // The handle value of the slot's current or last occupant: tag, index and a generation
+        // that is odd while an object lives in the slot. Every insertion and removal advances
+        // the generation, so a handle made for an earlier occupant never matches again. A slot
+        // never used holds 0, which no handle equals.
+        std::atomic<std::uintptr_t> handle{0};
         std::atomic<Object*> object{nullptr};
     };
 
@@ -132,14 +141,16 @@ private:
                (static_cast<std::uintptr_t>(index) << 4) | Tag;
     }
 
-    static bool Decode(std::uintptr_t handle, std::uint32_t& index,
-                       std::uint32_t& generation) noexcept {
-        if ((handle & 0xF) != Tag) {
+    static std::uint32_t GenerationOf(std::uintptr_t handle) noexcept {
+        return static_cast<std::uint32_t>(handle >> 32);
+    }
+
+    static bool Decode(std::uintptr_t handle, std::uint32_t& index) noexcept {
+        if ((handle & 0xF) != Tag || (handle & kLiveBit) == 0) {
             return false;
         }
         index = static_cast<std::uint32_t>((handle & 0xFFFFFFFFU) >> 4);
-        generation = static_cast<std::uint32_t>(handle >> 32);
-        return index < kMaxSlots && (generation & 1U) != 0;
+        return index < kMaxSlots;
     }
 
     Slot& SlotAt(std::uint32_t index) const noexcept {

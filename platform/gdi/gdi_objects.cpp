@@ -8,6 +8,9 @@
 #include <cstring>
 
 namespace orvel::platform::detail {
+
+constinit Immortal<GdiObjectTable> g_gdiObjects;
+
 namespace {
 const bool g_registered = RegisterLiveCounter(&orvel::testing::LiveCounts::gdiObjects,
                                               []() noexcept { return GdiObjects().LiveCount(); });

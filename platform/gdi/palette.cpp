@@ -4,6 +4,8 @@
 #include "../win/error.h"
 #include "detail/device_contexts.h"
 #include "detail/gdi_objects.h"
+#include "detail/halftone_palette.h"
+#include "detail/nearest_colour_sse41.h"
 
 #include <algorithm>
 #include <array>
@@ -12,30 +14,6 @@
 using namespace orvel::platform::detail;
 
 namespace {
-
-// The halftone palette, built once: the 6 x 6 x 6 cube, then the greys between cube greys.
-const std::array<PALETTEENTRY, kHalftonePaletteEntries>& HalftoneEntries() noexcept {
-    static const auto entries = [] {
-        std::array<PALETTEENTRY, kHalftonePaletteEntries> table{};
-        std::size_t next = 0;
-        for (int red = 0; red < 6; ++red) {
-            for (int green = 0; green < 6; ++green) {
-                for (int blue = 0; blue < 6; ++blue) {
-                    table[next++] = {static_cast<BYTE>(red * 51), static_cast<BYTE>(green * 51),
-                                     static_cast<BYTE>(blue * 51), 0};
-                }
-            }
-        }
-        for (int step = 1; step < 45; ++step) {
-            if (step % 9 != 0) {
-                const auto grey = static_cast<BYTE>((255 * step + 22) / 45);
-                table[next++] = {grey, grey, grey, 0};
-            }
-        }
-        return table;
-    }();
-    return entries;
-}
 
 HPALETTE MakePalette(const PALETTEENTRY* entries, UINT count) noexcept {
     if (orvel::testing::ShouldFail(orvel::testing::kFaultCreatePalette)) {
@@ -72,7 +50,8 @@ HPALETTE WINAPI CreateHalftonePalette(HDC dc) noexcept {
     if (FindDeviceContext(dc) == nullptr) {
         return nullptr;
     }
-    return MakePalette(HalftoneEntries().data(), kHalftonePaletteEntries);
+    static_assert(kHalftoneEntries.size() == kHalftonePaletteEntries);
+    return MakePalette(kHalftoneEntries.data(), kHalftonePaletteEntries);
 }
 
 UINT WINAPI GetPaletteEntries(HPALETTE palette, UINT first, UINT count,
@@ -93,10 +72,89 @@ UINT WINAPI GetPaletteEntries(HPALETTE palette, UINT first, UINT count,
     return copied;
 }
 
-UINT WINAPI GetNearestPaletteIndex(HPALETTE palette, COLORREF colour) noexcept {
-    const PaletteObject* object = FindPalette(palette);
-    if (object == nullptr) {
-        return CLR_INVALID;
-    }
-    return object->Search().Find(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+// GetNearestPaletteIndex is asked once per pixel by colour conversion, so its whole path — the
+// handle's lookup, the palette's search, the cell — is one function without calls, compiled once
+// for processors with SSE4.1 and once for any other. The dynamic linker binds the exported name
+// to the one this processor runs (an indirect function), so no call pays for the choice. Every
+// other path leaves by a tail call, so the common one needs no stack frame.
+namespace {
+
+using NearestIndexFunction = UINT (*)(HPALETTE, COLORREF) noexcept;
+
+[[gnu::cold, gnu::noinline]] UINT RefuseHandle() noexcept {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return CLR_INVALID;
 }
+
+// The first query of a palette makes its search.
+[[gnu::noinline]] UINT NearestBeforeSearch(const PaletteObject& palette, COLORREF colour) noexcept {
+    return palette.Search().Find(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+}
+
+// The palette behind a handle, or null when the handle is not a live palette.
+[[gnu::always_inline]] inline const PaletteObject* LivePalette(HPALETTE palette) noexcept {
+    const GdiObject* object = GdiObjects().Find(HandleValue(palette));
+    return object != nullptr && object->Kind() == GdiKind::Palette
+               ? static_cast<const PaletteObject*>(object)
+               : nullptr;
+}
+
+// The whole query with the given cell kernel; inlined into one function per processor family.
+template <UINT (*kNearestOfCell)(const NearestCell&, COLORREF) noexcept>
+[[gnu::always_inline]] inline UINT NearestPaletteIndexWith(HPALETTE palette,
+                                                           COLORREF colour) noexcept {
+    const PaletteObject* object = LivePalette(palette);
+    if (object == nullptr) [[unlikely]] {
+        return RefuseHandle();
+    }
+    const NearestColourSearch* search = object->SearchIfMade();
+    if (search == nullptr) [[unlikely]] {
+        return NearestBeforeSearch(*object, colour);
+    }
+    const NearestCell* cell = search->CellFor(colour);
+    if (cell == nullptr) [[unlikely]] {
+        return search->FindWithoutCell(colour);
+    }
+    return kNearestOfCell(*cell, colour);
+}
+
+UINT NearestPaletteIndexPortable(HPALETTE palette, COLORREF colour) noexcept {
+    return NearestPaletteIndexWith<NearestOfCellPortable>(palette, colour);
+}
+
+#if defined(__x86_64__) && defined(__ELF__)
+// flatten: the kernel, compiled for SSE4.1, can only be inlined into a function that is too.
+__attribute__((target("sse4.1"), flatten)) UINT NearestPaletteIndexSse41(HPALETTE palette,
+                                                                         COLORREF colour) noexcept {
+    return NearestPaletteIndexWith<NearestOfCellSse41>(palette, colour);
+}
+
+// The same instructions in their AVX encoding, which needs fewer register copies.
+__attribute__((target("avx"), flatten)) UINT NearestPaletteIndexAvx(HPALETTE palette,
+                                                                    COLORREF colour) noexcept {
+    return NearestPaletteIndexWith<NearestOfCellSse41>(palette, colour);
+}
+#endif
+
+} // namespace
+
+#if defined(__x86_64__) && defined(__ELF__)
+// Runs while the dynamic linker binds the platform's symbols, before any of the platform's code
+// and before a sanitizer's runtime has set up its shadow memory: it must not be instrumented.
+extern "C" __attribute__((no_sanitize("address", "undefined"))) NearestIndexFunction
+orvel_platform_choose_nearest_palette_index() noexcept {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx") != 0) {
+        return &NearestPaletteIndexAvx;
+    }
+    return __builtin_cpu_supports("sse4.1") != 0 ? &NearestPaletteIndexSse41
+                                                 : &NearestPaletteIndexPortable;
+}
+
+UINT WINAPI GetNearestPaletteIndex(HPALETTE palette, COLORREF colour) noexcept
+    __attribute__((ifunc("orvel_platform_choose_nearest_palette_index")));
+#else
+UINT WINAPI GetNearestPaletteIndex(HPALETTE palette, COLORREF colour) noexcept {
+    return NearestPaletteIndexPortable(palette, colour);
+}
+#endif

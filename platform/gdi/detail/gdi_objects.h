@@ -3,6 +3,7 @@
 
 #include "../../detail/handle_table.h"
 #include "../../detail/handle_tags.h"
+#include "../../detail/immortal.h"
 #include "../../win/error.h"
 #include "../../win/palette_structs.h"
 #include "nearest_colour.h"
@@ -53,6 +54,10 @@ public:
         const NearestColourSearch* search = search_.load(std::memory_order_acquire);
         return search != nullptr ? *search : MakeSearch();
     }
+    /// The search if it is made already, else null.
+    const NearestColourSearch* SearchIfMade() const noexcept {
+        return search_.load(std::memory_order_acquire);
+    }
 
     int Describe(int bytes, void* buffer) const noexcept override;
 
@@ -67,11 +72,13 @@ private:
 
 using GdiObjectTable = HandleTable<GdiObject, kGdiObjectTag>;
 
-/// The process's GDI objects. Inline, with the table made on first use, because every
-/// nearest-colour query looks its palette up here.
+/// The table behind GdiObjects(): constant-initialised, so ready before any static initialiser
+/// and reached without a guard, and never destroyed.
+extern constinit Immortal<GdiObjectTable> g_gdiObjects;
+
+/// The process's GDI objects. Inline because every nearest-colour query looks its palette up here.
 inline GdiObjectTable& GdiObjects() noexcept {
-    static GdiObjectTable* table = new GdiObjectTable;
-    return *table;
+    return g_gdiObjects.value;
 }
 
 /// The object behind a handle, or null with ERROR_INVALID_HANDLE.

@@ -202,6 +202,29 @@ TEST_F(PaletteTest, NearestSearchEqualsThePlainScanOnEveryColourOfARandomPalette
     ExpectExhaustiveMatch(entries);
 }
 
+// Palettes of at most four distinct colours give every cell the same candidates, made with the
+// palette; five distinct colours are the fewest whose cells are built from the geometry. Repeated
+// colours must never win over the first entry of their colour.
+class SmallPaletteTest : public LeakCheckedTest,
+                         public ::testing::WithParamInterface<std::vector<PALETTEENTRY>> {};
+
+TEST_P(SmallPaletteTest, NearestSearchEqualsThePlainScanOnEveryColour) {
+    ExpectExhaustiveMatch(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OneToFiveColours, SmallPaletteTest,
+    ::testing::Values(
+        std::vector<PALETTEENTRY>{{7, 200, 90, 0}},
+        std::vector<PALETTEENTRY>{{0, 0, 0, 0}, {255, 255, 255, 0}},
+        std::vector<PALETTEENTRY>{{255, 0, 0, 0}, {255, 0, 0, 0}, {0, 0, 255, 0}},
+        std::vector<PALETTEENTRY>{
+            {10, 20, 30, 0}, {200, 100, 50, 0}, {10, 20, 31, 0}, {128, 128, 128, 0}},
+        std::vector<PALETTEENTRY>{
+            {0, 0, 0, 0}, {255, 255, 255, 0}, {0, 0, 0, 0}, {128, 128, 128, 0}, {255, 0, 0, 0}},
+        std::vector<PALETTEENTRY>{
+            {0, 0, 0, 0}, {255, 255, 255, 0}, {128, 128, 128, 0}, {255, 0, 0, 0}, {0, 0, 255, 0}}));
+
 TEST_F(PaletteTest, PaletteSelectedIntoAContextCannotBeDeleted) {
     HPALETTE palette = MakePalette({{1, 2, 3, 0}});
     HDC dc = CreateCompatibleDC(nullptr);

@@ -109,6 +109,61 @@ TEST_F(GlobalMemoryTest, EmptyBlockExistsButCannotBeLocked) {
     GlobalFree(block);
 }
 
+// Large blocks live in mappings of their own, sized and aligned in huge pages; small ones come
+// from the allocator. Sizes on both sides of the threshold (2 MiB) and of huge-page multiples.
+class BlockSizeTest : public LeakCheckedTest, public ::testing::WithParamInterface<SIZE_T> {};
+
+TEST_P(BlockSizeTest, BlockIsZeroFilledWritableToItsLastByteAndNeverShowsEarlierContents) {
+    const SIZE_T size = GetParam();
+    for (int round = 0; round < 2; ++round) {
+        HGLOBAL block = GlobalAlloc(GHND, size);
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(GlobalSize(block), size);
+        auto* bytes = static_cast<BYTE*>(GlobalLock(block));
+        ASSERT_NE(bytes, nullptr);
+        // The second round's block may reuse the first one's memory: it must still be zero.
+        EXPECT_TRUE(std::all_of(bytes, bytes + size, [](BYTE b) { return b == 0; }))
+            << "round " << round;
+        std::fill(bytes, bytes + size, BYTE{0xA5});
+        EXPECT_EQ(bytes[size - 1], 0xA5);
+        GlobalUnlock(block);
+        EXPECT_EQ(GlobalFree(block), nullptr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AroundTheOwnMappingThreshold, BlockSizeTest,
+                         ::testing::Values(SIZE_T{65536}, (SIZE_T{2} << 20) - 1, SIZE_T{2} << 20,
+                                           (SIZE_T{2} << 20) + 1, (SIZE_T{6} << 20) + 4095,
+                                           SIZE_T{8} << 20));
+
+TEST_F(GlobalMemoryTest, FreeingLargeBlocksLeavesTheirNeighboursIntact) {
+    // Mappings are trimmed to huge-page boundaries when made and unmapped when freed; a wrong
+    // length would take a neighbouring block's pages with it.
+    std::vector<HGLOBAL> blocks;
+    for (int i = 0; i < 8; ++i) {
+        const SIZE_T size = (SIZE_T{2} << 20) + static_cast<SIZE_T>(i) * 700001;
+        HGLOBAL block = GlobalAlloc(GHND, size);
+        ASSERT_NE(block, nullptr);
+        auto* bytes = static_cast<BYTE*>(GlobalLock(block));
+        std::fill(bytes, bytes + size, static_cast<BYTE>(i + 1));
+        GlobalUnlock(block);
+        blocks.push_back(block);
+    }
+    for (std::size_t i = 0; i < blocks.size(); i += 2) {
+        EXPECT_EQ(GlobalFree(blocks[i]), nullptr);
+    }
+    for (std::size_t i = 1; i < blocks.size(); i += 2) {
+        const SIZE_T size = GlobalSize(blocks[i]);
+        const auto* bytes = static_cast<const BYTE*>(GlobalLock(blocks[i]));
+        ASSERT_NE(bytes, nullptr);
+        const auto expected = static_cast<BYTE>(i + 1);
+        EXPECT_TRUE(std::all_of(bytes, bytes + size, [&](BYTE b) { return b == expected; }))
+            << "block " << i;
+        GlobalUnlock(blocks[i]);
+        GlobalFree(blocks[i]);
+    }
+}
+
 TEST_F(GlobalMemoryTest, OversizedRequestFailsBeforeReservingAnything) {
     EXPECT_EQ(GlobalAlloc(GHND, kGlobalMemoryMaxBlockBytes + 1), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
