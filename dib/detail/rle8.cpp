@@ -6,6 +6,29 @@
 namespace orvel::dib::detail {
 namespace {
 
+// Copies `count` bytes, 1 to 255, with a few fixed-size moves that may overlap: an absolute run
+// of a photograph is a few dozen pixels, and a general copy of a length known only at run time
+// costs more to start than such a run takes to move. Reads and writes stay within the count.
+inline void CopyRun(BYTE* target, const BYTE* source, std::size_t count) noexcept {
+    if (count >= 16) {
+        std::size_t done = 0;
+        for (; done + 16 < count; done += 16) {
+            std::memcpy(target + done, source + done, 16);
+        }
+        std::memcpy(target + count - 16, source + count - 16, 16);
+    } else if (count >= 8) {
+        std::memcpy(target, source, 8);
+        std::memcpy(target + count - 8, source + count - 8, 8);
+    } else if (count >= 4) {
+        std::memcpy(target, source, 4);
+        std::memcpy(target + count - 4, source + count - 4, 4);
+    } else if (count != 0) {
+        target[0] = source[0];
+        target[count / 2] = source[count / 2];
+        target[count - 1] = source[count - 1];
+    }
+}
+
 // The write position is a byte offset into the pixel area, not a (column, row) pair: a run that
 // passes the end of a row goes on into its padding and the next row, as the format's writers
 // expect. `position` never exceeds `size`.
@@ -43,7 +66,7 @@ public:
         std::size_t put = count < availableBytes ? count : availableBytes;
         const std::size_t room = size_ - position_;
         put = put < room ? put : room;
-        std::memcpy(pixels_ + position_, source, put);
+        CopyRun(pixels_ + position_, source, put);
         position_ += put;
         return put == count;
     }

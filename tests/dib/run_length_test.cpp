@@ -104,6 +104,27 @@ TEST_P(StreamTest, DecodesToTheseRows) {
 INSTANTIATE_TEST_SUITE_P(Codes, StreamTest, ::testing::ValuesIn(kStreams),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// Absolute runs of 8-bit pictures are moved in pieces whose sizes depend on the length: every
+// length must land exactly, with nothing written past its last pixel.
+TEST_F(RunLengthTest, AbsoluteRunOfEveryLengthLandsExactly) {
+    for (int length = 3; length <= 255; ++length) {
+        SCOPED_TRACE(length);
+        Stream stream{"", 8, 258, 1, {0, static_cast<std::uint8_t>(length)}, Bytes(260, 0)};
+        for (int i = 0; i < length; ++i) {
+            stream.codes.push_back(static_cast<std::uint8_t>(i + 1));
+            stream.rows[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i + 1);
+        }
+        if (length % 2 != 0) {
+            stream.codes.push_back(0xAB); // pad byte, not a pixel
+        }
+        stream.codes.insert(stream.codes.end(), {1, 0xEE, 0, 1});
+        stream.rows[static_cast<std::size_t>(length)] = 0xEE;
+        TestDib dib;
+        ASSERT_TRUE(AttachBytes(dib, RleFile(stream)));
+        ASSERT_EQ(PixelArea(dib), stream.rows);
+    }
+}
+
 TEST_F(RunLengthTest, DecodedBlockIsCanonicalAndKeepsTheOtherHeaderFields) {
     for (const Stream& s : {kStreams[0], kStreams[11]}) {
         TestDib dib;
