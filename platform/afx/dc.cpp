@@ -100,7 +100,7 @@ HDC CDC::Detach() noexcept {
 
 CPalette* CDC::SelectPalette(CPalette* palette, BOOL forceBackground) noexcept {
     const auto handle = palette != nullptr ? static_cast<HPALETTE>(*palette) : nullptr;
-    const HPALETTE previous = ::SelectPalette(m_hDC, handle, forceBackground);
+    HPALETTE previous = ::SelectPalette(m_hDC, handle, forceBackground);
     if (previous == nullptr) {
         return nullptr;
     }

@@ -171,7 +171,8 @@ std::uintptr_t HandleValue(Handle handle) noexcept {
 }
 template <class Handle>
 Handle MakeHandle(std::uintptr_t value) noexcept {
-    return reinterpret_cast<Handle>(value);
+    // A handle is an opaque value to its holder, never an address to follow.
+    return reinterpret_cast<Handle>(value); // NOLINT(performance-no-int-to-ptr)
 }
 
 } // namespace orvel::platform::detail

@@ -55,6 +55,8 @@ using LPLONG = LONG*;
 using HANDLE = void*;
 using HGDIOBJ = void*;
 
+// The argument is pasted into names, where parentheses cannot go.
+// NOLINTNEXTLINE(bugprone-macro-parentheses)
 #define ORVEL_DECLARE_HANDLE(name)                                                                 \
     struct name##__ {                                                                              \
         int unused;                                                                                \
@@ -106,7 +108,8 @@ constexpr FOURCC mmioFOURCC(char c0, char c1, char c2, char c3) noexcept {
 
 // An integer resource name is carried in the low 16 bits of a name pointer.
 inline LPSTR MAKEINTRESOURCEA(WORD id) noexcept {
-    return reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(id));
+    // The pointer is never dereferenced: lookups test IS_INTRESOURCE first.
+    return reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(id)); // NOLINT(performance-no-int-to-ptr)
 }
 #define MAKEINTRESOURCE(id) MAKEINTRESOURCEA(static_cast<WORD>(id))
 inline bool IS_INTRESOURCE(LPCSTR name) noexcept {

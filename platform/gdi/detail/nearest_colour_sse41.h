@@ -14,8 +14,8 @@
 namespace orvel::platform::detail {
 
 /// Only for functions compiled for SSE4.1 (or a later set) themselves, into which it inlines.
-__attribute__((target("sse4.1"))) inline UINT
-NearestOfCellSse41(const NearestCell& cell, COLORREF colour) noexcept {
+__attribute__((target("sse4.1"))) inline UINT NearestOfCellSse41(const NearestCell& cell,
+                                                                 COLORREF colour) noexcept {
     // red, green, blue and the colour's top byte as 16-bit lanes: red | green << 16 and
     // blue | top << 16 in 32-bit lanes. The top byte meets only the index lanes, which the blue
     // distances multiply by 0, so it takes no part.
