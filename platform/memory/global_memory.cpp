@@ -39,10 +39,10 @@ constexpr std::uint32_t kMaxLockCount = GMEM_LOCKCOUNT;
 // few dozen page faults when first touched instead of thousands (each a trip into the kernel that
 // costs more than zeroing its page), and goes back to the system at once when freed. The mapping
 // may end up to one huge page longer than the block; the tail is never touched, so never backed.
+#if !defined(ORVEL_BLOCKS_FROM_ALLOCATOR_ONLY)
 constexpr SIZE_T kHugePageBytes = SIZE_T{2} << 20;
 constexpr SIZE_T kOwnMappingBytes = kHugePageBytes;
 
-#if !defined(ORVEL_BLOCKS_FROM_ALLOCATOR_ONLY)
 // A fresh zero-filled mapping of `bytes` bytes (a multiple of kHugePageBytes) that starts on a
 // huge-page boundary, or null.
 BYTE* MapHugePages(SIZE_T bytes) noexcept {
