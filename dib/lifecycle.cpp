@@ -5,6 +5,8 @@
 #include "../platform/memory/global_memory.h"
 #include "../platform/vfw/drawdib.h"
 
+#include <utility>
+
 // Construction runs the common set-up and then the load with the same arguments; the load runs
 // even when DrawDib could not be opened, and a successful load replaces that class error.
 
@@ -14,7 +16,7 @@ CDib::CDib() {
 
 CDib::CDib(CString path) {
     Init();
-    Load(path);
+    Load(std::move(path));
 }
 
 CDib::CDib(int resourceId) {
@@ -33,6 +35,7 @@ CDib::CDib(BITMAPINFOHEADER* packed) {
 }
 
 // The record is not copied: the copy's record is the outcome of its own load.
+// NOLINTNEXTLINE(bugprone-copy-constructor-init)
 CDib::CDib(const CDib& source) : CHTErr() {
     Init();
     Load(source);

@@ -98,10 +98,13 @@ BOOL CDib::DecompressRLE() {
     return SetNoError();
 }
 
+// The decoders take their views by value, as the class publishes them.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void CDib::DecompressRLE8(CDibInfo source, CDibInfo destination) {
     DecodeViews(m_hDib, source, destination, PixelCoding::Rle8);
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void CDib::DecompressRLE4(CDibInfo source, CDibInfo destination) {
     DecodeViews(m_hDib, source, destination, PixelCoding::Rle4);
 }

@@ -171,8 +171,7 @@ std::uintptr_t HandleValue(Handle handle) noexcept {
 }
 template <class Handle>
 Handle MakeHandle(std::uintptr_t value) noexcept {
-    // A handle is an opaque value to its holder, never an address to follow.
-    return reinterpret_cast<Handle>(value); // NOLINT(performance-no-int-to-ptr)
+    return reinterpret_cast<Handle>(value);
 }
 
 } // namespace orvel::platform::detail

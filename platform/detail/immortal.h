@@ -10,7 +10,7 @@ namespace orvel::platform::detail {
 
 template <class T>
 union Immortal {
-    constexpr Immortal() : value() {}
+    constexpr Immortal() noexcept(noexcept(T())) : value() {}
     ~Immortal() {}
     Immortal(const Immortal&) = delete;
     Immortal& operator=(const Immortal&) = delete;

@@ -56,12 +56,13 @@ using HANDLE = void*;
 using HGDIOBJ = void*;
 
 // The argument is pasted into names, where parentheses cannot go.
-// NOLINTNEXTLINE(bugprone-macro-parentheses)
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define ORVEL_DECLARE_HANDLE(name)                                                                 \
     struct name##__ {                                                                              \
         int unused;                                                                                \
     };                                                                                             \
     using name = name##__*
+// NOLINTEND(bugprone-macro-parentheses)
 
 ORVEL_DECLARE_HANDLE(HGLOBAL);
 ORVEL_DECLARE_HANDLE(HPALETTE);
@@ -108,8 +109,7 @@ constexpr FOURCC mmioFOURCC(char c0, char c1, char c2, char c3) noexcept {
 
 // An integer resource name is carried in the low 16 bits of a name pointer.
 inline LPSTR MAKEINTRESOURCEA(WORD id) noexcept {
-    // The pointer is never dereferenced: lookups test IS_INTRESOURCE first.
-    return reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(id)); // NOLINT(performance-no-int-to-ptr)
+    return reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(id));
 }
 #define MAKEINTRESOURCE(id) MAKEINTRESOURCEA(static_cast<WORD>(id))
 inline bool IS_INTRESOURCE(LPCSTR name) noexcept {

@@ -161,8 +161,10 @@ int RunConvert(const std::vector<std::string>& arguments) {
             const std::string name = fs::path(input).stem().string() + ".bmp";
             const auto [existing, inserted] = taken.emplace(name, input);
             if (!inserted) {
-                throw UsageError("'" + input + "' and '" + existing->second +
-                                 "' would both be written to " + name + " in " + *outDir);
+                std::string message = "'" + input;
+                message += "' and '" + existing->second + "' would both be written to ";
+                message += name + " in " + *outDir;
+                throw UsageError(message);
             }
             outputs.push_back((fs::path(*outDir) / name).string());
         }

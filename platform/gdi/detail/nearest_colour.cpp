@@ -51,7 +51,7 @@ UINT NearestOfCellPortableCall(const NearestCell& cell, COLORREF colour) noexcep
 
 // The kernel of Find, for the drawing paths; GetNearestPaletteIndex chooses its own when the
 // platform loads.
-const CellKernel kNearestOfCell = [] {
+const CellKernel kNearestOfCell = []() noexcept {
 #if defined(__x86_64__)
     __builtin_cpu_init();
     if (__builtin_cpu_supports("sse4.1") != 0) {
