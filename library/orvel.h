@@ -28,6 +28,7 @@
 #include "platform/testing/allocation_limit.h"
 #include "platform/testing/fault_injection.h"
 #include "platform/user/clipboard.h"
+#include "platform/user/messages.h"
 #include "platform/user/window.h"
 #include "platform/vfw/drawdib.h"
 #include "platform/vfw/video_compression.h"

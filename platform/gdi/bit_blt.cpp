@@ -38,6 +38,9 @@ BOOL WINAPI StretchBlt(HDC dc, int xDst, int yDst, int dstWidth, int dstHeight, 
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
+        if (!RefreshFromScreen(from, xSrc, ySrc, srcWidth, srcHeight)) {
+            return FALSE;
+        }
     }
     try {
         const PixelColours colours(target.surface->BitsPerPixel(), target.palette);
@@ -74,5 +77,6 @@ BOOL WINAPI StretchBlt(HDC dc, int xDst, int yDst, int dstWidth, int dstHeight, 
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
+    TargetChanged(target, xDst, yDst, dstWidth, dstHeight);
     return TRUE;
 }

@@ -1,6 +1,7 @@
 #include "detail/device_contexts.h"
 
 #include "../detail/live_counters.h"
+#include "../display/display.h"
 #include "../testing/fault_injection.h"
 #include "../user/detail/windows.h"
 #include "../win/error.h"
@@ -212,13 +213,14 @@ int WINAPI GetDeviceCaps(HDC dc, int index) noexcept {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
+    const ScreenInfo screen = TheDesktop().Screen();
     switch (index) {
     case HORZRES:
-        return kScreenWidth;
+        return screen.width;
     case VERTRES:
-        return kScreenHeight;
+        return screen.height;
     case BITSPIXEL:
-        return 32;
+        return screen.depth;
     case PLANES:
         return 1;
     case SIZEPALETTE:

@@ -42,6 +42,9 @@ COLORREF WINAPI GetPixel(HDC dc, int x, int y) noexcept {
     if (!ResolvePixel(dc, x, y, site)) {
         return CLR_INVALID;
     }
+    if (!RefreshFromScreen(site.target, x, y, 1, 1)) {
+        return CLR_INVALID;
+    }
     const Surface& surface = *site.target.surface;
     return site.colours->Decode(ReadPixel(surface.Row(y), x, surface.BitsPerPixel()));
 }
@@ -55,5 +58,6 @@ COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF colour) noexcept {
     const DWORD value =
         site.colours->Encode(GetRValue(colour), GetGValue(colour), GetBValue(colour));
     WritePixel(surface.Row(y), x, surface.BitsPerPixel(), value);
+    TargetChanged(site.target, x, y, 1, 1);
     return site.colours->Decode(value);
 }

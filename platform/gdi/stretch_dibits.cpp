@@ -71,5 +71,6 @@ int WINAPI StretchDIBits(HDC dc, int xDst, int yDst, int dstWidth, int dstHeight
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
+    TargetChanged(target, xDst, yDst, dstWidth, dstHeight);
     return static_cast<int>(lines);
 }

@@ -1,10 +1,12 @@
 #include "system_palette.h"
 
+#include "../display/display.h"
 #include "../win/error.h"
 #include "detail/device_contexts.h"
 #include "detail/gdi_objects.h"
 #include "detail/static_colours.h"
 #include "device_context.h"
+#include "palette.h"
 
 #include <algorithm>
 #include <array>
@@ -119,6 +121,29 @@ SystemPalette& TheSystemPalette() noexcept {
     return *palette;
 }
 
+// On a palette screen the system palette is the desktop's colormap: what realisation decided is
+// stored there, and what the server holds is what every reader sees.
+void StoreOnDesktop() noexcept {
+    Desktop& desktop = TheDesktop();
+    if (!desktop.Screen().paletteDevice) {
+        return;
+    }
+    PALETTEENTRY entries[kSystemPaletteEntries];
+    TheSystemPalette().Copy(0, kSystemPaletteEntries, entries);
+    desktop.StoreColormap(0, kSystemPaletteEntries, entries);
+}
+
+UINT CopySystemPalette(UINT first, UINT count, PALETTEENTRY* entries) noexcept {
+    Desktop& desktop = TheDesktop();
+    if (desktop.Screen().paletteDevice && first < kSystemPaletteEntries) {
+        const UINT copied = std::min(count, kSystemPaletteEntries - first);
+        if (desktop.LoadColormap(first, copied, entries)) {
+            return copied;
+        }
+    }
+    return TheSystemPalette().Copy(first, count, entries);
+}
+
 } // namespace
 } // namespace orvel::platform::detail
 
@@ -140,7 +165,11 @@ UINT WINAPI RealizePalette(HDC dc) noexcept {
     if (palette == nullptr) {
         return GDI_ERROR;
     }
-    return TheSystemPalette().RealizeForeground(palette->Entries());
+    const UINT changed = TheSystemPalette().RealizeForeground(palette->Entries());
+    if (changed != 0) {
+        StoreOnDesktop();
+    }
+    return changed;
 }
 
 UINT WINAPI GetSystemPaletteEntries(HDC dc, UINT first, UINT count,
@@ -151,9 +180,35 @@ UINT WINAPI GetSystemPaletteEntries(HDC dc, UINT first, UINT count,
     if (entries == nullptr) {
         return kSystemPaletteEntries;
     }
-    return TheSystemPalette().Copy(first, count, entries);
+    return CopySystemPalette(first, count, entries);
+}
+
+COLORREF WINAPI GetNearestColor(HDC dc, COLORREF colour) noexcept {
+    if (FindDeviceContext(dc) == nullptr) {
+        return CLR_INVALID;
+    }
+    if (!TheDesktop().Screen().paletteDevice) {
+        return colour & 0x00FFFFFFU; // a direct-colour screen shows every colour as it is
+    }
+    PALETTEENTRY entries[kSystemPaletteEntries];
+    CopySystemPalette(0, kSystemPaletteEntries, entries);
+    // Smallest squared distance, lowest index among equals, as every nearest-colour answer.
+    UINT best = 0;
+    long bestDistance = -1;
+    for (UINT i = 0; i < kSystemPaletteEntries; ++i) {
+        const long red = entries[i].peRed - static_cast<long>(GetRValue(colour));
+        const long green = entries[i].peGreen - static_cast<long>(GetGValue(colour));
+        const long blue = entries[i].peBlue - static_cast<long>(GetBValue(colour));
+        const long distance = red * red + green * green + blue * blue;
+        if (bestDistance < 0 || distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return RGB(entries[best].peRed, entries[best].peGreen, entries[best].peBlue);
 }
 
 void orvel::testing::ResetSystemPalette() noexcept {
     TheSystemPalette().Reset();
+    StoreOnDesktop();
 }

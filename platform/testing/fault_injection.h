@@ -34,6 +34,11 @@ enum FaultSite : std::uint32_t {
     kFaultResource = 1U << 14,     ///< FindResource, LoadResource
     kFaultCompressor = 1U << 15,   ///< ICOpen, ICSendMessage, ICCompress, ICClose
     kFaultAllSites = 0xFFFFU,
+    // The desktop's calls, outside kFaultAllSites: only a process that has a desktop reaches
+    // them, so the library's sweeps stay the same with and without one.
+    kFaultDesktopConnect = 1U << 16, ///< connecting to the X server (then the process is headless)
+    kFaultScreenRead = 1U << 17,     ///< reading the screen back (GetImage)
+    kFaultSelectionReply = 1U << 18, ///< another program's answer to a clipboard request is lost
 };
 
 /// Arms a fault: counting from 1, the nth call at any site in `sites` fails. With `persistent`
@@ -53,6 +58,13 @@ ORVEL_PLATFORM_API std::uint32_t FirstFailedSite() noexcept;
 
 /// Called by the services at each site: true when this call must fail.
 ORVEL_PLATFORM_API bool ShouldFail(FaultSite site) noexcept;
+
+/// Drops the desktop the process uses and chooses again from the environment (ORVEL_HEADLESS,
+/// DISPLAY), as at the first use. Only for tests between their cases: no window may be open.
+ORVEL_PLATFORM_API void ReopenDesktop() noexcept;
+/// How long a clipboard request waits for another program's answer, in milliseconds (5000 by
+/// default).
+ORVEL_PLATFORM_API void SetSelectionWait(long milliseconds) noexcept;
 
 /// Live objects of each service. A test reads them before and after an operation; any difference
 /// is a leak (or an object the operation hands to its caller).

@@ -1,5 +1,6 @@
 #include "clipboard.h"
 
+#include "../display/display.h"
 #include "../gdi/gdi_object.h"
 #include "../memory/global_memory.h"
 #include "../testing/fault_injection.h"
@@ -16,7 +17,8 @@ namespace {
 
 struct ClipboardEntry {
     UINT format;
-    HANDLE data; ///< null for a format announced without data
+    HANDLE data;          ///< null for a format announced without data
+    bool foreign = false; ///< another program's picture, fetched for the opener until it closes
 };
 
 struct Clipboard {
@@ -26,6 +28,9 @@ struct Clipboard {
     std::thread::id openerThread;
     HWND owner = nullptr;
     std::vector<ClipboardEntry> entries;
+    /// Another program took the desktop's clipboard while this one was open: the opener may be
+    /// reading a block, so the process's data goes when it closes.
+    bool lostWhileOpen = false;
 };
 
 Clipboard& TheClipboard() noexcept {
@@ -66,9 +71,76 @@ void Release(const ClipboardEntry& entry) noexcept {
     }
 }
 
+// On a real desktop the picture placed as CF_DIB is offered to other programs, from a copy: the
+// block stays the clipboard's, to be freed whenever the clipboard is emptied, while a request
+// from another program may come at any time.
+void OfferOnDesktop(HANDLE data) noexcept {
+    using orvel::platform::detail::TheDesktop;
+    if (data == nullptr || !TheDesktop().IsReal()) {
+        return;
+    }
+    const auto block = static_cast<HGLOBAL>(data);
+    const auto* bytes = static_cast<const BYTE*>(GlobalLock(block));
+    if (bytes == nullptr) {
+        return;
+    }
+    std::vector<BYTE> copy;
+    try {
+        copy.assign(bytes, bytes + GlobalSize(block));
+    } catch (const std::bad_alloc&) {
+        GlobalUnlock(block);
+        return; // other programs do not see it; this process still does
+    }
+    GlobalUnlock(block);
+    TheDesktop().OfferClipboardPicture(std::move(copy));
+}
+
+// Takes the entries that are (foreign) or are not another program's picture out of the list.
+std::vector<ClipboardEntry> TakeEntries(Clipboard& clipboard, bool foreign) {
+    std::vector<ClipboardEntry> taken;
+    for (const ClipboardEntry& entry : clipboard.entries) {
+        if (entry.foreign == foreign) {
+            taken.push_back(entry);
+        }
+    }
+    std::erase_if(clipboard.entries,
+                  [foreign](const ClipboardEntry& entry) { return entry.foreign == foreign; });
+    return taken;
+}
+
+std::vector<ClipboardEntry> TakeForeign(Clipboard& clipboard) {
+    return TakeEntries(clipboard, true);
+}
+
+// The process's own data, which goes when another program takes the desktop's clipboard.
+std::vector<ClipboardEntry> TakeOwn(Clipboard& clipboard) {
+    return TakeEntries(clipboard, false);
+}
+
 } // namespace
 
 namespace orvel::platform::detail {
+
+void DesktopClipboardLost() noexcept {
+    Clipboard& clipboard = TheClipboard();
+    std::vector<ClipboardEntry> released;
+    {
+        std::lock_guard<std::mutex> guard(clipboard.mutex);
+        clipboard.owner = nullptr;
+        if (clipboard.open) {
+            clipboard.lostWhileOpen = true;
+            return;
+        }
+        try {
+            released = TakeOwn(clipboard);
+        } catch (const std::bad_alloc&) {
+            return; // kept until the clipboard is emptied
+        }
+    }
+    for (const ClipboardEntry& entry : released) {
+        Release(entry);
+    }
+}
 
 void ClipboardWindowDestroyed(HWND window) noexcept {
     Clipboard& clipboard = TheClipboard();
@@ -109,13 +181,31 @@ BOOL WINAPI OpenClipboard(HWND window) noexcept {
 
 BOOL WINAPI CloseClipboard() noexcept {
     Clipboard& clipboard = TheClipboard();
-    std::lock_guard<std::mutex> guard(clipboard.mutex);
-    if (!OpenedByCaller(clipboard)) {
-        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
-        return FALSE;
+    std::vector<ClipboardEntry> foreign;
+    {
+        std::lock_guard<std::mutex> guard(clipboard.mutex);
+        if (!OpenedByCaller(clipboard)) {
+            SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+            return FALSE;
+        }
+        clipboard.open = false;
+        clipboard.opener = nullptr;
+        // Another program's picture was lent for this opening only: the next one fetches what
+        // the desktop's clipboard holds then.
+        try {
+            foreign = TakeForeign(clipboard);
+            if (clipboard.lostWhileOpen) {
+                std::vector<ClipboardEntry> own = TakeOwn(clipboard);
+                foreign.insert(foreign.end(), own.begin(), own.end());
+                clipboard.lostWhileOpen = false;
+            }
+        } catch (const std::bad_alloc&) {
+            // kept until the clipboard is emptied
+        }
     }
-    clipboard.open = false;
-    clipboard.opener = nullptr;
+    for (const ClipboardEntry& entry : foreign) {
+        Release(entry);
+    }
     return TRUE;
 }
 
@@ -134,11 +224,13 @@ BOOL WINAPI EmptyClipboard() noexcept {
         }
         released.swap(clipboard.entries);
         clipboard.owner = clipboard.opener;
+        clipboard.lostWhileOpen = false;
     }
     // Freed outside the lock: freeing reaches other services, which never call back in here.
     for (const ClipboardEntry& entry : released) {
         Release(entry);
     }
+    orvel::platform::detail::TheDesktop().WithdrawClipboard();
     return TRUE;
 }
 
@@ -178,36 +270,67 @@ HANDLE WINAPI SetClipboardData(UINT format, HANDLE data) noexcept {
         }
     }
     Release(replaced);
+    if (format == CF_DIB) {
+        OfferOnDesktop(data);
+    }
     return data != nullptr ? data : AnnouncedMarker();
 }
 
 HANDLE WINAPI GetClipboardData(UINT format) noexcept {
     Clipboard& clipboard = TheClipboard();
+    {
+        std::lock_guard<std::mutex> guard(clipboard.mutex);
+        if (!OpenedByCaller(clipboard)) {
+            SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+            return nullptr;
+        }
+        if (orvel::testing::ShouldFail(orvel::testing::kFaultClipboard)) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+        for (const ClipboardEntry& entry : clipboard.entries) {
+            if (entry.format == format && entry.data != nullptr) {
+                return entry.data;
+            }
+        }
+        if (format != CF_DIB || !orvel::platform::detail::TheDesktop().IsReal()) {
+            SetLastError(ERROR_NOT_FOUND);
+            return nullptr;
+        }
+    }
+    // Another program's picture, fetched without the lock: the owner may take seconds to answer.
+    HGLOBAL fetched = orvel::platform::detail::TheDesktop().FetchForeignPicture();
+    if (fetched == nullptr) {
+        return nullptr;
+    }
     std::lock_guard<std::mutex> guard(clipboard.mutex);
     if (!OpenedByCaller(clipboard)) {
+        GlobalFree(fetched);
         SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
         return nullptr;
     }
-    if (orvel::testing::ShouldFail(orvel::testing::kFaultClipboard)) {
+    try {
+        clipboard.entries.push_back({CF_DIB, fetched, true});
+    } catch (const std::bad_alloc&) {
+        GlobalFree(fetched);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    for (const ClipboardEntry& entry : clipboard.entries) {
-        if (entry.format == format && entry.data != nullptr) {
-            return entry.data;
-        }
-    }
-    SetLastError(ERROR_NOT_FOUND);
-    return nullptr;
+    return fetched;
 }
 
 BOOL WINAPI IsClipboardFormatAvailable(UINT format) noexcept {
     Clipboard& clipboard = TheClipboard();
-    std::lock_guard<std::mutex> guard(clipboard.mutex);
-    return std::any_of(clipboard.entries.begin(), clipboard.entries.end(),
-                       [format](const ClipboardEntry& e) { return e.format == format; })
-               ? TRUE
-               : FALSE;
+    {
+        std::lock_guard<std::mutex> guard(clipboard.mutex);
+        if (std::any_of(clipboard.entries.begin(), clipboard.entries.end(),
+                        [format](const ClipboardEntry& e) { return e.format == format; })) {
+            return TRUE;
+        }
+    }
+    // Only pictures cross between programs; CF_PALETTE and the rest stay in the process.
+    orvel::platform::detail::Desktop& desktop = orvel::platform::detail::TheDesktop();
+    return format == CF_DIB && desktop.IsReal() && desktop.ForeignPictureAvailable() ? TRUE : FALSE;
 }
 
 int WINAPI CountClipboardFormats() noexcept {

@@ -1,9 +1,11 @@
-// Windows: headless top-level and child windows with a client surface and an update area.
+// Windows: top-level and child windows with a client surface and an update area.
 //
 // A window is its client area only (no frame, no caption): GetDC and GetWindowDC both draw into
-// its 32-bit client surface, which is zero (black) when the window is made. Nothing is shown on a
-// screen and no messages are sent: a repaint request is recorded in the window's update area,
-// where GetUpdateRect, ValidateRect and BeginPaint find it.
+// its 32-bit client surface, which is zero (black) when the window is made. On a real desktop (an
+// X server, see platform/display/display.h) a top-level window is also an X window with its title
+// and size, mapped when its style has WS_VISIBLE, and every drawing call on it shows its change
+// there before returning; headless, nothing is shown. A repaint request is recorded in the
+// window's update area, where GetUpdateRect, ValidateRect and BeginPaint find it.
 #pragma once
 
 #include "../afx/geometry.h"
@@ -33,6 +35,11 @@ ORVEL_PLATFORM_API HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, 
 /// a window that owns the clipboard stops owning it. FALSE with ERROR_INVALID_WINDOW_HANDLE for a
 /// bad handle.
 ORVEL_PLATFORM_API BOOL WINAPI DestroyWindow(HWND window) noexcept;
+
+/// Whether the process shows its windows on a real desktop (an X server) rather than keeping
+/// them headless. An Orvel extension: decided at the platform's first use, from ORVEL_HEADLESS
+/// and DISPLAY.
+ORVEL_PLATFORM_API BOOL WINAPI IsDesktopReal() noexcept;
 
 /// Whether the handle names a live window.
 ORVEL_PLATFORM_API BOOL WINAPI IsWindow(HWND window) noexcept;
@@ -72,3 +79,8 @@ ORVEL_PLATFORM_API HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint) noexc
 
 /// Ends a repaint started by BeginPaint and releases its context.
 ORVEL_PLATFORM_API BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint) noexcept;
+
+/// Where a window's client area starts on the screen: (0, 0) for a window that is not shown.
+/// FALSE with ERROR_INVALID_WINDOW_HANDLE for a bad window or ERROR_INVALID_PARAMETER for a null
+/// point.
+ORVEL_PLATFORM_API BOOL WINAPI ClientToScreen(HWND window, LPPOINT point) noexcept;

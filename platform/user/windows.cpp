@@ -1,6 +1,7 @@
 #include "detail/windows.h"
 
 #include "../detail/live_counters.h"
+#include "../display/display.h"
 #include "../gdi/device_context.h"
 #include "../win/error.h"
 #include "detail/clipboard_hooks.h"
@@ -35,8 +36,8 @@ Window* FindWindowObject(HWND window) noexcept {
 using namespace orvel::platform::detail;
 
 HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR /*className*/, LPCSTR windowName, DWORD style,
-                            int /*x*/, int /*y*/, int width, int height, HWND parent,
-                            HMENU /*menu*/, HINSTANCE /*instance*/, LPVOID /*param*/) noexcept {
+                            int x, int y, int width, int height, HWND parent, HMENU /*menu*/,
+                            HINSTANCE /*instance*/, LPVOID /*param*/) noexcept {
     if (width == CW_USEDEFAULT) {
         width = kDefaultWidth;
     }
@@ -68,9 +69,19 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR /*className*/, LPCSTR wind
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
+    const Surface& client = *window->client;
+    const std::string& title = window->title;
     const std::uintptr_t handle = Windows().Insert(std::move(window));
     if (handle == 0) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    // A top-level window is shown on the desktop; child windows stay surfaces of their own.
+    if (parent == nullptr &&
+        !TheDesktop().OpenWindow(MakeHandle<HWND>(handle), title.c_str(),
+                                 x == CW_USEDEFAULT ? 0 : x, y == CW_USEDEFAULT ? 0 : y,
+                                 (style & WS_VISIBLE) != 0, client)) {
+        Windows().Remove(handle);
         return nullptr;
     }
     return MakeHandle<HWND>(handle);
@@ -96,8 +107,13 @@ BOOL WINAPI DestroyWindow(HWND window) noexcept {
         DestroyWindow(child);
     }
     ClipboardWindowDestroyed(window);
+    TheDesktop().CloseWindow(window);
     Windows().Remove(HandleValue(window));
     return TRUE;
+}
+
+BOOL WINAPI IsDesktopReal() noexcept {
+    return TheDesktop().IsReal() ? TRUE : FALSE;
 }
 
 BOOL WINAPI IsWindow(HWND window) noexcept {
@@ -114,5 +130,19 @@ BOOL WINAPI GetClientRect(HWND window, LPRECT rect) noexcept {
         return FALSE;
     }
     *rect = RECT{0, 0, found->client->Width(), found->client->Height()};
+    return TRUE;
+}
+
+BOOL WINAPI ClientToScreen(HWND window, LPPOINT point) noexcept {
+    if (FindWindowObject(window) == nullptr) {
+        return FALSE;
+    }
+    if (point == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const POINT origin = TheDesktop().ClientOrigin(window);
+    point->x += origin.x;
+    point->y += origin.y;
     return TRUE;
 }

@@ -3,8 +3,8 @@
 namespace orvel::cli {
 
 std::vector<const Command*> AllCommands() {
-    return {&InfoCommand(), &ConvertCommand(), &PasteCommand(),
-            &DrawCommand(), &AviCommand(),     &DemoCommand()};
+    return {&InfoCommand(), &ConvertCommand(), &PasteCommand(), &DrawCommand(),
+            &AviCommand(),  &DemoCommand(),    &ShowCommand(),  &ClipboardCommand()};
 }
 
 } // namespace orvel::cli

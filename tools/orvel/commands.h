@@ -31,6 +31,8 @@ const Command& PasteCommand();
 const Command& DrawCommand();
 const Command& AviCommand();
 const Command& DemoCommand();
+const Command& ShowCommand();
+const Command& ClipboardCommand();
 
 /// Every subcommand, in the order the help lists them.
 std::vector<const Command*> AllCommands();

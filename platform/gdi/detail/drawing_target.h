@@ -24,4 +24,16 @@ struct DrawingTarget {
 /// has been destroyed.
 bool ResolveDrawingTarget(HDC dc, DrawingTarget& target) noexcept;
 
+/// A drawing call changed the target's pixels inside the rectangle at (x, y) of width x height
+/// (a negative extent reaches back from the corner). A window's change reaches the desktop's
+/// screen before the call returns.
+void TargetChanged(const DrawingTarget& target, long long x, long long y, long long width,
+                   long long height) noexcept;
+
+/// Reads what the desktop's screen shows into the screen surface before a screen context is read
+/// from: a rectangle at (x, y) of width x height. False with the last error set when the desktop
+/// cannot read it; true for any other context.
+bool RefreshFromScreen(const DrawingTarget& source, long long x, long long y, long long width,
+                       long long height) noexcept;
+
 } // namespace orvel::platform::detail

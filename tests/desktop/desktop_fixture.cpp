@@ -1,0 +1,285 @@
+#include "desktop_fixture.h"
+
+#include "platform/drawing_helpers.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+
+extern char** environ;
+
+namespace orvel::test {
+namespace {
+
+struct Server {
+    pid_t process = -1;
+    std::string display;
+};
+
+std::map<Screen, Server>& Servers() {
+    static std::map<Screen, Server> servers;
+    return servers;
+}
+
+std::string ScreenSpec(Screen screen) {
+    return screen == Screen::trueColour24 ? "1024x768x24" : "1024x768x8";
+}
+
+// Xvfb chooses a free display number itself and writes it to the pipe given with -displayfd.
+Server StartServer(Screen screen) {
+    Server server;
+    int ready[2];
+    if (pipe(ready) != 0) {
+        return server;
+    }
+    const std::string fd = std::to_string(ready[1]);
+    const std::string spec = ScreenSpec(screen);
+    std::vector<std::string> arguments = {"Xvfb", "-displayfd", fd,    "-screen", "0",
+                                          spec,   "-nolisten",  "tcp", "-noreset"};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, ready[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const int spawned =
+        posix_spawnp(&server.process, "Xvfb", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ready[1]);
+    if (spawned != 0) {
+        close(ready[0]);
+        server.process = -1;
+        return server;
+    }
+    std::string number;
+    pollfd wait{ready[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&wait, 1, 20000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n') {
+        number += c;
+    }
+    close(ready[0]);
+    if (number.empty()) {
+        StopProgram(server.process);
+        server.process = -1;
+        return server;
+    }
+    server.display = ":" + number;
+    return server;
+}
+
+// Every server started goes when the test program ends.
+class ServerStopper : public ::testing::Environment {
+public:
+    void TearDown() override {
+        for (auto& [screen, server] : Servers()) {
+            if (server.process > 0) {
+                StopProgram(server.process);
+            }
+        }
+        Servers().clear();
+    }
+};
+
+const bool g_stopperAdded = [] {
+    ::testing::AddGlobalTestEnvironment(new ServerStopper);
+    return true;
+}();
+
+} // namespace
+
+std::string ScreenName(Screen screen) {
+    return screen == Screen::trueColour24 ? "truecolour24" : "pseudocolour8";
+}
+
+bool HasProgram(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+int RunShell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+pid_t StartProgram(const std::vector<std::string>& arguments, const std::string& input) {
+    std::vector<std::string> copy = arguments;
+    std::vector<char*> argv;
+    for (std::string& argument : copy) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!input.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+    }
+    pid_t process = -1;
+    const int spawned = posix_spawnp(&process, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return spawned == 0 ? process : -1;
+}
+
+void StopProgram(pid_t process) {
+    if (process <= 0) {
+        return;
+    }
+    kill(process, SIGTERM);
+    int status = 0;
+    waitpid(process, &status, 0);
+}
+
+std::vector<BYTE> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<BYTE>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ScratchPath(const std::string& name) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string folder = std::filesystem::temp_directory_path().string() + "/orvel-desktop-" +
+                         std::to_string(getpid());
+    std::filesystem::create_directories(folder);
+    std::string prefix = test != nullptr ? std::string(test->name()) : "suite";
+    for (char& c : prefix) {
+        c = c == '/' ? '_' : c;
+    }
+    return folder + "/" + prefix + "-" + name;
+}
+
+std::vector<BYTE> PillowRgb(const std::string& path) {
+    const std::string raw = path + ".rgb";
+    const std::string command = "/usr/bin/python3 -c \"import sys; from PIL import Image; "
+                                "open(sys.argv[2], 'wb').write(Image.open(sys.argv[1])"
+                                ".convert('RGB').tobytes())\" '" +
+                                path + "' '" + raw + "'";
+    if (RunShell(command) != 0) {
+        return {};
+    }
+    return ReadFileBytes(raw);
+}
+
+void DesktopTest::UseScreen(Screen screen) {
+    if (!HasProgram("Xvfb")) {
+        GTEST_SKIP() << "Xvfb is not installed (Debian: xvfb)";
+    }
+    Server& server = Servers()[screen];
+    if (server.process <= 0) {
+        server = StartServer(screen);
+    }
+    if (server.process <= 0) {
+        GTEST_SKIP() << "Xvfb did not start a " << ScreenSpec(screen) << " screen";
+    }
+    setenv("DISPLAY", server.display.c_str(), 1);
+    unsetenv("ORVEL_HEADLESS");
+    orvel::testing::ReopenDesktop();
+    ASSERT_TRUE(IsDesktopReal()) << "the platform did not take " << server.display;
+    before_ = orvel::testing::GetLiveCounts();
+}
+
+void DesktopTest::RequirePrograms(const std::vector<std::string>& programs) {
+    for (const std::string& program : programs) {
+        if (program == "pillow") {
+            if (RunShell("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0) {
+                GTEST_SKIP() << "Pillow is not installed (Debian: python3-pil)";
+            }
+            continue;
+        }
+        if (!HasProgram(program)) {
+            GTEST_SKIP() << program << " is not installed";
+        }
+    }
+}
+
+void DesktopTest::TearDown() {
+    orvel::testing::ClearFault();
+    orvel::testing::SetSelectionWait(5000);
+    // What a test left on the clipboard is the clipboard's, not a leak.
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    if (IsDesktopReal()) {
+        EXPECT_EQ(orvel::testing::LiveCountChanges(before_, orvel::testing::GetLiveCounts()), "");
+    }
+}
+
+} // namespace orvel::test
+
+namespace orvel::test {
+
+std::unique_ptr<CDib> MakeTestPicture(int depth, int width, int height) {
+    std::vector<RGBQUAD> table;
+    const int entries = depth <= 8 ? 1 << depth : 0;
+    for (int k = 0; k < entries; ++k) {
+        table.push_back(RGBQUAD{static_cast<BYTE>(k * 53 + 7), static_cast<BYTE>(k * 91 + 3),
+                                static_cast<BYTE>(k * 37 + 11), 0});
+    }
+    TestDib dib(width, height, depth, false, table);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const DWORD step = static_cast<DWORD>(x * 7 + y * 13);
+            const DWORD value = entries != 0  ? step % static_cast<DWORD>(entries)
+                                : depth == 16 ? (step * 1021U) & 0x7FFFU
+                                              : (step * 0x010307U) & 0xFFFFFFU;
+            dib.Set(x, y, value);
+        }
+    }
+    const std::size_t infoBytes = sizeof(BITMAPINFOHEADER) + table.size() * sizeof(RGBQUAD);
+    std::vector<BYTE> packed(infoBytes + dib.Stride() * static_cast<std::size_t>(height));
+    std::memcpy(packed.data(), dib.Info(), infoBytes);
+    std::memcpy(packed.data() + infoBytes, dib.Bits(), packed.size() - infoBytes);
+    auto picture = std::make_unique<CDib>();
+    EXPECT_TRUE(picture->Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data())));
+    return picture;
+}
+
+std::vector<COLORREF> ShownPixels(HWND window, int width, int height) {
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    std::vector<COLORREF> pixels;
+    {
+        MemorySurface copy(width, height, 32);
+        if (copy.Ready() &&
+            BitBlt(copy.Dc(), 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY)) {
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    pixels.push_back(GetPixel(copy.Dc(), x, y));
+                }
+            }
+        }
+    }
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+std::vector<COLORREF> ExpectedPixels(HWND window, int width, int height) {
+    HDC dc = GetDC(window);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            pixels.push_back(GetNearestColor(dc, GetPixel(dc, x, y)));
+        }
+    }
+    ReleaseDC(window, dc);
+    return pixels;
+}
+
+} // namespace orvel::test

@@ -1,0 +1,120 @@
+// The tool on the desktop: `orvel show --screenshot` gives back the picture's pixels on both
+// screens, and `orvel clipboard` exchanges pictures with xclip.
+#include "desktop_fixture.h"
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+namespace orvel::test {
+namespace {
+
+const std::string kTool = ORVEL_TOOL_PATH;
+
+// Waits up to `seconds` for a process to end by itself; its exit status, or -1.
+int WaitForExit(pid_t process, int seconds) {
+    for (int attempt = 0; attempt < seconds * 100; ++attempt) {
+        int status = 0;
+        if (waitpid(process, &status, WNOHANG) == process) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+}
+
+class ToolShowTest : public DesktopTest, public ::testing::WithParamInterface<Screen> {
+protected:
+    void SetUp() override {
+        UseScreen(GetParam());
+        RequirePrograms({"pillow"});
+    }
+};
+
+// The 24-bit screen shows the demo's test card as it is. An 8-bit screen shows exactly the
+// colours its palette can hold: a 4-bit picture's sixteen fit beside the static colours.
+TEST_P(ToolShowTest, ScreenshotHoldsThePicturesPixels) {
+    std::string input;
+    if (GetParam() == Screen::trueColour24) {
+        const std::string demo = ScratchPath("demo");
+        ASSERT_EQ(RunShell(kTool + " demo -o " + demo + " >/dev/null"), 0);
+        input = demo + "/card.bmp";
+    } else {
+        input = ScratchPath("indexed.bmp");
+        ASSERT_TRUE(MakeTestPicture(4, 61, 41)->SaveAs(CString(input.c_str())));
+    }
+    const std::string shot = ScratchPath("shot.bmp");
+    ASSERT_EQ(RunShell(kTool + " show " + input + " --seconds 0 --screenshot " + shot), 0);
+    const std::vector<BYTE> expected = PillowRgb(input);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_TRUE(PillowRgb(shot) == expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ToolShowTest,
+                         ::testing::Values(Screen::trueColour24, Screen::pseudoColour8),
+                         [](const ::testing::TestParamInfo<Screen>& param) {
+                             return ScreenName(param.param);
+                         });
+
+class ToolClipboardTest : public DesktopTest {
+protected:
+    void SetUp() override {
+        UseScreen(Screen::trueColour24);
+        RequirePrograms({"xclip", "pillow"});
+        card_ = ScratchPath("card.bmp");
+        ASSERT_TRUE(MakeTestPicture(24, 37, 23)->SaveAs(CString(card_.c_str())));
+    }
+    void TearDown() override {
+        StopProgram(xclip_);
+        DesktopTest::TearDown();
+    }
+    std::string card_;
+    pid_t xclip_ = -1;
+};
+
+TEST_F(ToolClipboardTest, PutServesXclipUntilAnotherProgramTakesTheClipboard) {
+    const pid_t put = StartProgram({kTool, "clipboard", "put", card_, "--seconds", "30"});
+    ASSERT_GT(put, 0);
+    const std::string copy = ScratchPath("copy.bmp");
+    bool served = false;
+    for (int attempt = 0; attempt < 300 && !served; ++attempt) {
+        served =
+            RunShell("xclip -selection clipboard -t image/bmp -o > " + copy + " 2>/dev/null") == 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(served);
+    EXPECT_EQ(PillowRgb(copy), PillowRgb(card_));
+    const std::string text = ScratchPath("text");
+    WriteFileBytes(text, {'x'});
+    xclip_ = StartProgram({"xclip", "-quiet", "-selection", "clipboard", "-i"}, text);
+    EXPECT_EQ(WaitForExit(put, 10), 0) << "orvel kept serving a clipboard it lost";
+}
+
+TEST_F(ToolClipboardTest, GetWritesWhatXclipPut) {
+    xclip_ = StartProgram({"xclip", "-quiet", "-selection", "clipboard", "-t", "image/bmp", "-i"},
+                          card_);
+    const std::string got = ScratchPath("got.bmp");
+    int status = 1;
+    for (int attempt = 0; attempt < 100 && status != 0; ++attempt) {
+        status = RunShell(kTool + " clipboard get -o " + got + " 2>/dev/null");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(PillowRgb(got), PillowRgb(card_));
+}
+
+TEST_F(ToolClipboardTest, GetWithoutAPictureExitsWithOneAndSaysSo) {
+    const std::string text = ScratchPath("text");
+    WriteFileBytes(text, {'x'});
+    xclip_ = StartProgram({"xclip", "-quiet", "-selection", "clipboard", "-i"}, text);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const std::string message = ScratchPath("message");
+    EXPECT_EQ(RunShell(kTool + " clipboard get -o " + ScratchPath("none.bmp") + " 2> " + message),
+              1);
+    const std::vector<BYTE> said = ReadFileBytes(message);
+    EXPECT_EQ(std::string(said.begin(), said.end()), "orvel: the clipboard holds no picture\n");
+}
+
+} // namespace
+} // namespace orvel::test
