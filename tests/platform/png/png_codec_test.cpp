@@ -70,9 +70,10 @@ Bytes Decode(const Bytes& png, DibLayout layout, Error* error = nullptr) {
         BITMAPFILEHEADER file{};
         std::memcpy(&file, base, sizeof file);
         EXPECT_EQ(file.bfType, DIB_SIGNATURE);
-        EXPECT_EQ(file.bfSize, GlobalSize(block));
-        const auto& info = *reinterpret_cast<const BITMAPINFOHEADER*>(base + 14);
-        EXPECT_EQ(file.bfOffBits, 54 + (info.biBitCount <= 8 ? 4U << info.biBitCount : 0U));
+        // Packed fields are copied out: gtest takes its arguments by reference.
+        EXPECT_EQ(DWORD{file.bfSize}, GlobalSize(block));
+        const WORD bitCount = reinterpret_cast<const BITMAPINFOHEADER*>(base + 14)->biBitCount;
+        EXPECT_EQ(DWORD{file.bfOffBits}, 54 + (bitCount <= 8 ? 4U << bitCount : 0U));
     }
     GlobalUnlock(block);
     GlobalFree(block);
