@@ -22,6 +22,7 @@
 #include "platform/gdi/stretch_dibits.h"
 #include "platform/gdi/system_palette.h"
 #include "platform/memory/global_memory.h"
+#include "platform/png/png_codec.h"
 #include "platform/resource/compiled_resources.h"
 #include "platform/resource/module.h"
 #include "platform/resource/resource.h"

@@ -28,8 +28,4 @@ HGLOBAL PackedDibFromBmp(const std::vector<BYTE>& file) noexcept;
 /// ERROR_NOT_ENOUGH_MEMORY.
 HGLOBAL PackedDibFromPng(const std::vector<BYTE>& png) noexcept;
 
-/// Whether this build has the PNG codec.
-bool PngEncodingAvailable() noexcept;
-bool PngDecodingAvailable() noexcept;
-
 } // namespace orvel::platform::detail

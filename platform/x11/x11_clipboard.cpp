@@ -105,16 +105,12 @@ void X11Desktop::Answer(const xcb_selection_request_event_t& request,
     }
     if (request.target == atoms_.targets) {
         const xcb_atom_t targets[] = {atoms_.targets, atoms_.imagePng, atoms_.imageBmp};
-        const std::uint32_t count = PngEncodingAvailable() ? 3 : 2;
-        xcb_atom_t offered[3] = {targets[0], PngEncodingAvailable() ? targets[1] : targets[2],
-                                 targets[2]};
         xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, request.requestor, property,
-                            XCB_ATOM_ATOM, 32, count, offered);
+                            XCB_ATOM_ATOM, 32, 3, targets);
         SendNotify(connection_, request, property);
         return;
     }
-    const bool png = request.target == atoms_.imagePng && PngEncodingAvailable();
-    if (!png && request.target != atoms_.imageBmp) {
+    if (request.target != atoms_.imagePng && request.target != atoms_.imageBmp) {
         SendNotify(connection_, request, XCB_NONE); // MULTIPLE and other targets are refused
         return;
     }
@@ -343,8 +339,7 @@ bool X11Desktop::ForeignPictureAvailable() noexcept {
         fetching_ = false;
     }
     return answered && std::any_of(targets.begin(), targets.end(), [this](xcb_atom_t target) {
-               return target == atoms_.imageBmp ||
-                      (target == atoms_.imagePng && PngDecodingAvailable());
+               return target == atoms_.imageBmp || target == atoms_.imagePng;
            });
 }
 
@@ -358,8 +353,8 @@ HGLOBAL X11Desktop::FetchForeignPicture() noexcept {
     std::vector<xcb_atom_t> targets;
     if (ForeignTargets(targets)) {
         // PNG first: it is what most programs offer, and it says what depth the picture has.
-        const bool png = PngDecodingAvailable() && std::find(targets.begin(), targets.end(),
-                                                             atoms_.imagePng) != targets.end();
+        const bool png =
+            std::find(targets.begin(), targets.end(), atoms_.imagePng) != targets.end();
         const bool bmp =
             std::find(targets.begin(), targets.end(), atoms_.imageBmp) != targets.end();
         std::vector<BYTE> data;

@@ -68,14 +68,15 @@ TEST_P(ClipboardOutgoing, XclipReadsThePicturesPixels) {
     EXPECT_EQ(PillowRgb(copy), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, ClipboardOutgoing,
-                         ::testing::Values(OutgoingCase{"image/bmp", 24},
-                                           OutgoingCase{"image/bmp", 4},
-                                           OutgoingCase{"image/bmp", 32}),
-                         [](const ::testing::TestParamInfo<OutgoingCase>& param) {
-                             std::string name = param.param.target;
-                             return name.substr(6) + std::to_string(param.param.depth);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Targets, ClipboardOutgoing,
+    ::testing::Values(OutgoingCase{"image/png", 24}, OutgoingCase{"image/png", 4},
+                      OutgoingCase{"image/png", 32}, OutgoingCase{"image/bmp", 24},
+                      OutgoingCase{"image/bmp", 4}, OutgoingCase{"image/bmp", 32}),
+    [](const ::testing::TestParamInfo<OutgoingCase>& param) {
+        std::string name = param.param.target;
+        return name.substr(6) + std::to_string(param.param.depth);
+    });
 
 TEST_F(ClipboardTest, TargetsNameWhatOrvelServes) {
     std::unique_ptr<CDib> picture = MakeTestPicture(24, 5, 3);
@@ -84,6 +85,7 @@ TEST_F(ClipboardTest, TargetsNameWhatOrvelServes) {
     ASSERT_EQ(RunShell("xclip -selection clipboard -t TARGETS -o > " + targets), 0);
     const std::vector<BYTE> bytes = ReadFileBytes(targets);
     const std::string listed(bytes.begin(), bytes.end());
+    EXPECT_NE(listed.find("image/png"), std::string::npos) << listed;
     EXPECT_NE(listed.find("image/bmp"), std::string::npos) << listed;
     EXPECT_NE(listed.find("TARGETS"), std::string::npos) << listed;
 }
@@ -119,6 +121,11 @@ TEST_P(ClipboardIncoming, OrvelGetsTheForeignPicturesPixels) {
 INSTANTIATE_TEST_SUITE_P(
     Producers, ClipboardIncoming,
     ::testing::Values(
+        IncomingCase{
+            "pillow_png",
+            "/usr/bin/python3 -c \"from PIL import Image; Image.open('$in').save('$out', 'PNG')\"",
+            "image/png"},
+        IncomingCase{"imagemagick_png", "convert $in PNG:$out", "image/png"},
         IncomingCase{
             "pillow_bmp",
             "/usr/bin/python3 -c \"from PIL import Image; Image.open('$in').save('$out', 'BMP')\"",

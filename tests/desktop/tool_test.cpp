@@ -76,11 +76,11 @@ protected:
 TEST_F(ToolClipboardTest, PutServesXclipUntilAnotherProgramTakesTheClipboard) {
     const pid_t put = StartProgram({kTool, "clipboard", "put", card_, "--seconds", "30"});
     ASSERT_GT(put, 0);
-    const std::string copy = ScratchPath("copy.bmp");
+    const std::string copy = ScratchPath("copy.png");
     bool served = false;
     for (int attempt = 0; attempt < 300 && !served; ++attempt) {
         served =
-            RunShell("xclip -selection clipboard -t image/bmp -o > " + copy + " 2>/dev/null") == 0;
+            RunShell("xclip -selection clipboard -t image/png -o > " + copy + " 2>/dev/null") == 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_TRUE(served);
@@ -92,8 +92,12 @@ TEST_F(ToolClipboardTest, PutServesXclipUntilAnotherProgramTakesTheClipboard) {
 }
 
 TEST_F(ToolClipboardTest, GetWritesWhatXclipPut) {
-    xclip_ = StartProgram({"xclip", "-quiet", "-selection", "clipboard", "-t", "image/bmp", "-i"},
-                          card_);
+    const std::string photo = ScratchPath("photo.png");
+    ASSERT_EQ(RunShell("/usr/bin/python3 -c \"from PIL import Image; Image.open('" + card_ +
+                       "').save('" + photo + "')\""),
+              0);
+    xclip_ = StartProgram({"xclip", "-quiet", "-selection", "clipboard", "-t", "image/png", "-i"},
+                          photo);
     const std::string got = ScratchPath("got.bmp");
     int status = 1;
     for (int attempt = 0; attempt < 100 && status != 0; ++attempt) {

@@ -1,0 +1,293 @@
+// The PNG codec: every DIB depth through a PNG and back, the forms other writers' PNGs take, and
+// refusals that leave nothing behind.
+#include <orvel/orvel.h>
+
+#include "support/live_objects.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using orvel::png::DecodePng;
+using orvel::png::DibLayout;
+using orvel::png::EncodePng;
+using orvel::png::Error;
+using orvel::png::Failure;
+using Bytes = std::vector<std::uint8_t>;
+using PngCodecTest = orvel::test::LeakCheckedTest;
+
+constexpr std::uint64_t kLimit = std::uint64_t{1} << 30;
+
+std::uint64_t Stride(int width, int bits) {
+    return (std::uint64_t(width) * bits + 31) / 32 * 4;
+}
+
+/// A packed DIB with a full table of distinct colours and rows of varied bytes; padding is 0.
+Bytes MakePackedDib(int width, int height, int bits, BYTE alpha = 0) {
+    const int entries = bits <= 8 ? 1 << bits : 0;
+    const std::uint64_t stride = Stride(width, bits);
+    const int rows = height < 0 ? -height : height;
+    Bytes dib(40 + entries * 4 + stride * rows);
+    BITMAPINFOHEADER info{40, width, height, 1, WORD(bits), BI_RGB, 0, 2835, 2835, 0, 0};
+    std::memcpy(dib.data(), &info, sizeof info);
+    for (int i = 0; i < entries; ++i) {
+        const RGBQUAD entry{BYTE(i * 7), BYTE(255 - i), BYTE(i * 3 + 1), 0};
+        std::memcpy(dib.data() + 40 + i * 4, &entry, 4);
+    }
+    const std::uint64_t rowBytes = (std::uint64_t(width) * bits + 7) / 8;
+    for (int y = 0; y < rows; ++y) {
+        BYTE* row = dib.data() + 40 + entries * 4 + y * stride;
+        for (std::uint64_t x = 0; x < rowBytes; ++x) {
+            row[x] = BYTE(x * 37 + y * 101 + 5);
+            if (bits == 32 && x % 4 == 3) {
+                row[x] = alpha;
+            }
+        }
+        // Bits past the last pixel of a 1- or 4-bit row are padding too.
+        if (width * bits % 8 != 0) {
+            row[rowBytes - 1] &= BYTE(0xFF << (8 - width * bits % 8));
+        }
+    }
+    return dib;
+}
+
+/// Decodes and returns the block's bytes (from its information header on).
+Bytes Decode(const Bytes& png, DibLayout layout, Error* error = nullptr) {
+    HGLOBAL block = DecodePng(png.data(), png.size(), layout, kLimit, error);
+    if (block == nullptr) {
+        return {};
+    }
+    EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0U);
+    const auto* base = static_cast<const BYTE*>(GlobalLock(block));
+    const std::size_t skip = layout == DibLayout::withFileHeader ? 14 : 0;
+    Bytes dib(base + skip, base + GlobalSize(block));
+    if (skip != 0) {
+        BITMAPFILEHEADER file{};
+        std::memcpy(&file, base, sizeof file);
+        EXPECT_EQ(file.bfType, DIB_SIGNATURE);
+        // Packed fields are copied out: gtest takes its arguments by reference.
+        EXPECT_EQ(DWORD{file.bfSize}, GlobalSize(block));
+        const WORD bitCount = reinterpret_cast<const BITMAPINFOHEADER*>(base + 14)->biBitCount;
+        EXPECT_EQ(DWORD{file.bfOffBits}, 54 + (bitCount <= 8 ? 4U << bitCount : 0U));
+    }
+    GlobalUnlock(block);
+    GlobalFree(block);
+    return dib;
+}
+
+Bytes Encode(const Bytes& dib) {
+    Bytes png;
+    Error error;
+    EXPECT_TRUE(EncodePng(reinterpret_cast<const BITMAPINFOHEADER*>(dib.data()), dib.size(), {},
+                          &png, &error))
+        << error.message;
+    return png;
+}
+
+struct RoundTrip {
+    int bits;
+    int width;
+    BYTE alpha;      ///< the fourth byte of 32-bit pixels
+    int decodedBits; ///< 16 bits come back as 24; opaque 32 bits as 24
+};
+
+class PngRoundTripTest : public ::testing::TestWithParam<RoundTrip> {};
+
+TEST_P(PngRoundTripTest, EveryDepthComesBackWithItsPixels) {
+    const RoundTrip c = GetParam();
+    const int height = 3;
+    for (int signedHeight : {height, -height}) {
+        const Bytes dib = MakePackedDib(c.width, signedHeight, c.bits, c.alpha);
+        for (DibLayout layout : {DibLayout::packed, DibLayout::withFileHeader}) {
+            const Bytes back = Decode(Encode(dib), layout);
+            ASSERT_FALSE(back.empty());
+            const auto& info = *reinterpret_cast<const BITMAPINFOHEADER*>(back.data());
+            EXPECT_EQ(info.biBitCount, c.decodedBits);
+            EXPECT_EQ(info.biHeight, height);
+            EXPECT_EQ(info.biXPelsPerMeter, 2835);
+            const int entries = c.bits <= 8 ? 1 << c.bits : 0;
+            EXPECT_TRUE(
+                std::equal(dib.begin() + 40, dib.begin() + 40 + entries * 4, back.begin() + 40));
+            const std::uint64_t inStride = Stride(c.width, c.bits);
+            const std::uint64_t outStride = Stride(c.width, c.decodedBits);
+            ASSERT_EQ(back.size(), 40 + entries * 4 + outStride * height);
+            for (int y = 0; y < height; ++y) {
+                // A top-down source row y is the decoded picture's row height - 1 - y.
+                const int sourceRow = signedHeight < 0 ? height - 1 - y : y;
+                const BYTE* in = dib.data() + 40 + entries * 4 + sourceRow * inStride;
+                const BYTE* out = back.data() + 40 + entries * 4 + y * outStride;
+                for (int x = 0; x < c.width; ++x) {
+                    if (c.bits == 16) {
+                        const unsigned p = in[2 * x] | in[2 * x + 1] << 8;
+                        auto widen = [](unsigned v) { return BYTE(v << 3 | v >> 2); };
+                        ASSERT_EQ(out[3 * x], widen(p & 31)) << "x " << x << " y " << y;
+                        ASSERT_EQ(out[3 * x + 1], widen(p >> 5 & 31));
+                        ASSERT_EQ(out[3 * x + 2], widen(p >> 10 & 31));
+                    } else if (c.bits == 32 && c.decodedBits == 24) {
+                        ASSERT_TRUE(std::equal(in + 4 * x, in + 4 * x + 3, out + 3 * x));
+                    }
+                }
+                if (c.bits != 16 && c.decodedBits == c.bits) {
+                    ASSERT_TRUE(std::equal(in, in + inStride, out)) << "row " << y;
+                }
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PngCodec, PngRoundTripTest,
+                         ::testing::Values(RoundTrip{1, 13, 0, 1}, RoundTrip{4, 5, 0, 4},
+                                           RoundTrip{8, 3, 0, 8}, RoundTrip{16, 3, 0, 24},
+                                           RoundTrip{24, 5, 0, 24}, RoundTrip{32, 2, 0, 24},
+                                           RoundTrip{32, 3, 0x80, 32}));
+
+/// A PNG written by libpng itself from top-down rows of already packed samples.
+Bytes WritePng(int width, int height, int bitDepth, int colourType, const Bytes& samples,
+               const std::vector<png_color>& palette = {}, const Bytes& trnsAlpha = {},
+               bool interlaced = false) {
+    Bytes png;
+    png_structp writer = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(writer);
+    png_set_write_fn(
+        writer, &png,
+        [](png_structp p, png_bytep data, png_size_t n) {
+            auto* out = static_cast<Bytes*>(png_get_io_ptr(p));
+            out->insert(out->end(), data, data + n);
+        },
+        nullptr);
+    png_set_IHDR(writer, info, width, height, bitDepth, colourType,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, 0, 0);
+    if (!palette.empty()) {
+        png_set_PLTE(writer, info, palette.data(), int(palette.size()));
+    }
+    if (!trnsAlpha.empty()) {
+        png_set_tRNS(writer, info, trnsAlpha.data(), int(trnsAlpha.size()), nullptr);
+    }
+    // libpng checks indexes against the palette it writes; the test writes a bad one on purpose.
+    png_set_check_for_invalid_index(writer, 0);
+    png_write_info(writer, info);
+    const std::size_t rowBytes = samples.size() / height;
+    std::vector<png_bytep> rows;
+    for (int y = 0; y < height; ++y) {
+        rows.push_back(const_cast<png_bytep>(samples.data() + y * rowBytes));
+    }
+    png_write_image(writer, rows.data());
+    png_write_end(writer, nullptr);
+    png_destroy_write_struct(&writer, &info);
+    return png;
+}
+
+struct ForeignPng {
+    const char* what;
+    Bytes png;
+    int decodedBits;
+    Bytes firstDibRowBytes; ///< the DIB's bottom row: the PNG's last
+};
+
+TEST_F(PngCodecTest, OtherWritersFormsBecomeTheDepthThatKeepsThem) {
+    const std::vector<png_color> three{{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    const ForeignPng cases[] = {
+        // 2-bit grey widens to 4 bits a pixel, nibbles in order; Adam7 rows arrive whole.
+        {"grey2 interlaced",
+         WritePng(5, 2, 2, PNG_COLOR_TYPE_GRAY, {0x00, 0x00, 0x1B, 0xC0}, {}, {}, true),
+         4,
+         {0x01, 0x23, 0x30, 0x00}},
+        // A palette of three 8-bit indexes becomes a 4-bit picture.
+        {"palette8 short",
+         WritePng(3, 1, 8, PNG_COLOR_TYPE_PALETTE, {2, 0, 1}, three),
+         4,
+         {0x20, 0x10, 0x00, 0x00}},
+        // 16-bit samples round to nearest: 25829 is 100.502 of 255 steps.
+        {"rgb16",
+         WritePng(1, 1, 16, PNG_COLOR_TYPE_RGB, {0x64, 0xE5, 0x64, 0xE4, 0, 0}),
+         24,
+         {0, 100, 101, 0}},
+        // A translucent palette entry keeps its alpha in 32 bits.
+        {"palette tRNS",
+         WritePng(2, 1, 8, PNG_COLOR_TYPE_PALETTE, {1, 2}, three, {255, 128}),
+         32,
+         {0, 255, 0, 128, 255, 0, 0, 255}},
+    };
+    for (const ForeignPng& c : cases) {
+        Error error;
+        const Bytes dib = Decode(c.png, DibLayout::packed, &error);
+        ASSERT_FALSE(dib.empty()) << c.what << ": " << error.message;
+        const auto& info = *reinterpret_cast<const BITMAPINFOHEADER*>(dib.data());
+        EXPECT_EQ(info.biBitCount, c.decodedBits) << c.what;
+        const std::size_t rows = 40 + (c.decodedBits <= 8 ? 4 << c.decodedBits : 0);
+        EXPECT_EQ(Bytes(dib.begin() + rows, dib.begin() + rows + c.firstDibRowBytes.size()),
+                  c.firstDibRowBytes)
+            << c.what;
+    }
+}
+
+TEST_F(PngCodecTest, BadDataIsRefusedWithItsKindAndNothingIsLeft) {
+    const Bytes good = Encode(MakePackedDib(7, 5, 24));
+    Error error;
+    const Bytes notPng(good.begin() + 1, good.end());
+    EXPECT_TRUE(Decode(notPng, DibLayout::packed, &error).empty());
+    EXPECT_EQ(error.failure, Failure::notPng);
+
+    // Every cut-off prefix is refused, never half decoded.
+    for (std::size_t length = 8; length < good.size(); ++length) {
+        const Bytes prefix(good.begin(), good.begin() + length);
+        ASSERT_TRUE(Decode(prefix, DibLayout::packed, &error).empty()) << length;
+        ASSERT_TRUE(error.failure == Failure::truncated || error.failure == Failure::corrupt)
+            << length << ": " << error.message;
+    }
+
+    Bytes badCrc = good;
+    badCrc[29] ^= 1; // IHDR's CRC
+    EXPECT_TRUE(Decode(badCrc, DibLayout::packed, &error).empty());
+    EXPECT_EQ(error.failure, Failure::corrupt);
+    EXPECT_NE(error.message.find("IHDR"), std::string::npos) << error.message;
+
+    const std::vector<png_color> one{{1, 2, 3}};
+    EXPECT_TRUE(
+        Decode(WritePng(2, 1, 8, PNG_COLOR_TYPE_PALETTE, {0, 1}, one), DibLayout::packed, &error)
+            .empty());
+    EXPECT_EQ(error.failure, Failure::corrupt);
+}
+
+TEST_F(PngCodecTest, HugeClaimsAreRefusedBeforeAnyBlockAndFailedBlocksLeaveNothing) {
+    Bytes huge = WritePng(1, 1, 8, PNG_COLOR_TYPE_RGB, {1, 2, 3});
+    for (int i : {16, 20}) { // width and height: 100000 each, then IHDR's CRC made right
+        huge[i + 1] = 0x01, huge[i + 2] = 0x86, huge[i + 3] = 0xA0;
+    }
+    const png_uint_32 crc = png_uint_32(crc32(0, huge.data() + 12, 17));
+    for (int i = 0; i < 4; ++i) {
+        huge[29 + i] = BYTE(crc >> (24 - 8 * i));
+    }
+    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
+    Error error;
+    EXPECT_TRUE(Decode(huge, DibLayout::packed, &error).empty());
+    EXPECT_EQ(error.failure, Failure::tooLarge) << error.message;
+    EXPECT_EQ(orvel::testing::FaultSiteCalls(), 0);
+
+    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
+    EXPECT_TRUE(Decode(Encode(MakePackedDib(3, 3, 8)), DibLayout::packed, &error).empty());
+    EXPECT_EQ(error.failure, Failure::noMemory);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+}
+
+TEST_F(PngCodecTest, EncodingRefusesWhatIsNotACanonicalDibInItsBytes) {
+    Bytes dib = MakePackedDib(4, 2, 8);
+    Bytes png{1, 2};
+    Error error;
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib.data());
+    EXPECT_FALSE(EncodePng(header, dib.size() - 1, {}, &png, &error));
+    EXPECT_EQ(error.failure, Failure::badPicture);
+    EXPECT_FALSE(EncodePng(header, dib.size(), {10}, &png, &error));
+    EXPECT_EQ(error.failure, Failure::unsupported);
+    dib[16] = BI_RLE8;
+    EXPECT_FALSE(EncodePng(header, dib.size(), {}, &png, &error));
+    EXPECT_EQ(error.failure, Failure::badPicture);
+    EXPECT_TRUE(png.empty() || png == (Bytes{1, 2}));
+}
+
+} // namespace
