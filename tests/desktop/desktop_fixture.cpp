@@ -35,46 +35,28 @@ std::string ScreenSpec(Screen screen) {
     return screen == Screen::trueColour24 ? "1024x768x24" : "1024x768x8";
 }
 
-// Xvfb chooses a free display number itself and writes it to the pipe given with -displayfd.
+// Xvfb chooses a free display number itself and writes it to the pipe given with -displayfd
+// (the pipe's write end is inherited by the program started).
 Server StartServer(Screen screen) {
     Server server;
     int ready[2];
     if (pipe(ready) != 0) {
         return server;
     }
-    const std::string fd = std::to_string(ready[1]);
-    const std::string spec = ScreenSpec(screen);
-    std::vector<std::string> arguments = {"Xvfb", "-displayfd", fd,    "-screen", "0",
-                                          spec,   "-nolisten",  "tcp", "-noreset"};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, ready[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int spawned =
-        posix_spawnp(&server.process, "Xvfb", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    server.process = StartProgram({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0",
+                                   ScreenSpec(screen), "-nolisten", "tcp", "-noreset"});
     close(ready[1]);
-    if (spawned != 0) {
-        close(ready[0]);
-        server.process = -1;
-        return server;
-    }
     std::string number;
     pollfd wait{ready[0], POLLIN, 0};
     char c = 0;
-    while (poll(&wait, 1, 20000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n') {
+    while (server.process > 0 && poll(&wait, 1, 20000) == 1 && read(ready[0], &c, 1) == 1 &&
+           c != '\n') {
         number += c;
     }
     close(ready[0]);
     if (number.empty()) {
         StopProgram(server.process);
         server.process = -1;
-        return server;
     }
     server.display = ":" + number;
     return server;
@@ -125,6 +107,9 @@ pid_t StartProgram(const std::vector<std::string>& arguments, const std::string&
     if (!input.empty()) {
         posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
     }
+    // What the programs tell a terminal (xclip's prompts, Xvfb's warnings) is not the test's.
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t process = -1;
     const int spawned = posix_spawnp(&process, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 namespace orvel::test {
@@ -118,6 +119,22 @@ TEST_F(ToolClipboardTest, GetWithoutAPictureExitsWithOneAndSaysSo) {
               1);
     const std::vector<BYTE> said = ReadFileBytes(message);
     EXPECT_EQ(std::string(said.begin(), said.end()), "orvel: the clipboard holds no picture\n");
+}
+
+// The picture outlives the process that put it: at exit it goes to the clipboard manager.
+TEST_F(ToolClipboardTest, ExitHandsThePictureToTheClipboardManager) {
+    if (RunShell("/usr/bin/python3 -c 'import Xlib' 2>/dev/null") != 0) {
+        GTEST_SKIP() << "python-xlib is not installed (Debian: python3-xlib)";
+    }
+    const std::string saved = ScratchPath("saved.png");
+    const pid_t manager =
+        StartProgram({"/usr/bin/python3", ORVEL_DESKTOP_FIXTURES "/clipboard_manager.py", saved});
+    for (int attempt = 0; attempt < 500 && !std::filesystem::exists(saved + ".ready"); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(RunShell(kTool + " clipboard put " + card_ + " --seconds 0"), 0);
+    EXPECT_EQ(WaitForExit(manager, 10), 0);
+    EXPECT_EQ(PillowRgb(saved), PillowRgb(card_));
 }
 
 } // namespace
