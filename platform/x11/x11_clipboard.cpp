@@ -115,13 +115,14 @@ void X11Desktop::Answer(const xcb_selection_request_event_t& request,
         return;
     }
     std::shared_ptr<const std::vector<BYTE>> data = Encoded(*offer, request.target);
-    if (data == nullptr || !SendData(request, property, request.target, std::move(data))) {
+    if (data == nullptr || !SendData(request, property, request.target, data)) {
         SendNotify(connection_, request, XCB_NONE);
     }
 }
 
 bool X11Desktop::SendData(const xcb_selection_request_event_t& request, xcb_atom_t property,
-                          xcb_atom_t type, std::shared_ptr<const std::vector<BYTE>> data) noexcept {
+                          xcb_atom_t type,
+                          const std::shared_ptr<const std::vector<BYTE>>& data) noexcept {
     // Data larger than a quarter of the largest request goes in pieces (INCR): the requestor
     // is told the size, and each piece follows when it has deleted the one before.
     const std::size_t pieceBytes = maxRequestBytes_ / 4;

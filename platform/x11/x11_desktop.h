@@ -118,7 +118,7 @@ private:
     std::shared_ptr<const std::vector<BYTE>> Encoded(Offer& offer, xcb_atom_t target) noexcept;
     void Answer(const xcb_selection_request_event_t& request, xcb_atom_t property) noexcept;
     bool SendData(const xcb_selection_request_event_t& request, xcb_atom_t property,
-                  xcb_atom_t type, std::shared_ptr<const std::vector<BYTE>> data) noexcept;
+                  xcb_atom_t type, const std::shared_ptr<const std::vector<BYTE>>& data) noexcept;
     void HandOverToManager() noexcept;
 
     // Fetching another program's CLIPBOARD.
