@@ -148,6 +148,7 @@ bool X11Desktop::Setup(int screenNumber) noexcept {
                                  screen_->root_depth, pseudoColour};
         maxRequestBytes_ =
             static_cast<std::size_t>(xcb_get_maximum_request_length(connection_)) * 4;
+        shareMemory_ = ServerSharesMemory(connection_);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -303,16 +304,18 @@ bool X11Desktop::OpenWindow(HWND window, const char* title, int x, int y, bool v
         shown = std::make_shared<ShownWindow>();
         shown->width = client.Width();
         shown->height = client.Height();
-        shown->stride = (pixels->RowBytes(client.Width()) + scanlinePadBytes_ - 1) /
-                        scanlinePadBytes_ * scanlinePadBytes_;
-        shown->image.assign(shown->stride * static_cast<std::size_t>(client.Height()), 0);
-        for (int row = 0; row < client.Height(); ++row) {
-            pixels->Pack(client.Row(row), client.Width(),
-                         shown->image.data() + shown->stride * static_cast<std::size_t>(row));
-        }
     } catch (const std::bad_alloc&) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
+    }
+    const std::size_t stride = (pixels->RowBytes(client.Width()) + scanlinePadBytes_ - 1) /
+                               scanlinePadBytes_ * scanlinePadBytes_;
+    if (!shown->image.Allocate(connection_, shareMemory_, stride, client.Height())) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    for (int row = 0; row < client.Height(); ++row) {
+        pixels->Pack(client.Row(row), client.Width(), shown->image.Row(row));
     }
     shown->id = xcb_generate_id(connection_);
     std::uint32_t values[2] = {XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS |
@@ -368,25 +371,18 @@ void X11Desktop::CloseWindow(HWND window) noexcept {
     if (g_forkedChild.load(std::memory_order_relaxed)) {
         return;
     }
+    {
+        std::lock_guard<std::mutex> guard(shown->mutex);
+        shown->image.Detach(connection_);
+    }
     xcb_destroy_window(connection_, shown->id);
     Sync();
 }
 
-// Sends rows [top, bottom) of a window's image, as many rows to a request as the server takes.
+// Sends rows [top, bottom) of a window's image to its window.
 void X11Desktop::PutRows(ShownWindow& shown, int top, int bottom) noexcept {
-    constexpr std::size_t kRequestHeader = 24;
-    const std::size_t rowsPerRequest =
-        std::max<std::size_t>(1, (maxRequestBytes_ - kRequestHeader) / shown.stride);
-    while (top < bottom) {
-        const int rows = static_cast<int>(
-            std::min<std::size_t>(rowsPerRequest, static_cast<std::size_t>(bottom - top)));
-        xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, shown.id, gc_,
-                      static_cast<std::uint16_t>(shown.width), static_cast<std::uint16_t>(rows), 0,
-                      static_cast<std::int16_t>(top), 0, screen_->root_depth,
-                      static_cast<std::uint32_t>(shown.stride * static_cast<std::size_t>(rows)),
-                      shown.image.data() + shown.stride * static_cast<std::size_t>(top));
-        top += rows;
-    }
+    shown.image.Put(connection_, shown.id, gc_, screen_->root_depth, shown.width, top, bottom,
+                    maxRequestBytes_);
 }
 
 void X11Desktop::SurfaceChanged(HWND window, const Surface& pixels, const RECT& area) noexcept {
@@ -410,8 +406,7 @@ void X11Desktop::SurfaceChanged(HWND window, const Surface& pixels, const RECT& 
         const std::size_t offset = format->RowBytes(left);
         for (int row = top; row < bottom; ++row) {
             format->Pack(pixels.Row(row) + static_cast<std::size_t>(left) * 4, right - left,
-                         shown->image.data() + shown->stride * static_cast<std::size_t>(row) +
-                             offset);
+                         shown->image.Row(row) + offset);
         }
         PutRows(*shown, top, bottom);
     }

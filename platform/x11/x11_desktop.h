@@ -5,12 +5,14 @@
 // One connection serves the process. Its events (Expose, key presses, the close button, selection
 // requests and notifications) are read by a thread the desktop owns, so that a program without a
 // message loop still repaints its windows and serves the clipboard. Every window shown keeps a
-// copy of its client area in the server's pixel format; drawing calls convert the rectangle they
-// changed into it and send it, and Expose repaints from it. That copy is the only thing the event
+// copy of its client area in the server's pixel format (in memory shared with a local server);
+// drawing calls convert the rectangle they changed into it and send it, and Expose repaints from
+// it. That copy is the only thing the event
 // thread reads, so it never races with a drawing thread over a surface.
 #pragma once
 
 #include "../display/display.h"
+#include "server_image.h"
 #include "visual_pixels.h"
 
 #include <xcb/xcb.h>
@@ -73,8 +75,7 @@ private:
         xcb_window_t id = 0;
         int width = 0;
         int height = 0;
-        std::size_t stride = 0;
-        std::vector<BYTE> image;
+        ServerImage image;
     };
     // What this process offers on CLIPBOARD; the encoded forms are made at the first request.
     struct Offer {
@@ -141,6 +142,7 @@ private:
     ScreenInfo screenInfo_;
     std::size_t maxRequestBytes_ = 0;
     std::size_t scanlinePadBytes_ = 4;
+    bool shareMemory_ = false; // MIT-SHM: window images in segments the server reads
     // Keyboard mapping: the first keysym of each keycode.
     std::vector<std::uint32_t> keysyms_;
     int minKeycode_ = 0;

@@ -45,11 +45,15 @@ TEST_P(ToolShowTest, ScreenshotHoldsThePicturesPixels) {
         input = ScratchPath("indexed.bmp");
         ASSERT_TRUE(MakeTestPicture(4, 61, 41)->SaveAs(CString(input.c_str())));
     }
-    const std::string shot = ScratchPath("shot.bmp");
-    ASSERT_EQ(RunShell(kTool + " show " + input + " --seconds 0 --screenshot " + shot), 0);
     const std::vector<BYTE> expected = PillowRgb(input);
     ASSERT_FALSE(expected.empty());
-    EXPECT_TRUE(PillowRgb(shot) == expected);
+    // Through shared memory, and through ordinary requests as to a remote server.
+    for (const char* sharing : {"", "ORVEL_X11_NO_SHM=1 "}) {
+        const std::string shot = ScratchPath("shot.bmp");
+        ASSERT_EQ(
+            RunShell(sharing + kTool + " show " + input + " --seconds 0 --screenshot " + shot), 0);
+        EXPECT_TRUE(PillowRgb(shot) == expected) << sharing;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ToolShowTest,
