@@ -45,6 +45,23 @@ void MapRows(const RowPair& rows, const Mapping& mapping) {
     });
 }
 
+// A 24- or 32-bit source onto a halftone palette, one index byte a pixel: most of each row eight
+// pixels at a time where the processor allows, the rest one by one.
+template <class Source>
+void HalftoneRowsToBytes(const RowPair& rows, const HalftoneMapping& mapping) {
+    const std::size_t positions =
+        PositionsToConvert(rows.width, 1, rows.sourceStride / Source::kBytes, rows.targetStride);
+    ForEachRow(rows, [&](const BYTE* source, BYTE* target) {
+        const std::size_t done = mapping.MapEightAtATime(source, Source::kBytes, target, positions);
+        source += done * Source::kBytes;
+        PackIndexes<8>(target + done, positions - done, [&] {
+            const std::uint32_t bgr = Source::Bgr(source);
+            source += Source::kBytes;
+            return mapping.Index((bgr >> 16U) & 0xFFU, (bgr >> 8U) & 0xFFU, bgr & 0xFFU);
+        });
+    });
+}
+
 template <class Source, unsigned kTargetBits>
 void SearchRows(const CDibInfo& source, const CDibInfo& target, const BYTE* /*indexTable*/,
                 HPALETTE targetPalette) {
@@ -59,6 +76,9 @@ void SearchRows(const CDibInfo& source, const CDibInfo& target, const BYTE* /*in
     case FixedPalette::SixteenColour:
         return MapRows<Source, kTargetBits>(rows, SixteenColourMapping{});
     case FixedPalette::Halftone:
+        if constexpr (kTargetBits == 8 && Source::kBytes >= 3) {
+            return HalftoneRowsToBytes<Source>(rows, HalftoneMapping(entries, entryCount));
+        }
         return MapRows<Source, kTargetBits>(rows, HalftoneMapping(entries, entryCount));
     case FixedPalette::None:
         break;

@@ -15,6 +15,7 @@
 #include "../../platform/win/types.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace orvel::convert::detail {
@@ -91,8 +92,18 @@ public:
         return (cubeKey < greyKey ? cubeKey : greyKey) & 0xFFU;
     }
 
+    /// Maps the first pixels of a run of `count` pixels of `pixelBytes` (3 or 4) bytes each, blue,
+    /// green, red first, to one index byte each, eight at a time where the processor has AVX2.
+    /// Returns how many it mapped: a multiple of eight, 0 without AVX2, and always fewer than
+    /// `count`, for each group reads the byte after its last pixel.
+    std::size_t MapEightAtATime(const BYTE* source, std::size_t pixelBytes, BYTE* target,
+                                std::size_t count) const noexcept;
+
 private:
     static constexpr unsigned kSumCount = 3 * 255 + 1;
+
+    std::size_t MapEightAtATimeAvx2(const BYTE* source, std::size_t pixelBytes, BYTE* target,
+                                    std::size_t count) const noexcept;
 
     std::uint32_t cubeRed_[256];
     std::uint32_t cubeGreen_[256];
