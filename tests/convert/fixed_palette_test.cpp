@@ -17,16 +17,6 @@ using namespace orvel::test;
 
 constexpr int kSide = 4096; // 4096 x 4096 pixels: each colour once
 
-std::vector<PALETTEENTRY> HalftoneEntries() {
-    HDC screen = GetDC(nullptr);
-    HPALETTE halftone = CreateHalftonePalette(screen);
-    ReleaseDC(nullptr, screen);
-    std::vector<PALETTEENTRY> entries(256);
-    GetPaletteEntries(halftone, 0, 256, entries.data());
-    DeleteObject(halftone);
-    return entries;
-}
-
 // The cube of the halftone palette followed by greys of other spacings than the system's, with
 // repeats and a cube grey again: the nearest grey still depends on r + g + b alone.
 std::vector<PALETTEENTRY> CubeWithOtherGreys() {
