@@ -112,6 +112,7 @@ std::vector<FixedCase> Cases() {
     const std::vector<PALETTEENTRY> whiteFirst = {two[1], two[0]};
     const auto nearlySixteen = Changed(sixteen, 8, {192, 192, 191, 0});
     const auto nearlyHalftone = Changed(halftone, 37, {0, 51, 50, 0});
+    const auto cubeThenNoGrey = Changed(otherGreys, 220, {100, 100, 30, 0});
     return {
         {"TwoColours", 1, {}, two},
         {"SixteenColours", 4, {}, sixteen},
@@ -119,7 +120,8 @@ std::vector<FixedCase> Cases() {
         {"CubeWithOtherGreys", 8, otherGreys, otherGreys, 5},
         {"WhiteBeforeBlack", 1, whiteFirst, whiteFirst},
         {"SixteenWithSilverChanged", 4, nearlySixteen, nearlySixteen},
-        {"HalftoneWithACubeEntryChanged", 8, nearlyHalftone, nearlyHalftone, 16},
+        {"HalftoneWithACubeEntryChanged", 8, nearlyHalftone, nearlyHalftone, 3},
+        {"CubeThenAColourOfTwoEqualChannels", 8, cubeThenNoGrey, cubeThenNoGrey, 3},
     };
 }
 
