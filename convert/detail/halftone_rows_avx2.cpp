@@ -18,7 +18,7 @@ namespace orvel::convert::detail {
 
 #if defined(__x86_64__)
 namespace {
-const bool kHasAvx2 = [] {
+const bool kHasAvx2 = []() noexcept {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") != 0;
 }();
