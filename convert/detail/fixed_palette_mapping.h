@@ -94,8 +94,8 @@ public:
 
     /// Maps the first pixels of a run of `count` pixels of `pixelBytes` (3 or 4) bytes each, blue,
     /// green, red first, to one index byte each, eight at a time where the processor has AVX2.
-    /// Returns how many it mapped: a multiple of eight, 0 without AVX2, and always fewer than
-    /// `count`, for each group reads the byte after its last pixel.
+    /// Returns how many it mapped: a multiple of eight, 0 without AVX2. Nothing beyond the
+    /// `count` pixels is read or written.
     std::size_t MapEightAtATime(const BYTE* source, std::size_t pixelBytes, BYTE* target,
                                 std::size_t count) const noexcept;
 

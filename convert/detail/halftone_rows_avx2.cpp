@@ -52,7 +52,7 @@ std::size_t HalftoneMapping::MapEightAtATimeAvx2(const BYTE* source, std::size_t
                          -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
     const std::size_t groupBytes = 8 * pixelBytes;
     std::size_t done = 0;
-    for (; done + 8 < count; done += 8, source += groupBytes, target += 8) {
+    for (; done + 8 <= count; done += 8, source += groupBytes, target += 8) {
         __m256i pixels;
         if (pixelBytes == 3) {
             const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
