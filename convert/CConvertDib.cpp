@@ -42,6 +42,9 @@ constexpr int kDepthSlots = 6;
 
 constexpr std::size_t kHeadersBytes = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
 
+// Work blocks from this size on are installed as the picture instead of a copy of them.
+constexpr SIZE_T kWorkBlockInstalledItselfBytes = SIZE_T{1} << 20U;
+
 } // namespace
 
 // Row: the source's depth slot; column: the target's. The three same-depth places of 16, 24 and
@@ -280,7 +283,16 @@ void CConvertDib::ReplacePicture(BITMAPINFOHEADER* workHeader) {
         SetProgError(kBlockUnreachable);
         return;
     }
-    HGLOBAL block = MakeDib(workHeader, nullptr, nullptr, 0);
+    // The work block is laid out byte for byte as the copy MakeDib would make of it. A large one
+    // becomes the picture itself: a copy would cost a second block of its size, a pass over it,
+    // and the peak memory of both. A small one is copied, for the copy costs next to nothing.
+    HGLOBAL block = nullptr;
+    if (::GlobalSize(m_hWork) >= kWorkBlockInstalledItselfBytes) {
+        block = m_hWork;
+        m_hWork = nullptr;
+    } else {
+        block = MakeDib(workHeader, nullptr, nullptr, 0);
+    }
     if (block != nullptr) {
         InitDib(block);
     }

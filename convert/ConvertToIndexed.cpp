@@ -1,13 +1,15 @@
 // The eighteen converters to 1, 4 and 8 bits per pixel.
 //
 // An indexed source reaches its target indexes through the palette index table, one search per
-// source colour; a direct-colour source asks the platform's nearest-colour search once per pixel,
-// with nothing remembered between pixels. Indexes are cut to the target's width, never clamped.
+// source colour. A direct-colour source is mapped by arithmetic onto the fixed palettes and
+// otherwise asks the platform's nearest-colour search per run of equal pixels; both give the
+// search's answer for every colour. Indexes are cut to the target's width, never clamped.
 #include "CConvertDib.h"
 
 #include "../platform/afx/object_allocator.h"
 #include "../platform/gdi/palette.h"
 #include "detail/direct_pixels.h"
+#include "detail/fixed_palette_mapping.h"
 #include "detail/indexed_pixels.h"
 #include "detail/row_walk.h"
 #include "detail/status_codes.h"
@@ -34,11 +36,64 @@ void PackRows(const RowPair& rows, IndexOf&& indexOf) {
     });
 }
 
+// A direct-colour pixel's red, green and blue handed to a fixed palette's mapping.
+template <class Source, unsigned kTargetBits, class Mapping>
+void MapRows(const RowPair& rows, const Mapping& mapping) {
+    PackRows<kTargetBits, Source::kBytes>(rows, [&](const BYTE* pixel) {
+        const std::uint32_t bgr = Source::Bgr(pixel);
+        return mapping.Index((bgr >> 16U) & 0xFFU, (bgr >> 8U) & 0xFFU, bgr & 0xFFU);
+    });
+}
+
+// A 24- or 32-bit source onto a halftone palette, one index byte a pixel: most of each row eight
+// pixels at a time where the processor allows, the rest one by one.
+template <class Source>
+void HalftoneRowsToBytes(const RowPair& rows, const HalftoneMapping& mapping) {
+    const std::size_t positions =
+        PositionsToConvert(rows.width, 1, rows.sourceStride / Source::kBytes, rows.targetStride);
+    ForEachRow(rows, [&](const BYTE* source, BYTE* target) {
+        const std::size_t done = mapping.MapEightAtATime(source, Source::kBytes, target, positions);
+        source += done * Source::kBytes;
+        PackIndexes<8>(target + done, positions - done, [&] {
+            const std::uint32_t bgr = Source::Bgr(source);
+            source += Source::kBytes;
+            return mapping.Index((bgr >> 16U) & 0xFFU, (bgr >> 8U) & 0xFFU, bgr & 0xFFU);
+        });
+    });
+}
+
 template <class Source, unsigned kTargetBits>
 void SearchRows(const CDibInfo& source, const CDibInfo& target, const BYTE* /*indexTable*/,
                 HPALETTE targetPalette) {
-    PackRows<kTargetBits, Source::kBytes>(RowsOf(source, target), [&](const BYTE* pixel) {
-        return ::GetNearestPaletteIndex(targetPalette, Source::ColourRef(pixel));
+    const RowPair rows = RowsOf(source, target);
+    PALETTEENTRY entries[256];
+    const UINT entryCount = ::GetPaletteEntries(targetPalette, 0, 0, nullptr);
+    const bool read = entryCount <= 256 &&
+                      ::GetPaletteEntries(targetPalette, 0, entryCount, entries) == entryCount;
+    switch (read ? RecogniseFixedPalette(entries, entryCount) : FixedPalette::None) {
+    case FixedPalette::TwoColour:
+        return MapRows<Source, kTargetBits>(rows, TwoColourMapping{});
+    case FixedPalette::SixteenColour:
+        return MapRows<Source, kTargetBits>(rows, SixteenColourMapping{});
+    case FixedPalette::Halftone:
+        if constexpr (kTargetBits == 8 && Source::kBytes >= 3) {
+            return HalftoneRowsToBytes<Source>(rows, HalftoneMapping(entries, entryCount));
+        }
+        return MapRows<Source, kTargetBits>(rows, HalftoneMapping(entries, entryCount));
+    case FixedPalette::None:
+        break;
+    }
+    // Any other palette asks the platform's search, once for each run of equal colours: a
+    // picture's neighbouring pixels are often the same colour.
+    COLORREF lastColour = CLR_INVALID;
+    UINT lastIndex = 0;
+    PackRows<kTargetBits, Source::kBytes>(rows, [&](const BYTE* pixel) {
+        const COLORREF colour = Source::ColourRef(pixel);
+        if (colour != lastColour) {
+            lastColour = colour;
+            lastIndex = ::GetNearestPaletteIndex(targetPalette, colour);
+        }
+        return lastIndex;
     });
 }
 

@@ -38,14 +38,17 @@ constexpr std::uint32_t kMaxLockCount = GMEM_LOCKCOUNT;
 // pages and marked for transparent huge pages. A picture block of tens of megabytes then costs a
 // few dozen page faults when first touched instead of thousands (each a trip into the kernel that
 // costs more than zeroing its page), and goes back to the system at once when freed. The mapping
-// may end up to one huge page longer than the block; the tail is never touched, so never backed.
+// may end up to one huge page longer than the block; what lies past the block is never touched,
+// so never backed.
 #if !defined(ORVEL_BLOCKS_FROM_ALLOCATOR_ONLY)
 constexpr SIZE_T kHugePageBytes = SIZE_T{2} << 20;
 constexpr SIZE_T kOwnMappingBytes = kHugePageBytes;
 
 // A fresh zero-filled mapping of `bytes` bytes (a multiple of kHugePageBytes) that starts on a
-// huge-page boundary, or null.
-BYTE* MapHugePages(SIZE_T bytes) noexcept {
+// huge-page boundary, or null. Only the first `hugeBytes` are made of huge pages: the block's
+// last, partly used stretch stays in small pages, so that a block a few bytes longer than a
+// multiple of the huge page does not hold a whole huge page of memory for those bytes.
+BYTE* MapHugePages(SIZE_T bytes, SIZE_T hugeBytes) noexcept {
     // Reserve one huge page more than needed, then give back the ends that are not aligned.
     const SIZE_T reserved = bytes + kHugePageBytes;
     void* start =
@@ -63,7 +66,10 @@ BYTE* MapHugePages(SIZE_T bytes) noexcept {
         ::munmap(reinterpret_cast<void*>(aligned + bytes), end - (aligned + bytes));
     }
     // Only advice: without transparent huge pages the mapping works with small pages.
-    ::madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+    ::madvise(reinterpret_cast<void*>(aligned), hugeBytes, MADV_HUGEPAGE);
+    if (hugeBytes != bytes) {
+        ::madvise(reinterpret_cast<void*>(aligned + hugeBytes), bytes - hugeBytes, MADV_NOHUGEPAGE);
+    }
     return reinterpret_cast<BYTE*>(aligned);
 }
 #endif
@@ -83,7 +89,7 @@ struct Block {
 #if !defined(ORVEL_BLOCKS_FROM_ALLOCATOR_ONLY)
         if (bytes >= kOwnMappingBytes) {
             const SIZE_T mapped = (bytes + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
-            data = MapHugePages(mapped);
+            data = MapHugePages(mapped, bytes & ~(kHugePageBytes - 1));
             mappedBytes = data != nullptr ? mapped : 0;
             return data != nullptr;
         }

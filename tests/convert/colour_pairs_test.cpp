@@ -31,12 +31,7 @@ std::vector<RGBQUAD> FixedTable(int bitCount) {
     if (bitCount == 4) {
         return TableOf(kSixteenColourPalette, 16);
     }
-    HDC screen = GetDC(nullptr);
-    HPALETTE halftone = CreateHalftonePalette(screen);
-    ReleaseDC(nullptr, screen);
-    std::vector<PALETTEENTRY> entries(256);
-    GetPaletteEntries(halftone, 0, 256, entries.data());
-    DeleteObject(halftone);
+    const std::vector<PALETTEENTRY> entries = HalftoneEntries();
     return TableOf(entries.data(), entries.size());
 }
 

@@ -140,6 +140,17 @@ inline HPALETTE MakePalette(const std::vector<PALETTEENTRY>& entries) {
     return CreatePalette(logPalette);
 }
 
+/// The system's halftone palette, all 256 entries.
+inline std::vector<PALETTEENTRY> HalftoneEntries() {
+    HDC screen = GetDC(nullptr);
+    HPALETTE halftone = CreateHalftonePalette(screen);
+    ReleaseDC(nullptr, screen);
+    std::vector<PALETTEENTRY> entries(256);
+    GetPaletteEntries(halftone, 0, 256, entries.data());
+    DeleteObject(halftone);
+    return entries;
+}
+
 /// A colour as red, green, blue.
 struct Colour {
     int red = 0;
