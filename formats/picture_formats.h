@@ -14,9 +14,9 @@
 //   are, the fourth byte of a 32-bit pixel included;
 // - BI_BITFIELDS and BI_ALPHABITFIELDS with any contiguous, non-overlapping masks: the library's
 //   own 5-5-5 masks stay 16 bits; a picture with an alpha mask becomes 32 bits with the alpha in
-//   the fourth byte; any other masks (5-6-5 among them) become 24 bits. A field is scaled to
-//   8 bits by rounding v x 255 / (2^n - 1), so 5- and 6-bit fields widen exactly as the library's
-//   own 16-bit pixels do;
+//   the fourth byte; any other masks (5-6-5 among them) become 24 bits. A field of up to 8 bits
+//   is widened by repeating its bits downwards (v << 3 | v >> 2 for five bits), as the library
+//   widens its own 16-bit pixels; a wider field keeps its top 8 bits;
 // - BI_RLE8 and BI_RLE4 are decoded; a stream that ends early or leaves the picture keeps what
 //   was decoded, the rest black (index 0), as the library decodes its own run-length files;
 // - BI_JPEG and BI_PNG are decoded through the JPEG and PNG codecs;

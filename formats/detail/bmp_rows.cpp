@@ -52,7 +52,14 @@ FieldScale MakeFieldScale(DWORD mask) {
     const std::uint32_t largest = (std::uint32_t{1} << kept) - 1;
     scale.levels.resize(std::size_t{largest} + 1);
     for (std::uint32_t value = 0; value <= largest; ++value) {
-        scale.levels[value] = static_cast<BYTE>((value * 255U + largest / 2) / largest);
+        // Narrow fields repeat their bits downwards (v << 3 | v >> 2 for five bits), so the
+        // largest value is 255 and the stored value is the level's top bits; wide ones keep
+        // their top eight bits.
+        std::uint32_t level = 0;
+        for (int shift = 8 - kept; shift > -kept; shift -= kept) {
+            level |= shift >= 0 ? value << shift : value >> -shift;
+        }
+        scale.levels[value] = static_cast<BYTE>(level);
     }
     return scale;
 }

@@ -39,8 +39,8 @@ struct FieldScale {
     std::vector<BYTE> levels; ///< 8-bit value of each field value; one 0 entry for no field
 };
 
-/// The scale of a field under `mask`: v x 255 / (2^n - 1), rounded, for fields of up to 16 bits;
-/// wider fields keep their top 16 bits first.
+/// The scale of a field under `mask`: fields of up to 8 bits repeat their bits downwards, as the
+/// library widens its own 5-bit fields; wider fields keep their top 8 bits.
 FieldScale MakeFieldScale(DWORD mask);
 
 /// Rows of 16- or 32-bit pixels under bit fields, scaled into blue, green, red (24-bit canvas)

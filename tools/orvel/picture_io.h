@@ -10,16 +10,24 @@ namespace orvel::cli {
 
 class AtomicOutput;
 
-/// Loads a BMP file. Throws Failure "cannot load 'path': <status in words>", also when the file
-/// layer raises a read error.
+/// Loads a BMP of any common version, a PNG or a JPEG through the formats module. Throws
+/// Failure "cannot load 'path': <the reason in words>", also when the file layer raises a read
+/// error.
 void LoadPicture(CDib& picture, const std::string& path);
 
-/// Writes the picture as a BMP file that appears whole or not at all. Throws Failure
-/// "cannot save 'path': ...".
-void SavePicture(CDib& picture, const std::string& path);
+/// How a picture is written: the format (unknown: by the output's extension, BMP for any other)
+/// and the PNG and JPEG options.
+struct SaveOptions {
+    formats::Format format = formats::Format::unknown;
+    formats::WriteOptions write;
+};
+
+/// Writes the picture as a BMP, PNG or JPEG file that appears whole or not at all. Throws
+/// Failure "cannot save 'path': ...".
+void SavePicture(CDib& picture, const std::string& path, const SaveOptions& options = {});
 
 /// Writes the picture to an output reserved by the caller, who commits it.
-void SavePicture(CDib& picture, AtomicOutput& output);
+void SavePicture(CDib& picture, AtomicOutput& output, const SaveOptions& options = {});
 
 /// Throws Failure "cannot <operation> '<path>': <status in words>" when the result is 0 or the
 /// record is failed. Conversions return 1 once their work ran even when installing the result
