@@ -52,7 +52,7 @@ bool PngFacts(const void* bytes, std::size_t byteCount, PictureFacts& facts, Err
     }
     static constexpr const char* kColourTypes[] = {"grey",         "?", "RGB", "palette",
                                                    "grey + alpha", "?", "RGBA"};
-    facts.header = header.interlaced ? "PNG IHDR, Adam7 interlaced" : "PNG IHDR";
+    facts.header = header.interlaced ? "PNG, Adam7 interlaced" : "PNG";
     facts.width = header.width;
     facts.height = header.height;
     const int channels = header.colourType == 2   ? 3
@@ -78,7 +78,7 @@ bool JpegFacts(const void* bytes, std::size_t byteCount, PictureFacts& facts, Er
         return false;
     }
     static constexpr const char* kModels[] = {"grey", "YCbCr", "RGB", "CMYK", "YCCK", "other"};
-    facts.header = header.progressive ? "JPEG progressive" : "JPEG baseline";
+    facts.header = header.progressive ? "JPEG, progressive" : "JPEG, baseline";
     facts.width = header.width;
     facts.height = header.height;
     facts.bitsPerPixel = 8 * header.components;

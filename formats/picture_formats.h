@@ -93,7 +93,7 @@ struct ColourSpaceData {
 /// What a file's headers say, read without decoding its pixels.
 struct PictureFacts {
     Format format = Format::unknown;
-    std::string header;    ///< "BITMAPV5HEADER (124 bytes)", "PNG IHDR", "JPEG progressive"
+    std::string header;    ///< "BITMAPV5HEADER (124 bytes)", "PNG", "JPEG, progressive"
     DWORD headerBytes = 0; ///< BMP: the information header's size
     std::int64_t width = 0;
     std::int64_t height = 0;      ///< positive

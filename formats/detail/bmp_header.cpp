@@ -196,9 +196,12 @@ bool ReadBmpHeader(const BYTE* bytes, std::size_t byteCount, BmpHeader& header, 
         error = Error{failure, Format::bmp, where + ": " + fault};
         return false;
     };
-    if (byteCount < kFileHeaderBytes + 4 || bytes[0] != 'B' || bytes[1] != 'M') {
-        return refuse(byteCount < kFileHeaderBytes + 4 ? Failure::truncated : Failure::corrupt,
-                      "no file header and header size");
+    if (byteCount < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
+        return refuse(Failure::corrupt, "no \"BM\" signature");
+    }
+    if (byteCount < kFileHeaderBytes + 4) {
+        return refuse(Failure::truncated, "the file ends inside its file header (" +
+                                              std::to_string(byteCount) + " bytes)");
     }
     header.pixelOffset = Read32(bytes + 10);
     const DWORD headerBytes = Read32(bytes + kFileHeaderBytes);
@@ -291,12 +294,16 @@ bool ReadBmpHeader(const BYTE* bytes, std::size_t byteCount, BmpHeader& header, 
         header.coding != BmpCoding::png) {
         const DWORD depthEntries = DWORD{1} << header.bitCount;
         // A file may store fewer colours than its depth allows; the entries it leaves out are
-        // black, never bytes that belong to the pixels.
-        const DWORD declared =
-            coloursUsed != 0 && coloursUsed < depthEntries ? coloursUsed : depthEntries;
+        // black, never bytes that belong to the pixels. When the whole table is there it is the
+        // picture's whatever biClrUsed says, as the library reads it.
         const DWORD room = (header.pixelOffset - header.tableOffset) / header.entryBytes;
+        const DWORD declared = coloursUsed != 0 && coloursUsed < depthEntries && room < depthEntries
+                                   ? coloursUsed
+                                   : depthEntries;
         header.storedEntries = std::min(declared, room);
     }
+    header.fileBytes = Read32(bytes + 2);
+    header.imageBytes = imageBytes;
     header.pixelDataBytes = static_cast<DWORD>(
         std::min<std::size_t>(byteCount - header.pixelOffset, DWORD{0xFFFFFFFF}));
     if ((header.coding == BmpCoding::jpeg || header.coding == BmpCoding::png) && imageBytes != 0) {

@@ -39,6 +39,8 @@ struct BmpHeader {
     DWORD storedEntries = 0;      ///< entries stored before the pixels, at most 256
     DWORD pixelOffset = 0;        ///< bfOffBits
     DWORD pixelDataBytes = 0;     ///< from bfOffBits to the end of the data it may use
+    DWORD fileBytes = 0;          ///< bfSize
+    DWORD imageBytes = 0;         ///< biSizeImage (0 for the OS/2 1.x header)
     ColourSpaceData colourSpace;
 };
 

@@ -120,6 +120,36 @@ void DecodePixels(const BYTE* bytes, const BmpHeader& header, WORD canvasBits,
     }
 }
 
+/// A file already laid out as the library keeps pictures: a 40-byte BI_RGB header, bottom-up
+/// rows right after the full colour table, an image size of 0 or the rows' own, and a bfSize that
+/// covers the picture within the file. Its first bfSize bytes are the picture as they stand, so
+/// a file the library writes reads back byte for byte.
+bool KeptAsStored(const BmpHeader& header, WORD canvasBits, std::uint64_t pixelBytes,
+                  std::size_t byteCount) noexcept {
+    const std::uint64_t tableBytes = canvasBits <= 8 ? (std::uint64_t{4} << canvasBits) : 0;
+    const std::uint64_t pixelsOffset = kFileHeaderBytes + kInfoHeaderBytes + tableBytes;
+    return header.headerBytes == kInfoHeaderBytes && header.coding == BmpCoding::rgb &&
+           !header.topDown && canvasBits == header.bitCount && header.pixelOffset == pixelsOffset &&
+           (header.imageBytes == 0 || header.imageBytes == pixelBytes) &&
+           header.fileBytes >= pixelsOffset + pixelBytes && header.fileBytes <= byteCount;
+}
+
+HGLOBAL CopyOfFile(const BYTE* bytes, DWORD byteCount, Error& error) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, byteCount);
+    void* base = block != nullptr ? GlobalLock(block) : nullptr;
+    if (base == nullptr) {
+        if (block != nullptr) {
+            GlobalFree(block);
+        }
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        error = Error{Failure::noMemory, Format::bmp, "BMP: no memory for the picture"};
+        return nullptr;
+    }
+    std::memcpy(base, bytes, byteCount);
+    GlobalUnlock(block);
+    return block;
+}
+
 } // namespace
 
 HGLOBAL ReadBmp(const BYTE* bytes, std::size_t byteCount, const ReadOptions& options,
@@ -160,6 +190,12 @@ HGLOBAL ReadBmp(const BYTE* bytes, std::size_t byteCount, const ReadOptions& opt
         }
     }
 
+    if (KeptAsStored(header, canvasBits, pixelBytes, byteCount)) {
+        return CopyOfFile(bytes, header.fileBytes, error);
+    }
+    if (KeptAsStored(header, canvasBits, pixelBytes, byteCount)) {
+        return CopyOfFile(bytes, header.fileBytes, error);
+    }
     const std::uint64_t tableBytes = canvasBits <= 8 ? (std::uint64_t{4} << canvasBits) : 0;
     const std::uint64_t pixelsOffset = kFileHeaderBytes + kInfoHeaderBytes + tableBytes;
     const std::uint64_t blockBytes = pixelsOffset + pixelBytes;

@@ -61,7 +61,7 @@ void LoadPicture(CDib& picture, const std::string& path) {
         LoadThroughLibrary(picture, path);
         return;
     }
-    throw Failure("cannot load '" + path + "': " + error.message);
+    throw FormatRefusal(path, error.message);
 }
 
 void SavePicture(CDib& picture, AtomicOutput& output, const SaveOptions& options) {

@@ -1,6 +1,8 @@
 // Pictures in and out of the tool's files, with failures in words.
 #pragma once
 
+#include "failure.h"
+
 #include <orvel/orvel.h>
 
 #include <string>
@@ -10,9 +12,20 @@ namespace orvel::cli {
 
 class AtomicOutput;
 
+/// A file the formats module refused: `Reason()` is its sentence alone.
+class FormatRefusal : public Failure {
+public:
+    FormatRefusal(const std::string& path, std::string reason)
+        : Failure("cannot load '" + path + "': " + reason), reason_(std::move(reason)) {}
+    const std::string& Reason() const noexcept { return reason_; }
+
+private:
+    std::string reason_;
+};
+
 /// Loads a BMP of any common version, a PNG or a JPEG through the formats module. Throws
 /// Failure "cannot load 'path': <the reason in words>", also when the file layer raises a read
-/// error.
+/// error; a FormatRefusal when the module refuses the file.
 void LoadPicture(CDib& picture, const std::string& path);
 
 /// How a picture is written: the format (unknown: by the output's extension, BMP for any other)
