@@ -35,13 +35,25 @@ std::string WritePpm(const TempDir& dir) {
     return dir.Write("in.ppm", ppm);
 }
 
-enum class Peer { imageMagick, ffmpeg, vips };
+enum class Peer { imageMagick, ffmpeg, vips, pillow };
 
 const std::map<Peer, std::pair<const char*, const char*>> kPrograms = {
     {Peer::imageMagick, {"/usr/bin/convert", "ImageMagick (imagemagick)"}},
     {Peer::ffmpeg, {"/usr/bin/ffmpeg", "ffmpeg"}},
     {Peer::vips, {"/usr/bin/vips", "libvips (libvips-tools)"}},
+    {Peer::pillow, {"/usr/bin/python3", "Python's Pillow (python3-pil)"}},
 };
+
+bool Installed(Peer peer) {
+    if (peer == Peer::pillow) {
+        return std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0;
+    }
+    return std::filesystem::exists(kPrograms.at(peer).first);
+}
+
+// Pillow's writer: the PPM converted to a mode, saved with Pillow's defaults for the format.
+#define ORVEL_PILLOW(mode)                                                                         \
+    "-c \"from PIL import Image; Image.open('{in}').convert('" mode "').save('{out}')\""
 
 struct PeerPicture {
     const char* name;
@@ -82,6 +94,13 @@ const PeerPicture kPeerPictures[] = {
     {"FfmpegBmp4", Peer::ffmpeg, "-i {in} -pix_fmt bgr4_byte {out}", "p.bmp", Peer::ffmpeg, false},
     {"FfmpegBmp1", Peer::ffmpeg, "-i {in} -pix_fmt monob {out}", "p.bmp", Peer::ffmpeg, false},
     {"VipsBmp", Peer::vips, "copy {in} {out}", "p.bmp", Peer::imageMagick, false},
+    {"PillowBmp1", Peer::pillow, ORVEL_PILLOW("1"), "p.bmp", Peer::imageMagick, false},
+    {"PillowBmpGrey8", Peer::pillow, ORVEL_PILLOW("L"), "p.bmp", Peer::imageMagick, false},
+    {"PillowBmpPalette8", Peer::pillow, ORVEL_PILLOW("P"), "p.bmp", Peer::imageMagick, false},
+    {"PillowBmp24", Peer::pillow, ORVEL_PILLOW("RGB"), "p.bmp", Peer::imageMagick, false},
+    {"PillowBmp32", Peer::pillow, ORVEL_PILLOW("RGBA"), "p.bmp", Peer::imageMagick, false},
+    {"PillowPngPalette", Peer::pillow, ORVEL_PILLOW("P"), "p.png", Peer::imageMagick, false},
+    {"PillowPngGrey", Peer::pillow, ORVEL_PILLOW("L"), "p.png", Peer::imageMagick, false},
     // PNG: each colour type at each bit depth of 8 and less, read back by ImageMagick through
     // libpng. ImageMagick's own reduction of 16-bit samples differs from rounding by one now and
     // then; the PNG codec's suite checks the rounding of 16-bit files libpng writes.
@@ -140,7 +159,7 @@ class PeerPictureTest : public LeakCheckedTest,
 TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
     const PeerPicture& test = GetParam();
     for (const Peer peer : {test.writer, test.reader}) {
-        if (!std::filesystem::exists(kPrograms.at(peer).first)) {
+        if (!Installed(peer)) {
             GTEST_SKIP() << kPrograms.at(peer).second << " is not installed";
         }
     }
