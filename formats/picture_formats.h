@@ -74,9 +74,9 @@ enum class Failure {
 /// A failure, the format it concerns and a sentence naming the header version or chunk and
 /// what is wrong, such as "BMP BITMAPV5HEADER (124 bytes): the red and green masks overlap".
 struct Error {
-    Failure failure = Failure::none;
-    Format format = Format::unknown;
-    std::string message;
+    Failure failure = Failure::none; ///< what kind of failure; none on success
+    Format format = Format::unknown; ///< the format of the file or of the write
+    std::string message;             ///< the sentence, for people
 };
 
 /// The colour-space data of a V4 or V5 BMP header, reported and never applied.
@@ -92,19 +92,19 @@ struct ColourSpaceData {
 
 /// What a file's headers say, read without decoding its pixels.
 struct PictureFacts {
-    Format format = Format::unknown;
-    std::string header;    ///< "BITMAPV5HEADER (124 bytes)", "PNG", "JPEG, progressive"
-    DWORD headerBytes = 0; ///< BMP: the information header's size
-    std::int64_t width = 0;
-    std::int64_t height = 0;      ///< positive
-    bool topDown = false;         ///< BMP: rows stored top row first
-    int bitsPerPixel = 0;         ///< as stored (JPEG: 8 per component)
-    std::string coding;           ///< "BI_RGB", "BI_BITFIELDS", "palette, 4-bit", "YCbCr", ...
-    std::array<DWORD, 4> masks{}; ///< BMP bit fields: red, green, blue, alpha
-    DWORD colourEntries = 0;      ///< colour entries the file stores
-    WORD dibBitCount = 0;         ///< the depth ReadPicture gives it
-    int orientation = 1;          ///< JPEG: EXIF orientation
-    ColourSpaceData colourSpace;
+    Format format = Format::unknown; ///< by the file's first bytes
+    std::string header;              ///< "BITMAPV5HEADER (124 bytes)", "PNG", "JPEG, progressive"
+    DWORD headerBytes = 0;           ///< BMP: the information header's size
+    std::int64_t width = 0;          ///< in pixels, as stored (JPEG: before any orientation)
+    std::int64_t height = 0;         ///< positive
+    bool topDown = false;            ///< BMP: rows stored top row first
+    int bitsPerPixel = 0;            ///< as stored (JPEG: 8 per component)
+    std::string coding;              ///< "BI_RGB", "BI_BITFIELDS", "palette, 4-bit", "YCbCr", ...
+    std::array<DWORD, 4> masks{};    ///< BMP bit fields: red, green, blue, alpha
+    DWORD colourEntries = 0;         ///< colour entries the file stores
+    WORD dibBitCount = 0;            ///< the depth ReadPicture gives it
+    int orientation = 1;             ///< JPEG: EXIF orientation
+    ColourSpaceData colourSpace;     ///< BMP V4 and V5 headers only
 };
 
 /// Reads the headers of a BMP, PNG or JPEG. FALSE with `error` set when they are refused.

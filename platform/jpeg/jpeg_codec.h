@@ -39,8 +39,8 @@ enum class Failure {
 
 /// A failure and a sentence naming the marker or field and what is wrong with it.
 struct Error {
-    Failure failure = Failure::none;
-    std::string message;
+    Failure failure = Failure::none; ///< what kind of failure; none on success
+    std::string message;             ///< the sentence, for people
 };
 
 /// How the colour components are coded.
@@ -48,11 +48,11 @@ enum class ColourModel { grey, yCbCr, rgb, cmyk, ycck, other };
 
 /// The header of a JPEG, read without decoding any pixel.
 struct JpegHeader {
-    std::uint32_t width = 0;  ///< as coded, before any orientation
-    std::uint32_t height = 0; ///< as coded, before any orientation
-    int components = 0;
-    ColourModel colourModel = ColourModel::other;
-    bool progressive = false;
+    std::uint32_t width = 0;                      ///< as coded, before any orientation
+    std::uint32_t height = 0;                     ///< as coded, before any orientation
+    int components = 0;                           ///< 1 (grey), 3 or 4
+    ColourModel colourModel = ColourModel::other; ///< how the components are coded
+    bool progressive = false;                     ///< progressive rather than baseline
     int orientation = 1;  ///< EXIF orientation 1..8; 1 when the file has none
     WORD dibBitCount = 0; ///< the depth DecodeJpeg gives this file: 8 or 24
 };

@@ -17,17 +17,17 @@ namespace orvel::packed {
 
 /// Where the parts of a checked packed DIB are.
 struct PackedDib {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    int bitCount = 0;
-    bool topDown = false;
-    const RGBQUAD* table = nullptr;
-    int tableEntries = 0; ///< 0 for direct-colour depths
-    const BYTE* rows = nullptr;
-    std::uint64_t stride = 0;
-    bool hasAlpha = false; ///< 32 bits with some non-zero fourth byte
-    LONG xPelsPerMeter = 0;
-    LONG yPelsPerMeter = 0;
+    std::uint32_t width = 0;        ///< in pixels, at least 1
+    std::uint32_t height = 0;       ///< in rows, at least 1
+    int bitCount = 0;               ///< 1, 4, 8, 16, 24 or 32
+    bool topDown = false;           ///< rows stored top row first (negative height)
+    const RGBQUAD* table = nullptr; ///< the colour entries biClrUsed says
+    int tableEntries = 0;           ///< 0 for direct-colour depths
+    const BYTE* rows = nullptr;     ///< the first stored row
+    std::uint64_t stride = 0;       ///< bytes of a row with its padding
+    bool hasAlpha = false;          ///< 32 bits with some non-zero fourth byte
+    LONG xPelsPerMeter = 0;         ///< resolution, 0 when unknown
+    LONG yPelsPerMeter = 0;         ///< resolution, 0 when unknown
 
     /// The top row, and the step from one row to the row below it.
     const BYTE* TopRow(std::ptrdiff_t& stepDown) const noexcept {
