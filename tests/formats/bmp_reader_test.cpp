@@ -106,6 +106,33 @@ std::vector<Decoded> DecodedCases() {
          4,
          {0x12, 0x13, 0x40, 0, 0x07, 0x70, 0x00, 0},
          {}},
+        {"TableCutShortByThePixelsWithoutClrUsed",
+         MakeBmp({.width = 1,
+                  .bitCount = 8,
+                  .table = {9, 8, 7, 0, 6, 5, 4, 0},
+                  .pixels = {1, 0, 0, 0}}),
+         8,
+         {1, 0, 0, 0},
+         {9, 8, 7, 0, 6, 5, 4, 0}},
+        {"FullTableStoredDespiteASmallClrUsed",
+         MakeBmp({.width = 1,
+                  .bitCount = 1,
+                  .clrUsed = 1,
+                  .table = {9, 8, 7, 0, 6, 5, 4, 0},
+                  .pixels = {0x80, 0, 0, 0}}),
+         1,
+         {0x80, 0, 0, 0},
+         {9, 8, 7, 0, 6, 5, 4, 0}},
+        // An absolute run of five nibbles whose padding byte is not zero.
+        {"RunLength4AbsoluteRunInsideTheRow",
+         MakeBmp({.width = 8,
+                  .bitCount = 4,
+                  .compression = BI_RLE4,
+                  .table = Colours(16),
+                  .pixels = {0, 5, 0x12, 0x34, 0x50, 0xFF, 0, 1}}),
+         4,
+         {0x12, 0x34, 0x50, 0x00},
+         {}},
         {"RunLength8EndingEarlyKeepsWhatItDecoded",
          MakeBmp({.width = 3,
                   .height = 2,
@@ -206,6 +233,12 @@ std::vector<Refused> RefusedCases() {
          "the pixels start at offset 20"},
         {"NegativeWidth", MakeBmp({.width = -2}), Failure::corrupt, "a negative width"},
         {"ThreeBitsPerPixel", MakeBmp({.bitCount = 3}), Failure::unsupported, "3 bits per pixel"},
+        {"BitFieldsAtEightBits",
+         MakeBmp({.bitCount = 8,
+                  .compression = BI_BITFIELDS,
+                  .masks = {0xE0, 0x1C, 0x03},
+                  .pixels = {0, 0, 0, 0}}),
+         Failure::unsupported, "bit fields at 8 bits per pixel"},
     };
 }
 
@@ -224,5 +257,67 @@ TEST_P(BmpRefusalTest, IsRefusedWithItsKindAndReasonAndNothingIsLeft) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, BmpRefusalTest, ::testing::ValuesIn(RefusedCases()),
                          [](const auto& test) { return std::string(test.param.name); });
+
+using BmpReaderTest = LeakCheckedTest;
+
+// A file laid out as the library keeps pictures is the picture, byte for byte (its own image size
+// and row padding included); one whose image size is wrong is rebuilt with the right one.
+TEST_F(BmpReaderTest, AFileInTheLibrarysOwnLayoutIsKeptAsItStands) {
+    Bytes file = MakeBmp({.width = 3, .height = 2, .pixels = Bytes(24, 0x3C)});
+    orvel::formats::Error error;
+    EXPECT_EQ(ReadWithModule(file, &error), file) << error.message;
+    file[34] = 23; // biSizeImage one short
+    const Bytes rebuilt = ReadWithModule(file, &error);
+    ASSERT_FALSE(rebuilt.empty()) << error.message;
+    EXPECT_EQ(HeaderOf(rebuilt).biSizeImage, 24U);
+    const Bytes row = {0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0, 0, 0};
+    Bytes rows = row;
+    rows.insert(rows.end(), row.begin(), row.end());
+    EXPECT_EQ(RowsOf(rebuilt), rows) << "a rebuilt picture's padding is zero";
+}
+
+TEST_F(BmpReaderTest, ABlockThatCannotBeLockedIsFreedAndReported) {
+    for (const Bytes& file : {MakeBmp({.width = 3, .height = 2, .pixels = Bytes(24, 0x3C)}),
+                              MakeBmp({.headerBytes = 108, .pixels = Bytes(4, 1)})}) {
+        orvel::testing::InjectFault(orvel::testing::kFaultGlobalLock, 1);
+        orvel::formats::Error error;
+        EXPECT_TRUE(ReadWithModule(file, &error).empty());
+        EXPECT_EQ(error.failure, Failure::noMemory);
+        orvel::testing::ClearFault();
+    }
+}
+
+// What InspectPicture reports of a V5 header: its masks, colour space, intent and profile.
+TEST_F(BmpReaderTest, FactsOfAV5HeaderNameItsColourSpaceData) {
+    Bytes file = MakeBmp({.headerBytes = 124,
+                          .bitCount = 32,
+                          .compression = BI_BITFIELDS,
+                          .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+                          .pixels = Bytes(4, 1)});
+    const auto put = [&file](std::size_t offset, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) {
+            file[14 + offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        }
+    };
+    put(56, 0x4D424544); // 'MBED'
+    put(96, 0x00018000); // red gamma 1.5
+    put(108, 4);         // perceptual
+    put(112, 124);
+    put(116, 3144);
+    orvel::formats::PictureFacts facts;
+    orvel::formats::Error error;
+    ASSERT_TRUE(orvel::formats::InspectPicture(file.data(), file.size(), &facts, &error))
+        << error.message;
+    EXPECT_EQ(facts.header, "BITMAPV5HEADER (124 bytes)");
+    EXPECT_EQ(facts.coding, "BI_BITFIELDS");
+    EXPECT_EQ(facts.masks[3], 0xFF000000U);
+    EXPECT_EQ(facts.dibBitCount, 32);
+    EXPECT_TRUE(facts.colourSpace.present);
+    EXPECT_EQ(facts.colourSpace.type, 0x4D424544U);
+    EXPECT_EQ(facts.colourSpace.gamma[0], 0x00018000U);
+    EXPECT_EQ(facts.colourSpace.intent, 4U);
+    EXPECT_EQ(facts.colourSpace.profileOffset, 124U);
+    EXPECT_EQ(facts.colourSpace.profileBytes, 3144U);
+}
 
 } // namespace
