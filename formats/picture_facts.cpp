@@ -1,5 +1,6 @@
 // What a file's headers say, for the tool's info and for applications that ask before reading.
 #include "detail/bmp_header.h"
+#include "detail/bmp_reader.h"
 #include "detail/codec_errors.h"
 #include "picture_formats.h"
 
@@ -9,18 +10,6 @@
 
 namespace orvel::formats {
 namespace {
-
-WORD ExpectedBmpDepth(const detail::BmpHeader& header) noexcept {
-    if (header.coding == detail::BmpCoding::bitFields) {
-        if (header.masks[3] != 0) {
-            return 32;
-        }
-        const bool libraryMasks = header.bitCount == 16 && header.masks[0] == 0x7C00 &&
-                                  header.masks[1] == 0x03E0 && header.masks[2] == 0x001F;
-        return libraryMasks ? 16 : 24;
-    }
-    return header.bitCount == 2 ? 4 : header.bitCount;
-}
 
 bool BmpFacts(const BYTE* bytes, std::size_t byteCount, PictureFacts& facts, Error& error) {
     detail::BmpHeader header;
@@ -39,7 +28,7 @@ bool BmpFacts(const BYTE* bytes, std::size_t byteCount, PictureFacts& facts, Err
     facts.colourSpace = header.colourSpace;
     const bool embedded =
         header.coding == detail::BmpCoding::jpeg || header.coding == detail::BmpCoding::png;
-    facts.dibBitCount = embedded ? 0 : ExpectedBmpDepth(header);
+    facts.dibBitCount = embedded ? 0 : detail::CanonicalBitCount(header);
     return true;
 }
 

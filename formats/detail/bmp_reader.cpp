@@ -24,25 +24,6 @@ std::uint64_t StrideOf(std::int64_t width, WORD bitCount) noexcept {
     return (static_cast<std::uint64_t>(width) * bitCount + 31) / 32 * 4;
 }
 
-/// The depth that keeps every pixel of the stored form.
-WORD CanonicalBitCount(const BmpHeader& header) noexcept {
-    switch (header.coding) {
-    case BmpCoding::rgb:
-        return header.bitCount == 2 ? 4 : header.bitCount;
-    case BmpCoding::bitFields:
-        if (header.masks[3] != 0) {
-            return 32;
-        }
-        if (header.bitCount == 16 && header.masks[0] == kLibraryMasks555[0] &&
-            header.masks[1] == kLibraryMasks555[1] && header.masks[2] == kLibraryMasks555[2]) {
-            return 16;
-        }
-        return 24;
-    default:
-        return header.bitCount;
-    }
-}
-
 /// The canonical pixel area, refused when over the limit: a row longer than the limit, more rows
 /// than a quarter of it (the rows of the smallest non-empty stride, so that a picture of width 0
 /// cannot claim absurd heights), or stride x rows over it.
@@ -151,6 +132,24 @@ HGLOBAL CopyOfFile(const BYTE* bytes, DWORD byteCount, Error& error) {
 }
 
 } // namespace
+
+WORD CanonicalBitCount(const BmpHeader& header) noexcept {
+    switch (header.coding) {
+    case BmpCoding::rgb:
+        return header.bitCount == 2 ? 4 : header.bitCount;
+    case BmpCoding::bitFields:
+        if (header.masks[3] != 0) {
+            return 32;
+        }
+        if (header.bitCount == 16 && header.masks[0] == kLibraryMasks555[0] &&
+            header.masks[1] == kLibraryMasks555[1] && header.masks[2] == kLibraryMasks555[2]) {
+            return 16;
+        }
+        return 24;
+    default:
+        return header.bitCount;
+    }
+}
 
 HGLOBAL ReadBmp(const BYTE* bytes, std::size_t byteCount, const ReadOptions& options,
                 Error& error) {

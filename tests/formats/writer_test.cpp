@@ -139,6 +139,13 @@ TEST_P(TruncationTest, EveryPrefixIsRefusedOrReadWhole) {
         }
         EXPECT_FALSE(error.message.empty()) << length;
         EXPECT_NE(error.failure, orvel::formats::Failure::none) << length;
+        // Reading the headers alone fails with a reason too, or reports the file's format.
+        orvel::formats::PictureFacts facts;
+        if (!orvel::formats::InspectPicture(prefix.data(), prefix.size(), &facts, &error)) {
+            EXPECT_FALSE(error.message.empty()) << length;
+        } else {
+            EXPECT_EQ(facts.format, GetParam()) << length;
+        }
     }
 }
 
