@@ -1,6 +1,8 @@
 // Pictures written as PNG and JPEG by the formats module, and files cut short at every length.
 #include "formats_test_support.h"
 
+#include <algorithm>
+
 namespace {
 
 using namespace orvel::test;
@@ -111,6 +113,29 @@ TEST_F(FormatsWriteTest, WritingRefusesWhatIsNoPictureAndFormatsItDoesNotWrite) 
         orvel::formats::EncodePicture(block, Format::jpeg, {.jpegQuality = 0}, &out, &error));
     EXPECT_EQ(error.failure, orvel::formats::Failure::unsupported);
     GlobalFree(block);
+}
+
+// A JPEG whose frame header claims 65280 x 65280 pixels, and a PNG or JPEG over a caller's lower
+// limit, are refused before any block is made for them.
+TEST_F(FormatsWriteTest, HugeClaimsAreRefusedBeforeDecoding) {
+    Bytes jpeg = Encoded(PictureOfDepth(24), Format::jpeg, {});
+    const Bytes startOfFrame = {0xFF, 0xC0};
+    const auto frame =
+        std::search(jpeg.begin(), jpeg.end(), startOfFrame.begin(), startOfFrame.end());
+    ASSERT_NE(frame, jpeg.end());
+    const Bytes huge = {0xFF, 0x00, 0xFF, 0x00}; // height and width 65280, under libjpeg's cap
+    std::copy(huge.begin(), huge.end(), frame + 5);
+    const orvel::testing::ScopedGlobalAllocLimit ceiling(1 << 16);
+    orvel::formats::Error error;
+    EXPECT_TRUE(ReadWithModule(jpeg, &error).empty());
+    EXPECT_EQ(error.failure, orvel::formats::Failure::tooLarge) << error.message;
+    for (const Format format : {Format::png, Format::jpeg}) {
+        const Bytes file = Encoded(PictureOfDepth(24), format, {});
+        EXPECT_TRUE(ReadWithModule(file, &error, {.maxPixelBytes = 100}).empty());
+        EXPECT_EQ(error.failure, orvel::formats::Failure::tooLarge) << error.message;
+        EXPECT_FALSE(ReadWithModule(file, &error, {.maxPixelBytes = 13 * 3 * 5 + 5 * 1}).empty())
+            << error.message;
+    }
 }
 
 class TruncationTest : public LeakCheckedTest, public ::testing::WithParamInterface<Format> {};
