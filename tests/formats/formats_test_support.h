@@ -81,13 +81,16 @@ inline Bytes TopDownPixels(const Bytes& block, bool alpha) {
     return out;
 }
 
-/// The module's picture of `bytes`, as bytes; empty with `error` set on refusal.
+/// The module's picture of `bytes`, as bytes; empty with `error` set on refusal. Every picture is
+/// also handed to a CDib, which must keep it as it stands: the module's blocks are canonical.
 inline Bytes ReadWithModule(const Bytes& bytes, formats::Error* error,
                             const formats::ReadOptions& options = {}) {
     HGLOBAL block = formats::ReadPicture(bytes.data(), bytes.size(), options, error);
     const Bytes copy = BlockBytes(block);
     if (block != nullptr) {
-        GlobalFree(block);
+        CDib dib;
+        EXPECT_TRUE(dib.AttachHandle(block) && dib.IsSucceed()) << "the library refused it";
+        EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), copy) << "the library rebuilt it";
     }
     return copy;
 }
