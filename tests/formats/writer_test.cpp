@@ -82,6 +82,64 @@ TEST_P(PngWriteTest, ReadsBackWithEveryPixel) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, PngWriteTest, ::testing::Values(1, 4, 8, 16, 24, 32));
 
+// The same picture at 24 bits: each pixel's colour, through the table or widened from 5-5-5.
+Bytes TwentyFourBitsOf(const Bytes& picture) {
+    const BITMAPINFOHEADER header = HeaderOf(picture);
+    const Bytes rgb = TopDownPixels(picture, false);
+    const std::size_t width = static_cast<std::size_t>(header.biWidth);
+    const std::size_t stride = (width * 3 + 3) / 4 * 4;
+    Bytes rows(stride * static_cast<std::size_t>(header.biHeight));
+    for (std::size_t y = 0; y < static_cast<std::size_t>(header.biHeight); ++y) {
+        std::uint8_t* row = rows.data() + (header.biHeight - 1 - y) * stride;
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint8_t* pixel = rgb.data() + (y * width + x) * 3;
+            row[3 * x] = pixel[2];
+            row[3 * x + 1] = pixel[1];
+            row[3 * x + 2] = pixel[0];
+        }
+    }
+    return MakeBmp({.width = header.biWidth, .height = header.biHeight, .pixels = rows});
+}
+
+class JpegWriteTest : public LeakCheckedTest, public ::testing::WithParamInterface<int> {};
+
+// Every depth is written through its colours: the JPEG decodes to exactly what the same colours
+// at 24 bits do. An indexed picture whose table is all grey becomes a grey JPEG instead.
+TEST_P(JpegWriteTest, EncodesThePicturesColours) {
+    const auto bitCount = static_cast<std::uint16_t>(GetParam());
+    const Bytes picture = PictureOfDepth(bitCount);
+    orvel::formats::Error error;
+    const Bytes back = ReadWithModule(Encoded(picture, Format::jpeg, {}), &error);
+    ASSERT_FALSE(back.empty()) << error.message;
+    EXPECT_EQ(HeaderOf(back).biBitCount, 24) << "the table of Colours() is not grey";
+    const Bytes reference =
+        ReadWithModule(Encoded(TwentyFourBitsOf(picture), Format::jpeg, {}), &error);
+    EXPECT_EQ(back, reference);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, JpegWriteTest, ::testing::Values(1, 4, 8, 16, 24, 32));
+
+TEST_F(FormatsWriteTest, AnIndexedPictureOfGreysBecomesAGreyJpeg) {
+    Bytes greys;
+    for (unsigned i = 0; i < 256; ++i) {
+        greys.insert(greys.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i),
+                                   static_cast<std::uint8_t>(i), 0});
+    }
+    const Bytes picture = MakeBmp({.width = 4,
+                                   .height = 2,
+                                   .bitCount = 8,
+                                   .table = greys,
+                                   .pixels = {0, 80, 160, 240, 255, 170, 85, 0}});
+    orvel::formats::Error error;
+    const Bytes back = ReadWithModule(Encoded(picture, Format::jpeg, {.jpegQuality = 100}), &error);
+    ASSERT_FALSE(back.empty()) << error.message;
+    EXPECT_EQ(HeaderOf(back).biBitCount, 8);
+    const Bytes rows = RowsOf(back);
+    for (std::size_t i = 0; i < 8; ++i) {
+        EXPECT_NEAR(rows[i], RowsOf(picture)[i], 2) << i;
+    }
+}
+
 TEST_F(FormatsWriteTest, JpegQualityTradesSizeForFidelity) {
     const Bytes picture = PictureOfDepth(24);
     const Bytes rough = Encoded(picture, Format::jpeg, {.jpegQuality = 10});
