@@ -304,6 +304,8 @@ bool ReadBmpHeader(const BYTE* bytes, std::size_t byteCount, BmpHeader& header, 
     }
     header.fileBytes = Read32(bytes + 2);
     header.imageBytes = imageBytes;
+    header.coloursUsed = coloursUsed;
+    header.coloursImportant = Field32(info, headerBytes, 36);
     header.pixelDataBytes = static_cast<DWORD>(
         std::min<std::size_t>(byteCount - header.pixelOffset, DWORD{0xFFFFFFFF}));
     if ((header.coding == BmpCoding::jpeg || header.coding == BmpCoding::png) && imageBytes != 0) {

@@ -41,6 +41,8 @@ struct BmpHeader {
     DWORD pixelDataBytes = 0;     ///< from bfOffBits to the end of the data it may use
     DWORD fileBytes = 0;          ///< bfSize
     DWORD imageBytes = 0;         ///< biSizeImage (0 for the OS/2 1.x header)
+    DWORD coloursUsed = 0;        ///< biClrUsed
+    DWORD coloursImportant = 0;   ///< biClrImportant
     ColourSpaceData colourSpace;
 };
 

@@ -102,15 +102,18 @@ void DecodePixels(const BYTE* bytes, const BmpHeader& header, WORD canvasBits,
 }
 
 /// A file already laid out as the library keeps pictures: a 40-byte BI_RGB header, bottom-up
-/// rows right after the full colour table, an image size of 0 or the rows' own, and a bfSize that
-/// covers the picture within the file. Its first bfSize bytes are the picture as they stand, so
-/// a file the library writes reads back byte for byte.
+/// rows right after the full colour table (a direct-colour picture declares none: the library
+/// reads biClrUsed or biClrImportant entries before its rows), an image size of 0 or the rows'
+/// own, and a bfSize that covers the picture within the file. Its first bfSize bytes are the
+/// picture as they stand, so a file the library writes reads back byte for byte.
 bool KeptAsStored(const BmpHeader& header, WORD canvasBits, std::uint64_t pixelBytes,
                   std::size_t byteCount) noexcept {
     const std::uint64_t tableBytes = canvasBits <= 8 ? (std::uint64_t{4} << canvasBits) : 0;
     const std::uint64_t pixelsOffset = kFileHeaderBytes + kInfoHeaderBytes + tableBytes;
     return header.headerBytes == kInfoHeaderBytes && header.coding == BmpCoding::rgb &&
-           !header.topDown && canvasBits == header.bitCount && header.pixelOffset == pixelsOffset &&
+           !header.topDown && canvasBits == header.bitCount &&
+           (canvasBits <= 8 || (header.coloursUsed == 0 && header.coloursImportant == 0)) &&
+           header.pixelOffset == pixelsOffset &&
            (header.imageBytes == 0 || header.imageBytes == pixelBytes) &&
            header.fileBytes >= pixelsOffset + pixelBytes && header.fileBytes <= byteCount;
 }
