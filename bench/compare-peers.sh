@@ -6,6 +6,7 @@
 # peer's output against orvel's, and sums up orvel's ratios to the fastest peer and to `cp`.
 #
 #   bench/compare-peers.sh [--build DIR] [--work DIR] [--side N] [--runs N] [--no-install]
+#                          [--batch N] [--jobs N] [--formats-only]
 #
 #   --build DIR   the build with tools/orvel and bench/orvel_bench_inputs (default build/default)
 #   --work DIR    where inputs and outputs go (default: /dev/shm/orvel-peers when /dev/shm is a
@@ -15,6 +16,7 @@
 #   --no-install  do not install missing peers; rows of missing peers are left out
 #   --batch N     the batch row's number of 64 x 64 pictures (default 10000; 0 leaves it out)
 #   --jobs N      orvel's threads in the batch, and GNU parallel's jobs for vips (default: cores)
+#   --formats-only  only the PNG and JPEG rows (reading them into BMP, writing BMP as them)
 #
 # Missing peers are installed from Debian packages (imagemagick, python3-pil, libvips-tools,
 # hyperfine, parallel, time), which needs root. Timings: hyperfine, warm page cache (each command
@@ -30,6 +32,7 @@ runs=10
 install=1
 batch=10000
 jobs=$(nproc)
+formats_only=0
 while [[ $# -gt 0 ]]; do
     case "$1" in
     --build) build=$(cd "$2" && pwd); shift 2 ;;
@@ -39,7 +42,8 @@ while [[ $# -gt 0 ]]; do
     --no-install) install=0; shift ;;
     --batch) batch="$2"; shift 2 ;;
     --jobs) jobs="$2"; shift 2 ;;
-    -h | --help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --formats-only) formats_only=1; shift ;;
+    -h | --help) sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "compare-peers: unknown argument '$1'" >&2; exit 2 ;;
     esac
 done
@@ -137,6 +141,8 @@ elif operation == "blackwhite":
 elif operation == "resize":
     size = (int(sys.argv[4]), int(sys.argv[5]))
     image.resize(size, Image.Resampling.NEAREST).save(target)
+elif operation == "jpeg":
+    image.save(target, quality=int(sys.argv[4]))
 elif operation == "truecolour":
     image.convert("RGB").save(target)
 elif operation == "batch-remap":
@@ -287,6 +293,49 @@ pillow rgb "$photo24" "$work/source.rgb"
 pillow palette "$halftone" "$work/halftone.rgb"
 printf '\000\000\000\377\377\377' >"$work/bw.rgb"
 
+# PNG and JPEG of the same picture, written by Pillow, a writer none of the timed tools is.
+if [[ ! -f "photo24-$side.png" ]]; then
+    pillow copy "$photo24" "photo24-$side.png"
+    pillow jpeg "$photo24" "photo24-$side.jpg" 90
+fi
+
+# PNG and JPEG read and written as BMP; BMP written as PNG (zlib level 6, everyone's default) and
+# as JPEG (quality 90).
+w="PNG -> BMP"
+time_command "$w" orvel out-png-orvel.bmp "$orvel" convert "photo24-$side.png" -o out-png-orvel.bmp
+record_sizes "$w" "photo24-$side.png" out-png-orvel.bmp
+[[ -n "$magick" ]] && time_command "$w" ImageMagick out-png-im.bmp "$magick" "photo24-$side.png" BMP3:out-png-im.bmp
+time_command "$w" Pillow out-png-pil.bmp "$python" "$work/pillow_work.py" copy "photo24-$side.png" out-png-pil.bmp
+[[ -n "$vips" ]] && time_command "$w" libvips out-png-vips.bmp "$vips" copy "photo24-$side.png" out-png-vips.bmp
+check_same "$w" orvel out-png-orvel.bmp "$photo24" "the picture encoded"
+for tool in im pil vips; do check_same "$w" "$(name_of $tool)" "out-png-$tool.bmp" out-png-orvel.bmp; done
+
+w="JPEG -> BMP"
+time_command "$w" orvel out-jpg-orvel.bmp "$orvel" convert "photo24-$side.jpg" -o out-jpg-orvel.bmp
+record_sizes "$w" "photo24-$side.jpg" out-jpg-orvel.bmp
+[[ -n "$magick" ]] && time_command "$w" ImageMagick out-jpg-im.bmp "$magick" "photo24-$side.jpg" BMP3:out-jpg-im.bmp
+time_command "$w" Pillow out-jpg-pil.bmp "$python" "$work/pillow_work.py" copy "photo24-$side.jpg" out-jpg-pil.bmp
+[[ -n "$vips" ]] && time_command "$w" libvips out-jpg-vips.bmp "$vips" copy "photo24-$side.jpg" out-jpg-vips.bmp
+for tool in im pil vips; do check_same "$w" "$(name_of $tool)" "out-jpg-$tool.bmp" out-jpg-orvel.bmp; done
+
+w="BMP -> PNG"
+time_command "$w" orvel out-orvel.png "$orvel" convert "$photo24" -o out-orvel.png
+record_sizes "$w" "$photo24" out-orvel.png
+[[ -n "$magick" ]] && time_command "$w" ImageMagick out-im.png "$magick" "$photo24" out-im.png
+time_command "$w" Pillow out-pil.png "$python" "$work/pillow_work.py" copy "$photo24" out-pil.png
+[[ -n "$vips" ]] && time_command "$w" libvips out-vips.png "$vips" copy "$photo24" out-vips.png
+for tool in orvel im pil vips; do check_same "$w" "$(name_of $tool)" "out-$tool.png" "$photo24" "the input"; done
+
+w="BMP -> JPEG, quality 90"
+time_command "$w" orvel out-orvel.jpg "$orvel" convert "$photo24" --quality 90 -o out-orvel.jpg
+record_sizes "$w" "$photo24" out-orvel.jpg
+[[ -n "$magick" ]] && time_command "$w" ImageMagick out-im.jpg "$magick" "$photo24" -quality 90 out-im.jpg
+time_command "$w" Pillow out-pil.jpg "$python" "$work/pillow_work.py" jpeg "$photo24" out-pil.jpg 90
+[[ -n "$vips" ]] && time_command "$w" libvips out-vips.jpg "$vips" copy "$photo24" "out-vips.jpg[Q=90]"
+for tool in im pil vips; do check_same "$w" "$(name_of $tool)" "out-$tool.jpg" out-orvel.jpg; done
+
+if [[ $formats_only -eq 0 ]]; then
+
 # Load and save unchanged.
 w="load + save 24-bit"
 time_command "$w" orvel out-copy-orvel.bmp "$orvel" convert "$photo24" -o out-copy-orvel.bmp
@@ -396,6 +445,8 @@ EOF
         [[ $tool == vips ]] && note=", times scaled from $vipsFiles"
         set_check "$w" "$(name_of $tool)$([[ $tool == vips ]] && echo ' (parallel)')" "$made files$note"
     done
+fi
+
 fi
 
 "$python" - "$results" "$sizes" "$side" <<'EOF'

@@ -69,6 +69,20 @@ Bytes CoreFile(unsigned width, unsigned height, unsigned bitCount, const Bytes& 
     return file.Append(triples).Append(rows).Take();
 }
 
+// A 32-bit BMP with a 124-byte header whose masks (A8 R8 G8 B8) sit in the header itself.
+Bytes V5File(std::int32_t width, std::int32_t height, const Bytes& rows) {
+    const std::uint32_t offBits = 14 + 124;
+    Writer file;
+    file.U16(0x4D42).U32(static_cast<std::uint32_t>(offBits + rows.size())).U32(0).U32(offBits);
+    file.U32(124).U32(static_cast<std::uint32_t>(width)).U32(static_cast<std::uint32_t>(height));
+    file.U16(1).U16(32).U32(BI_BITFIELDS).U32(static_cast<std::uint32_t>(rows.size()));
+    file.U32(2835).U32(2835).U32(0).U32(0);
+    file.U32(0x00FF0000).U32(0x0000FF00).U32(0x000000FF).U32(0xFF000000);
+    file.U32(0x73524742); // 'sRGB'
+    file.Append(Bytes(48, 0)).U32(4).U32(0).U32(0).U32(0);
+    return file.Append(rows).Take();
+}
+
 Bytes Colours(unsigned count, unsigned entryBytes) {
     Bytes table;
     for (unsigned i = 0; i < count; ++i) {
@@ -147,12 +161,31 @@ std::vector<std::pair<std::string, Bytes>> ReaderOnlyPictures() {
          InfoFile({3, 2, 24, BI_RGB, 16}, Colours(16, 4), Pattern(24, 43))},
         {"direct16_with_entries", InfoFile({2, 2, 16, BI_RGB, 4}, Colours(4, 4), Pattern(8, 47))},
         {"empty_width", InfoFile({0, 3, 8}, Colours(256, 4), {})},
+        // Forms only the formats module reads: 2 bits, alpha bit fields, a V5 header.
+        {"two_bits", InfoFile({7, 2, 2, BI_RGB, 4}, Colours(4, 4), Pattern(8, 53))},
+        {"alpha_bitfields4444",
+         InfoFile({3, 2, 16, 6}, Writer().U32(0x0F00).U32(0x00F0).U32(0x000F).U32(0xF000).Take(),
+                  Pattern(16, 59))},
+        {"v5_bitfields", V5File(3, 2, Pattern(24, 61))},
     };
 }
 
 void Write(const std::filesystem::path& path, const std::uint8_t* bytes, std::size_t size) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+}
+
+// A BMP file's picture written as PNG or JPEG by the formats module; false when it has none.
+bool EncodedAs(const Bytes& bmp, orvel::formats::Format format, Bytes& encoded) {
+    HGLOBAL block = orvel::formats::ReadPicture(bmp.data(), bmp.size(), {}, nullptr);
+    if (block == nullptr) {
+        return false;
+    }
+    orvel::formats::WriteOptions options;
+    options.jpegQuality = 75; // small seeds mutate faster
+    const bool written = orvel::formats::EncodePicture(block, format, options, &encoded, nullptr);
+    GlobalFree(block);
+    return written;
 }
 
 } // namespace
@@ -174,7 +207,20 @@ int main(int argc, char** argv) {
         // The packed-DIB targets take what follows the file header.
         const bool packed = target.name == "packed_dib" || target.name == "clipboard_dib";
         const std::size_t skip = packed ? sizeof(BITMAPFILEHEADER) : 0;
+        const bool png = target.name == "png_reader";
+        const bool jpeg = target.name == "jpeg_reader";
         for (const auto& [name, bytes] : pictures) {
+            if (png || jpeg) {
+                // The same pictures as the formats module writes them.
+                Bytes encoded;
+                if (EncodedAs(bytes,
+                              png ? orvel::formats::Format::png : orvel::formats::Format::jpeg,
+                              encoded)) {
+                    Write(folder / (name + (png ? ".png" : ".jpg")), encoded.data(),
+                          encoded.size());
+                }
+                continue;
+            }
             Write(folder / (name + ".bmp"), bytes.data() + skip, bytes.size() - skip);
         }
     }

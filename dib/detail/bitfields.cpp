@@ -2,15 +2,18 @@
 
 namespace orvel::dib::detail {
 
-void RepackRow565To555(const BYTE* source, BYTE* target, DWORD width) noexcept {
+void RepackRow565To24(const BYTE* source, BYTE* target, DWORD width) noexcept {
     // Byte access throughout: rows of a block are only 2-byte aligned, and the stored form is
     // little-endian whatever the machine.
     for (const BYTE* end = source + 2 * std::size_t{width}; source != end;
-         source += 2, target += 2) {
+         source += 2, target += 3) {
         const unsigned pixel = source[0] | (unsigned{source[1]} << 8);
-        const unsigned repacked = ((pixel >> 1) & 0x7FE0U) | (pixel & 0x001FU);
-        target[0] = static_cast<BYTE>(repacked);
-        target[1] = static_cast<BYTE>(repacked >> 8);
+        const unsigned red = pixel >> 11;
+        const unsigned green = (pixel >> 5) & 0x3FU;
+        const unsigned blue = pixel & 0x1FU;
+        target[0] = static_cast<BYTE>(blue << 3 | blue >> 2);
+        target[1] = static_cast<BYTE>(green << 2 | green >> 4);
+        target[2] = static_cast<BYTE>(red << 3 | red >> 2);
     }
 }
 

@@ -7,9 +7,10 @@
 
 namespace orvel::dib::detail {
 
-/// One row of 5-6-5 pixels into 5-5-5 (blue bits 0-4, green 5-9, red 10-14, bit 15 clear): green
-/// loses its lowest bit.
-void RepackRow565To555(const BYTE* source, BYTE* target, DWORD width) noexcept;
+/// One row of 5-6-5 pixels into 24-bit blue, green, red, each field widened by repeating its top
+/// bits (v << 3 | v >> 2, and v << 2 | v >> 4 for green): the library's 5-5-5 form would drop
+/// green's sixth bit, and the widening is undone exactly by keeping each byte's top bits.
+void RepackRow565To24(const BYTE* source, BYTE* target, DWORD width) noexcept;
 
 /// One row of 32-bit pixels whose blue, green and red sit in the bytes `channelByte` names into
 /// blue, green, red, 0.

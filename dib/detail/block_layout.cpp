@@ -33,7 +33,7 @@ DWORD StoredEntries(DWORD declared, DWORD tableOffset, DWORD pixelOffset,
 
 // The uncompressed pixel rows must lie wholly inside the block.
 bool RowsFit(const BlockLayout& layout, SIZE_T blockBytes) noexcept {
-    return std::uint64_t{layout.pixelOffset} + layout.geometry.pixelBytes <= blockBytes;
+    return std::uint64_t{layout.pixelOffset} + layout.stored.pixelBytes <= blockBytes;
 }
 
 bool InspectCore(const BYTE* block, SIZE_T blockBytes, DWORD pixelOffset,
@@ -52,10 +52,12 @@ bool InspectCore(const BYTE* block, SIZE_T blockBytes, DWORD pixelOffset,
         return false;
     }
     layout.coreHeader = true;
+    layout.canonicalBitCount = bitCount;
     layout.coding = PixelCoding::Rgb;
     layout.bitCount = bitCount;
     layout.width = core.bcWidth;
     layout.geometry = *geometry;
+    layout.stored = *geometry;
     layout.entries = bitCount <= 8 ? DWORD{1} << bitCount : 0;
     layout.tableOffset = kFileHeaderBytes + kCoreHeaderBytes;
     layout.pixelOffset = pixelOffset;
@@ -154,11 +156,18 @@ bool InspectInfo(const BYTE* block, SIZE_T blockBytes, DWORD pixelOffset,
         return false;
     }
 
-    const auto geometry = CanonicalGeometry(header.biWidth, rows, bitCount);
+    // 5-6-5 pixels become 24 bits: the library's 16-bit form has room for only five green bits.
+    layout.canonicalBitCount = layout.coding == PixelCoding::Masks565 ? WORD{24} : bitCount;
+    const auto geometry = CanonicalGeometry(header.biWidth, rows, layout.canonicalBitCount);
     if (!geometry) {
         return false;
     }
     layout.geometry = *geometry;
+    const auto stored = CanonicalGeometry(header.biWidth, rows, bitCount);
+    if (!stored) {
+        return false;
+    }
+    layout.stored = *stored;
     layout.entries = CDibSupport::GetPaletteEntryNum(header);
     layout.pixelOffset = pixelOffset;
     if (pixelOffset < layout.tableOffset || pixelOffset > blockBytes) {

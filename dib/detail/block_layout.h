@@ -20,7 +20,7 @@ enum class PixelCoding : std::uint8_t {
     Rle8,     ///< BI_RLE8 stream
     Rle4,     ///< BI_RLE4 stream
     Masks555, ///< BI_BITFIELDS 16-bit with the library's own 5-5-5 masks
-    Masks565, ///< BI_BITFIELDS 16-bit 5-6-5
+    Masks565, ///< BI_BITFIELDS 16-bit 5-6-5, kept as 24 bits
     Masks32,  ///< BI_BITFIELDS 32-bit, one whole byte per channel in some order
 };
 
@@ -28,10 +28,12 @@ enum class PixelCoding : std::uint8_t {
 struct BlockLayout {
     bool coreHeader = false; ///< a 12-byte BITMAPCOREHEADER (three-byte colour entries)
     PixelCoding coding = PixelCoding::Rgb;
-    bool topDown = false; ///< rows stored top row first (negative height)
-    WORD bitCount = 0;
+    bool topDown = false;       ///< rows stored top row first (negative height)
+    WORD bitCount = 0;          ///< as stored
+    WORD canonicalBitCount = 0; ///< of the canonical block: 24 for 5-6-5, else bitCount
     LONG width = 0;
     PictureGeometry geometry; ///< of the canonical, bottom-up pixel area
+    PictureGeometry stored;   ///< of the rows as stored (uncompressed pictures)
 
     DWORD entries = 0;       ///< colour-table entries of the canonical block
     DWORD tableOffset = 0;   ///< where the stored colour entries start

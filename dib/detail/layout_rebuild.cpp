@@ -16,13 +16,13 @@ namespace {
 // picture stores its bottom row last.
 const BYTE* BottomSourceRow(const BYTE* pixels, const BlockLayout& layout,
                             std::ptrdiff_t& sourceStep) noexcept {
-    const std::ptrdiff_t stride = layout.geometry.stride;
+    const std::ptrdiff_t stride = layout.stored.stride;
     if (!layout.topDown || layout.geometry.rows == 0) {
         sourceStep = stride;
         return pixels;
     }
     sourceStep = -stride;
-    return pixels + stride * static_cast<std::ptrdiff_t>(layout.geometry.rows - 1);
+    return pixels + stride * static_cast<std::ptrdiff_t>(layout.stored.rows - 1);
 }
 
 void CopyRows(const BYTE* pixels, BYTE* target, const BlockLayout& layout) noexcept {
@@ -39,7 +39,7 @@ void CopyRows(const BYTE* pixels, BYTE* target, const BlockLayout& layout) noexc
     for (DWORD row = 0; row < geometry.rows; ++row) {
         switch (layout.coding) {
         case PixelCoding::Masks565:
-            RepackRow565To555(sourceRow, target, width);
+            RepackRow565To24(sourceRow, target, width);
             break;
         case PixelCoding::Masks32:
             RepackRow32ToBgr0(sourceRow, target, width, layout.channelByte);
@@ -59,6 +59,7 @@ HGLOBAL BuildCanonicalBlock(const BYTE* source, const BlockLayout& layout) noexc
     BITMAPINFOHEADER header;
     std::memcpy(&header, source + sizeof(BITMAPFILEHEADER), sizeof header);
     header.biHeight = static_cast<LONG>(layout.geometry.rows);
+    header.biBitCount = layout.canonicalBitCount;
     header.biCompression = BI_RGB;
     header.biSizeImage = layout.geometry.pixelBytes;
     const BITMAPFILEHEADER file = CDibSupport::MakeBFH(&header);

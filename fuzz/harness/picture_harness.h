@@ -71,4 +71,13 @@ Findings RunClipboardDib(Input input);
 /// A block handed over with AttachHandle, holding the input exactly.
 Findings RunHandedOverBlock(Input input);
 
+/// A BMP file of any version through the formats module's ReadPicture, then AttachHandle: the
+/// module's picture must be one the library keeps byte for byte. Inputs without the BMP
+/// signature are skipped, as are those of the other formats by their targets.
+Findings RunBmpReader(Input input);
+/// A PNG file through the formats module, as RunBmpReader.
+Findings RunPngReader(Input input);
+/// A JPEG file through the formats module, as RunBmpReader.
+Findings RunJpegReader(Input input);
+
 } // namespace orvel::fuzz

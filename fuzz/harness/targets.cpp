@@ -134,13 +134,75 @@ Findings RunHandedOverBlock(Input input) {
                kLoadOutcomes);
 }
 
+namespace {
+
+// A file through the formats module's reader, when its first bytes are of `format` (the target
+// of each reader stays with its own format). A refusal must name what is wrong and leave nothing
+// behind; a picture must be a canonical block that the library keeps as it stands, and is then
+// used as any other.
+Findings RunFormatReader(Input input, formats::Format format) {
+    if (formats::FormatOfBytes(input.data(), input.size()) != format) {
+        return {};
+    }
+    orvel::testing::ClearFault();
+    const orvel::testing::ScopedGlobalAllocLimit ceiling(kRunBlockLimitBytes);
+    const orvel::testing::LiveCounts before = orvel::testing::GetLiveCounts();
+    RunChecks checks;
+    {
+        formats::ReadOptions options;
+        // Half the ceiling, so that the module's own limit refuses most huge claims and the
+        // ceiling catches any block it makes beyond them.
+        options.maxPixelBytes = kRunBlockLimitBytes / 2;
+        formats::Error error;
+        HGLOBAL block = formats::ReadPicture(input.data(), input.size(), options, &error);
+        if (block == nullptr) {
+            checks.Expect(error.failure != formats::Failure::none && !error.message.empty(),
+                          "a refusal without a reason");
+        } else {
+            const std::vector<BYTE> made = BlockBytes(block);
+            CConvertDib picture;
+            const BOOL attached = picture.AttachHandle(block);
+            checks.Expect(attached != FALSE && picture.IsSucceed(),
+                          "the library refused the module's picture");
+            if (attached != FALSE && picture.IsSucceed()) {
+                checks.ExpectInstalled(picture, "the module's picture");
+                checks.Expect(BlockBytes(picture.GetSafeHandle()) == made,
+                              "the library changed the module's picture: it was not canonical");
+                FollowUp(picture, checks);
+            }
+        }
+    }
+    EmptyTheClipboard();
+    const orvel::testing::LiveCounts after = orvel::testing::GetLiveCounts();
+    checks.Expect(after == before, "platform objects outlived the run: " +
+                                       orvel::testing::LiveCountChanges(before, after));
+    return checks.Take();
+}
+
+} // namespace
+
+Findings RunBmpReader(Input input) {
+    return RunFormatReader(input, formats::Format::bmp);
+}
+
+Findings RunPngReader(Input input) {
+    return RunFormatReader(input, formats::Format::png);
+}
+
+Findings RunJpegReader(Input input) {
+    return RunFormatReader(input, formats::Format::jpeg);
+}
+
 std::span<const Target> Targets() noexcept {
-    static constexpr std::array<Target, 5> kTargets = {{
+    static constexpr std::array<Target, 8> kTargets = {{
         {"memory_image", RunMemoryImage, 1 << 16},
         {"bmp_file", RunBmpFile, 1 << 16},
         {"packed_dib", RunPackedDib, 1 << 16},
         {"clipboard_dib", RunClipboardDib, 1 << 16},
         {"handed_over_block", RunHandedOverBlock, 1 << 16},
+        {"bmp_reader", RunBmpReader, 1 << 16},
+        {"png_reader", RunPngReader, 1 << 16},
+        {"jpeg_reader", RunJpegReader, 1 << 16},
     }};
     return kTargets;
 }

@@ -100,4 +100,7 @@ ORVEL_PLATFORM_API bool EncodePng(const BITMAPINFOHEADER* header, std::size_t by
                                   const WriteOptions& options, std::vector<std::uint8_t>* png,
                                   Error* error) noexcept;
 
+/// The libpng version the platform was built with, such as "libpng 1.6.39".
+ORVEL_PLATFORM_API const char* PngLibraryVersion() noexcept;
+
 } // namespace orvel::png

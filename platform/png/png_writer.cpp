@@ -2,6 +2,7 @@
 #include "detail/libpng_session.h"
 #include "png_codec.h"
 
+#include "../packed_dib/packed_dib.h"
 #include "../win/error.h"
 
 #include <png.h>
@@ -18,25 +19,10 @@ namespace {
 
 using detail::MakeError;
 
-/// The parts of a packed DIB the writer needs, found and checked before libpng starts.
-struct DibLayoutFound {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    int bitCount = 0;
-    bool topDown = false;
-    const RGBQUAD* table = nullptr;
-    int tableEntries = 0;
-    const BYTE* rows = nullptr;
-    std::uint64_t stride = 0;
-    bool hasAlpha = false; ///< 32 bits with some non-zero fourth byte
-};
-
 struct WriteSession : detail::Session {
     std::vector<std::uint8_t>* out = nullptr;
-    DibLayoutFound dib;
+    packed::PackedDib dib;
     int compressionLevel = 6;
-    LONG xPelsPerMeter = 0;
-    LONG yPelsPerMeter = 0;
     std::vector<png_byte> scratch; ///< one RGB row of a 16-bit picture
 };
 
@@ -56,84 +42,6 @@ void WriteToVector(png_structp png, png_bytep data, png_size_t length) {
 
 void FlushNothing(png_structp /*png*/) {}
 
-/// Finds the table and rows of the packed DIB at `header` and checks they lie within
-/// `byteCount` bytes. False with `error` set when the DIB is not one this writer takes.
-bool FindDib(const BITMAPINFOHEADER* header, std::size_t byteCount, DibLayoutFound& dib,
-             Error& error) {
-    auto refuse = [&error](const std::string& what) {
-        error = MakeError(Failure::badPicture, "PNG: cannot write this DIB: " + what);
-        return false;
-    };
-    if (header == nullptr || byteCount < sizeof(BITMAPINFOHEADER)) {
-        return refuse("no 40-byte information header");
-    }
-    BITMAPINFOHEADER info{};
-    std::memcpy(&info, header, sizeof info);
-    if (info.biSize != sizeof info) {
-        return refuse("a header of " + std::to_string(info.biSize) + " bytes, not 40");
-    }
-    if (info.biPlanes != 1 || info.biCompression != BI_RGB) {
-        return refuse("compressed or multi-plane pixels");
-    }
-    const int bits = info.biBitCount;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-        return refuse(std::to_string(bits) + " bits per pixel");
-    }
-    // PNG has no empty picture, and the height's sign only says which way rows run.
-    const std::int64_t signedHeight = info.biHeight;
-    if (info.biWidth <= 0 || signedHeight == 0) {
-        return refuse("an empty picture");
-    }
-    dib.width = static_cast<std::uint32_t>(info.biWidth);
-    dib.topDown = signedHeight < 0;
-    dib.height = static_cast<std::uint32_t>(signedHeight < 0 ? -signedHeight : signedHeight);
-    dib.bitCount = bits;
-    const std::uint64_t depthEntries = bits <= 8 ? std::uint64_t{1} << bits : 0;
-    if (bits <= 8 && info.biClrUsed > depthEntries) {
-        return refuse(std::to_string(info.biClrUsed) + " colours for " + std::to_string(bits) +
-                      " bits");
-    }
-    const std::uint64_t tableEntries = info.biClrUsed != 0 ? info.biClrUsed : depthEntries;
-    dib.stride = (std::uint64_t{dib.width} * bits + 31) / 32 * 4;
-    const std::uint64_t tableOffset = sizeof info;
-    const std::uint64_t rowsOffset = tableOffset + tableEntries * sizeof(RGBQUAD);
-    // At most 2^31 rows of at most 2^37 bytes: the product is checked before it is formed.
-    if (rowsOffset > byteCount || dib.height > (byteCount - rowsOffset) / dib.stride) {
-        return refuse("its pixels run past the end of its " + std::to_string(byteCount) + " bytes");
-    }
-    const auto* base = reinterpret_cast<const BYTE*>(header);
-    dib.table = reinterpret_cast<const RGBQUAD*>(base + tableOffset);
-    dib.tableEntries = bits <= 8 ? static_cast<int>(tableEntries) : 0;
-    dib.rows = base + rowsOffset;
-    if (bits == 32) {
-        const BYTE* row = dib.rows;
-        for (std::uint32_t y = 0; y < dib.height && !dib.hasAlpha; ++y, row += dib.stride) {
-            const BYTE* const end = row + std::uint64_t{dib.width} * 4;
-            for (const BYTE* alpha = row + 3; alpha < end; alpha += 4) {
-                if (*alpha != 0) {
-                    dib.hasAlpha = true;
-                    break;
-                }
-            }
-        }
-    }
-    return true;
-}
-
-/// A row of 5-5-5 pixels as 8-bit RGB, each field widened so that 31 becomes 255.
-void WidenRow555(const BYTE* row, std::uint32_t width, png_byte* rgb) noexcept {
-    const BYTE* const end = row + std::uint64_t{width} * 2;
-    for (; row != end; row += 2, rgb += 3) {
-        const unsigned pixel = row[0] | unsigned{row[1]} << 8;
-        const unsigned red = pixel >> 10 & 0x1F;
-        const unsigned green = pixel >> 5 & 0x1F;
-        const unsigned blue = pixel & 0x1F;
-        rgb[0] = static_cast<png_byte>(red << 3 | red >> 2);
-        rgb[1] = static_cast<png_byte>(green << 3 | green >> 2);
-        rgb[2] = static_cast<png_byte>(blue << 3 | blue >> 2);
-    }
-}
-
 /// Every libpng call of an encode, under one setjmp (see RunDecode for why nothing here owns
 /// anything).
 bool RunEncode(WriteSession& session) {
@@ -142,7 +50,7 @@ bool RunEncode(WriteSession& session) {
     }
     png_structp png = session.png;
     png_infop info = session.info;
-    const DibLayoutFound& dib = session.dib;
+    const packed::PackedDib& dib = session.dib;
     png_set_write_fn(png, &session, WriteToVector, FlushNothing);
     png_set_compression_level(png, session.compressionLevel);
 
@@ -171,9 +79,9 @@ bool RunEncode(WriteSession& session) {
         significant.red = significant.green = significant.blue = 5;
         png_set_sBIT(png, info, &significant);
     }
-    if (session.xPelsPerMeter > 0 && session.yPelsPerMeter > 0) {
-        png_set_pHYs(png, info, static_cast<png_uint_32>(session.xPelsPerMeter),
-                     static_cast<png_uint_32>(session.yPelsPerMeter), PNG_RESOLUTION_METER);
+    if (dib.xPelsPerMeter > 0 && dib.yPelsPerMeter > 0) {
+        png_set_pHYs(png, info, static_cast<png_uint_32>(dib.xPelsPerMeter),
+                     static_cast<png_uint_32>(dib.yPelsPerMeter), PNG_RESOLUTION_METER);
     }
     png_write_info(png, info);
     if (dib.bitCount >= 24) {
@@ -184,12 +92,11 @@ bool RunEncode(WriteSession& session) {
     }
 
     // PNG rows run top-down: a bottom-up DIB is written from its last row.
-    const std::ptrdiff_t step = dib.topDown ? static_cast<std::ptrdiff_t>(dib.stride)
-                                            : -static_cast<std::ptrdiff_t>(dib.stride);
-    const BYTE* row = dib.topDown ? dib.rows : dib.rows + (dib.height - 1) * dib.stride;
+    std::ptrdiff_t step = 0;
+    const BYTE* row = dib.TopRow(step);
     for (std::uint32_t y = 0; y < dib.height; ++y, row += step) {
         if (dib.bitCount == 16) {
-            WidenRow555(row, dib.width, session.scratch.data());
+            packed::WidenRow555(row, dib.width, session.scratch.data());
             png_write_row(png, session.scratch.data());
         } else {
             png_write_row(png, row);
@@ -212,11 +119,10 @@ bool EncodePng(const BITMAPINFOHEADER* header, std::size_t byteCount, const Writ
             failure = MakeError(Failure::unsupported, "PNG: compression level " +
                                                           std::to_string(options.compressionLevel) +
                                                           " is not 0 to 9");
-        } else if (FindDib(header, byteCount, session.dib, failure)) {
-            BITMAPINFOHEADER info{};
-            std::memcpy(&info, header, sizeof info);
-            session.xPelsPerMeter = info.biXPelsPerMeter;
-            session.yPelsPerMeter = info.biYPelsPerMeter;
+        } else if (std::string reason;
+                   !packed::FindPackedDib(header, byteCount, session.dib, reason)) {
+            failure = MakeError(Failure::badPicture, "PNG: cannot write this DIB: " + reason);
+        } else {
             session.compressionLevel = options.compressionLevel;
             session.out = png;
             png->clear();
@@ -256,6 +162,10 @@ bool EncodePng(const BITMAPINFOHEADER* header, std::size_t byteCount, const Writ
         *error = std::move(failure);
     }
     return false;
+}
+
+const char* PngLibraryVersion() noexcept {
+    return "libpng " PNG_LIBPNG_VER_STRING;
 }
 
 } // namespace orvel::png

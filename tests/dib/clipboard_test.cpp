@@ -410,7 +410,7 @@ TEST_F(ClipboardTest, BitFieldPixelsAreRepackedOrRefused) {
     TestDib dib;
     ASSERT_TRUE(dib.GetClipboard(&window_));
     EXPECT_EQ(+dib.GetBIH().biCompression, static_cast<DWORD>(BI_RGB));
-    EXPECT_EQ(PixelArea(dib), ByteBuilder().U16(0x7C00).U16(0x03E0).U16(0x001F).U16(0x7FFF).Get());
+    EXPECT_EQ(PixelArea(dib), (Bytes{0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255}));
 
     // Masks the library cannot turn into its own pixel form.
     ByteBuilder odd;

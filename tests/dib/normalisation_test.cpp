@@ -134,7 +134,8 @@ TEST_F(NormalisationTest, TopDownRowsAreTurnedBottomUp) {
 TEST_F(NormalisationTest, BitFieldsAreRepackedIntoTheLibrarysForms) {
     ByteBuilder masks565;
     masks565.U32(0xF800).U32(0x07E0).U32(0x001F);
-    // Top-down rows: pure red, pure green, pure blue; then green 3 of 63, which keeps 1 of 31.
+    // Top-down rows: pure red, pure green, pure blue; then green 3 of 63, which 5-5-5 could not
+    // hold: 5-6-5 becomes 24 bits, each field widened by repeating its top bits.
     TestDib dib;
     ASSERT_TRUE(AttachBytes(
         dib, InfoFile({.width = 3, .height = -2, .bitCount = 16, .compression = BI_BITFIELDS},
@@ -142,8 +143,9 @@ TEST_F(NormalisationTest, BitFieldsAreRepackedIntoTheLibrarysForms) {
                       {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0, 0x60, 0x00, 0, 0, 0, 0, 0, 0})));
     EXPECT_EQ(+dib.GetBIH().biCompression, BI_RGB);
     EXPECT_EQ(U32At(BlockBytes(dib.GetSafeHandle()), 10), 54U);
-    EXPECT_EQ(PixelArea(dib),
-              (Bytes{0x20, 0x00, 0, 0, 0, 0, 0, 0, 0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0, 0}));
+    EXPECT_EQ(+dib.GetBIH().biBitCount, 24);
+    EXPECT_EQ(PixelArea(dib), (Bytes{0, 12, 0,   0, 0,   0, 0,   0, 0, 0, 0, 0, //
+                                     0, 0,  255, 0, 255, 0, 255, 0, 0, 0, 0, 0}));
 
     ByteBuilder masksArgb; // red in byte 2, green in byte 1, blue in byte 0, alpha in byte 3
     masksArgb.U32(0x00FF0000).U32(0x0000FF00).U32(0x000000FF);

@@ -128,7 +128,7 @@ TEST(DrawIndexedTest, ARefusedPictureIsNamedAndNothingIsWritten) {
     const Finished run = Orvel({"draw", input, "-o", dir.Path("out.bmp")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "orvel: cannot load '" + input +
-                           "': not a BMP picture the library reads (class error 1)\n");
+                           "': BMP: the file ends inside its file header (4 bytes)\n");
     EXPECT_EQ(DirectoryNames(dir.Path("")), std::vector<std::string>{"in.bmp"});
 }
 

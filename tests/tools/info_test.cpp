@@ -6,12 +6,12 @@ namespace {
 
 using namespace orvel::test;
 
-// A file with a 108-byte header: a BMP that the library's normalisation does not take.
-Bytes V4HeaderFile() {
+// A file with a 108-byte header, `compression` and sRGB as its colour space.
+Bytes V4HeaderFile(std::uint32_t compression = BI_RGB) {
     ByteBuilder b;
     b.U16(0x4D42).U32(14 + 108 + 8).U16(0).U16(0).U32(14 + 108);
-    b.U32(108).I32(2).I32(2).U16(1).U16(24).U32(BI_RGB).U32(16).I32(0).I32(0).U32(0).U32(0);
-    b.Fill(108 - 40, 0).Fill(16, 0x55);
+    b.U32(108).I32(2).I32(2).U16(1).U16(24).U32(compression).U32(16).I32(0).I32(0).U32(0).U32(0);
+    b.Fill(16, 0).U32(0x73524742).Fill(108 - 60, 0).Fill(16, 0x55);
     EXPECT_EQ(b.Size(), 14U + 108 + 16);
     return b.Get();
 }
@@ -55,24 +55,31 @@ std::vector<InfoCase> InfoCases() {
          0,
          {"1 x 2, top-down", "accepts it (1x2, 24 bits)"},
          {"\"height\": -2", "\"top_down\": true"}},
-        {"V4HeaderRefused",
+        {"V4Header",
          V4HeaderFile(),
-         1,
+         0,
          {"BMP, BITMAPV4HEADER (108 bytes)", "2 x 2, bottom-up",
-          "refuses it: not a BMP picture the library reads (class error 1)"},
-         {"\"accepted\": false",
-          "\"status\": {\"kind\": \"class\", \"code\": 1, \"text\": \"not a BMP picture the "
-          "library reads\"}"}},
+          "  colour space  sRGB (not applied: pixels are taken as sRGB)\n",
+          "accepts it (2x2, 24 bits)"},
+         {"\"accepted\": true", "\"colour_space\": {\"type\": \"sRGB\""}},
+        {"V4HeaderRefused",
+         V4HeaderFile(99),
+         1,
+         {"BMP, BITMAPV4HEADER (108 bytes)",
+          "refuses it: BMP BITMAPV4HEADER (108 bytes): compression 99\n"},
+         {"\"accepted\": false", "\"status\": {\"kind\": \"format\", \"text\": \"BMP "
+                                 "BITMAPV4HEADER (108 bytes): compression 99\"}"}},
         {"PngRefused",
          {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0},
          1,
          {"  format        PNG file, not BMP\n", "  file size     12 bytes\n",
-          "refuses it: not a BMP picture the library reads (class error 1)"},
+          "refuses it: PNG: the data ends before the picture does"},
          {"\"format\": \"PNG\""}},
         {"CutShortInItsHeader",
          Bytes(full.begin(), full.begin() + 30),
          1,
-         {"BMP, BITMAPINFOHEADER (40 bytes), cut short", "(class error 1)"},
+         {"BMP, BITMAPINFOHEADER (40 bytes), cut short",
+          "refuses it: BMP BITMAPINFOHEADER (40 bytes): the file ends inside the header"},
          {"\"format\": \"BMP\", \"accepted\": false"}},
         {"Missing",
          {},
@@ -130,7 +137,7 @@ TEST(InfoReportTest, SeveralFilesMakeOneValidJsonArrayWhateverTheirNames) {
     }
     const TempDir dir;
     const std::string good = dir.Write("a \"quoted\\ name.bmp", Bmp24(2, 2, SomeColours(4)));
-    const std::string bad = dir.Write("b\tc.bmp", V4HeaderFile());
+    const std::string bad = dir.Write("b\tc.bmp", V4HeaderFile(99));
     const Finished run = Orvel({"info", "--json", good, bad});
     EXPECT_EQ(run.exitCode, 1); // one file is refused
     const std::string report = dir.Write("report.json", Bytes(run.out.begin(), run.out.end()));

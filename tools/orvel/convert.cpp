@@ -10,6 +10,7 @@
 
 #include <orvel/orvel.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -24,11 +25,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What to do to every picture.
+// What to do to every picture, and how to write it.
 struct Conversion {
     std::optional<int> depth;
     PaletteChoice palette;
     std::optional<Extent> size;
+    SaveOptions save;
 };
 
 bool IsLibraryDepth(long depth) {
@@ -84,7 +86,7 @@ void ConvertOne(const std::string& input, const std::string& output, const Conve
         ConvertDepth(picture, conversion, input);
         ConvertSize(picture, conversion, input);
     }
-    SavePicture(picture, out);
+    SavePicture(picture, out, conversion.save);
     out.Commit();
 }
 
@@ -108,8 +110,46 @@ void RefuseOverwritingInputs(const std::vector<std::string>& inputs,
     }
 }
 
+formats::Format ParseFormat(const std::string& text) {
+    const formats::Format format = formats::FormatOfExtension("." + text);
+    if (format == formats::Format::unknown) {
+        throw UsageError("--format must be bmp, png or jpeg, not " + text);
+    }
+    return format;
+}
+
+// The inputs of shard K of N ("2/8"): the names sorted, then every Nth from the Kth. Every
+// machine given the same list takes a share no other machine takes, whatever order its shell
+// listed them in.
+std::vector<std::string> ShareOfShard(std::vector<std::string> inputs, const std::string& text) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string::npos) {
+        throw UsageError("--shard must be K/N, such as 1/4, not " + text);
+    }
+    const long count = ParseInteger("--shard", text.substr(slash + 1), 1, 1000000);
+    const long index = ParseInteger("--shard", text.substr(0, slash), 1, count);
+    std::sort(inputs.begin(), inputs.end());
+    std::vector<std::string> share;
+    for (std::size_t i = static_cast<std::size_t>(index - 1); i < inputs.size();
+         i += static_cast<std::size_t>(count)) {
+        share.push_back(inputs[i]);
+    }
+    return share;
+}
+
 Conversion ReadConversion(const ParsedArguments& parsed) {
     Conversion conversion;
+    if (auto format = parsed.Value("format")) {
+        conversion.save.format = ParseFormat(*format);
+    }
+    if (auto quality = parsed.Value("quality")) {
+        conversion.save.write.jpegQuality =
+            static_cast<int>(ParseInteger("--quality", *quality, 1, 100));
+    }
+    if (auto level = parsed.Value("compression")) {
+        conversion.save.write.pngCompressionLevel =
+            static_cast<int>(ParseInteger("--compression", *level, 0, 9));
+    }
     if (auto depth = parsed.Value("depth")) {
         const long value = ParseInteger("--depth", *depth, 1, 32);
         if (!IsLibraryDepth(value)) {
@@ -145,10 +185,23 @@ int RunConvert(const std::vector<std::string>& arguments) {
                                                               {"depth", 0, true},
                                                               {"palette", 0, true},
                                                               {"size", 0, true},
-                                                              {"jobs", 'j', true}});
-    const std::vector<std::string>& inputs = parsed.Operands();
+                                                              {"jobs", 'j', true},
+                                                              {"format", 0, true},
+                                                              {"quality", 0, true},
+                                                              {"compression", 0, true},
+                                                              {"shard", 0, true}});
+    std::vector<std::string> inputs = parsed.Operands();
     if (inputs.empty()) {
         throw UsageError("no input given");
+    }
+    if (auto shard = parsed.Value("shard")) {
+        if (!parsed.Has("out-dir")) {
+            throw UsageError("--shard needs --out-dir DIR");
+        }
+        inputs = ShareOfShard(std::move(inputs), *shard);
+        if (inputs.empty()) {
+            return kExitSuccess; // more shards than inputs: this one has nothing to do
+        }
     }
     const std::optional<std::string> output = parsed.Value("output");
     const std::optional<std::string> outDir = parsed.Value("out-dir");
@@ -168,13 +221,20 @@ int RunConvert(const std::vector<std::string>& arguments) {
 
     // Every input's output, checked before any work: a clash found halfway would leave a
     // half-done batch.
+    const Conversion conversion = ReadConversion(parsed);
+    std::string extension = ".bmp";
+    if (conversion.save.format == formats::Format::png) {
+        extension = ".png";
+    } else if (conversion.save.format == formats::Format::jpeg) {
+        extension = ".jpg";
+    }
     std::vector<std::string> outputs;
     if (output) {
         outputs.push_back(*output);
     } else {
         std::map<std::string, std::string> taken;
         for (const std::string& input : inputs) {
-            const std::string name = fs::path(input).stem().string() + ".bmp";
+            const std::string name = fs::path(input).stem().string() + extension;
             const auto [existing, inserted] = taken.emplace(name, input);
             if (!inserted) {
                 std::string message = "'" + input;
@@ -186,7 +246,6 @@ int RunConvert(const std::vector<std::string>& arguments) {
         }
     }
     RefuseOverwritingInputs(inputs, outputs);
-    const Conversion conversion = ReadConversion(parsed);
 
     if (output) {
         ConvertOne(inputs[0], *output, conversion);
@@ -225,15 +284,23 @@ int RunConvert(const std::vector<std::string>& arguments) {
 const Command& ConvertCommand() {
     static const Command command{
         "convert", "change colour depth and size, of one picture or a batch",
-        "orvel convert IN -o OUT [--depth N] [--palette P] [--size WxH]\n"
-        "       orvel convert IN... --out-dir DIR [--jobs N] [--depth N] [--palette P] "
-        "[--size WxH]",
-        "Load each BMP picture, convert its colour depth, resize it and write it as a BMP file.\n"
+        "orvel convert IN -o OUT [--format F] [--depth N] [--palette P] [--size WxH]\n"
+        "       orvel convert IN... --out-dir DIR [--shard K/N] [--jobs N] [--format F] "
+        "[--depth N] ...",
+        "Load each picture (BMP of any common header version, PNG or JPEG), convert its colour\n"
+        "depth, resize it and write it as a BMP, PNG or JPEG file.\n"
         "\n"
-        "  -o, --output OUT   the file to write (one input)\n"
-        "  --out-dir DIR      write each input to DIR/<name>.bmp (several inputs); the\n"
-        "                     pictures are converted in parallel, one thread per core\n"
+        "  -o, --output OUT   the file to write (one input); its extension (.bmp, .png, .jpg)\n"
+        "                     chooses the format, BMP for any other\n"
+        "  --out-dir DIR      write each input to DIR/<name>.bmp, .png or .jpg (several\n"
+        "                     inputs); the pictures are converted in parallel\n"
+        "  --shard K/N        of the inputs sorted by name, convert only every Nth from the Kth\n"
+        "                     (1 <= K <= N): N machines given the same list share it out\n"
         "  -j, --jobs N       threads for a batch (default: one per core)\n"
+        "  --format F         bmp, png or jpeg, whatever the output's extension\n"
+        "  --quality Q        JPEG quality, 1 to 100 (default 90)\n"
+        "  --compression L    PNG compression level, 0 to 9 (default 6); indexed pictures\n"
+        "                     become palette PNGs\n"
         "  --depth N          bits per pixel: 1, 4, 8, 16, 24 or 32. Indexed depths (1, 4, 8)\n"
         "                     map every colour to its nearest palette colour, without dithering.\n"
         "                     A picture already at N bits is left as it is unless --palette is\n"

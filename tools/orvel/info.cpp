@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -42,10 +43,17 @@ struct FileFacts {
 // What the library made of the file.
 struct LibraryVerdict {
     bool accepted = false;
+    bool byFormats = false; ///< refused by the formats module, which has no status record
     unsigned int kind = 0;
     unsigned long code = 0;
     std::string words;
     std::string picture; ///< the picture as loaded, when accepted
+};
+
+// What the formats module reads of the headers, beyond the BMP fields above.
+struct ModuleFacts {
+    bool read = false;
+    formats::PictureFacts facts;
 };
 
 std::uint32_t Read16(const std::vector<std::uint8_t>& bytes, std::size_t at) {
@@ -191,11 +199,80 @@ FileFacts ReadFacts(const std::string& path) {
     return facts;
 }
 
+ModuleFacts ReadModuleFacts(const std::string& path) {
+    ModuleFacts found;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return found;
+    }
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
+                                  std::istreambuf_iterator<char>());
+    found.read = formats::InspectPicture(bytes.data(), bytes.size(), &found.facts, nullptr);
+    return found;
+}
+
+// A colour-space type is four characters stored as a number: 'sRGB', 'Win ', 'LINK', 'MBED'.
+std::string FourCharacters(DWORD value) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const auto c = static_cast<char>(value >> shift & 0xFF);
+        text += c >= 0x20 && c < 0x7F ? c : '?';
+    }
+    return text;
+}
+
+std::string ColourSpaceWords(const formats::ColourSpaceData& space) {
+    const std::string type = FourCharacters(space.type);
+    std::string words;
+    if (space.type == 0) {
+        char numbers[160];
+        const auto fixed30 = [](LONG v) { return v / 1073741824.0; };
+        std::snprintf(
+            numbers, sizeof numbers, "calibrated RGB, red %.4f %.4f %.4f, gamma %.3f %.3f %.3f",
+            fixed30(space.endpoints[0]), fixed30(space.endpoints[1]), fixed30(space.endpoints[2]),
+            space.gamma[0] / 65536.0, space.gamma[1] / 65536.0, space.gamma[2] / 65536.0);
+        words = numbers;
+    } else if (type == "LINK" || type == "MBED") {
+        words = std::string(type == "LINK" ? "linked" : "embedded") + " profile, " +
+                std::to_string(space.profileBytes) + " bytes at offset " +
+                std::to_string(space.profileOffset);
+    } else {
+        words = type == "Win " ? "the system's default" : type;
+    }
+    return words + " (not applied: pixels are taken as sRGB)";
+}
+
+std::string IntentWords(DWORD intent) {
+    switch (intent) {
+    case 1:
+        return "saturation";
+    case 2:
+        return "relative colorimetric";
+    case 4:
+        return "perceptual";
+    case 8:
+        return "absolute colorimetric";
+    default:
+        return std::to_string(intent);
+    }
+}
+
+std::string MaskWords(const std::array<DWORD, 4>& masks) {
+    char text[96];
+    std::snprintf(text, sizeof text, "red %08X, green %08X, blue %08X, alpha %08X", masks[0],
+                  masks[1], masks[2], masks[3]);
+    return text;
+}
+
 LibraryVerdict AskLibrary(const std::string& path) {
     LibraryVerdict verdict;
     CDib picture;
     try {
         LoadPicture(picture, path);
+    } catch (const FormatRefusal& refusal) {
+        verdict.byFormats = true;
+        verdict.words = refusal.Reason();
+        return verdict;
     } catch (const Failure&) {
         picture.GetLastError(verdict.kind, verdict.code);
         verdict.words = StatusInWords(verdict.kind, verdict.code, StatusSource::Picture);
@@ -235,7 +312,8 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-std::string Json(const std::string& path, const FileFacts& facts, const LibraryVerdict& verdict) {
+std::string Json(const std::string& path, const FileFacts& facts, const ModuleFacts& module,
+                 const LibraryVerdict& verdict) {
     std::ostringstream out;
     out << "  {\"file\": " << JsonString(path);
     if (!facts.readError.empty()) {
@@ -255,9 +333,35 @@ std::string Json(const std::string& path, const FileFacts& facts, const LibraryV
             << ", \"image_size\": " << facts.imageBytes
             << ", \"pixel_offset\": " << facts.pixelOffset;
     }
+    if (module.read) {
+        const formats::PictureFacts& more = module.facts;
+        if (more.format != formats::Format::bmp) {
+            out << ", \"header\": " << JsonString(more.header) << ", \"width\": " << more.width
+                << ", \"height\": " << more.height << ", \"coding\": " << JsonString(more.coding);
+            if (more.format == formats::Format::jpeg) {
+                out << ", \"orientation\": " << more.orientation;
+            }
+        }
+        if (more.masks[0] != 0 || more.masks[1] != 0 || more.masks[2] != 0) {
+            out << ", \"masks\": [" << more.masks[0] << ", " << more.masks[1] << ", "
+                << more.masks[2] << ", " << more.masks[3] << "]";
+        }
+        if (more.colourSpace.present) {
+            out << ", \"colour_space\": {\"type\": "
+                << JsonString(FourCharacters(more.colourSpace.type))
+                << ", \"text\": " << JsonString(ColourSpaceWords(more.colourSpace))
+                << ", \"intent\": " << more.colourSpace.intent
+                << ", \"profile_offset\": " << more.colourSpace.profileOffset
+                << ", \"profile_size\": " << more.colourSpace.profileBytes << "}";
+        }
+        out << ", \"reads_as_bits\": " << more.dibBitCount;
+    }
     out << ", \"accepted\": " << (verdict.accepted ? "true" : "false");
     if (verdict.accepted) {
         out << ", \"status\": null";
+    } else if (verdict.byFormats) {
+        out << ", \"status\": {\"kind\": \"format\", \"text\": " << JsonString(verdict.words)
+            << "}";
     } else {
         out << ", \"status\": {\"kind\": \"" << KindName(verdict.kind)
             << "\", \"code\": " << verdict.code << ", \"text\": "
@@ -267,7 +371,8 @@ std::string Json(const std::string& path, const FileFacts& facts, const LibraryV
     return out.str();
 }
 
-std::string Text(const std::string& path, const FileFacts& facts, const LibraryVerdict& verdict) {
+std::string Text(const std::string& path, const FileFacts& facts, const ModuleFacts& module,
+                 const LibraryVerdict& verdict) {
     std::ostringstream out;
     auto line = [&](const char* key, const std::string& value) {
         char padded[16];
@@ -277,6 +382,14 @@ std::string Text(const std::string& path, const FileFacts& facts, const LibraryV
     out << path << "\n";
     if (!facts.readError.empty()) {
         line("file", "cannot be read: " + facts.readError);
+    } else if (module.read && module.facts.format != formats::Format::bmp) {
+        const formats::PictureFacts& more = module.facts;
+        line("format", more.header);
+        line("size", std::to_string(more.width) + " x " + std::to_string(more.height));
+        line("coding", more.coding);
+        if (more.format == formats::Format::jpeg && more.orientation != 1) {
+            line("orientation", std::to_string(more.orientation) + " (EXIF; applied on reading)");
+        }
     } else if (facts.format != "BMP") {
         line("format",
              facts.format == "unknown" ? "not a BMP file" : facts.format + " file, not BMP");
@@ -298,6 +411,16 @@ std::string Text(const std::string& path, const FileFacts& facts, const LibraryV
         line("image size", std::to_string(facts.imageBytes) + " bytes" +
                                (facts.imageBytesComputed ? " (computed; the header says 0)" : ""));
         line("pixels at", "offset " + std::to_string(facts.pixelOffset));
+        const formats::PictureFacts& more = module.facts;
+        if (module.read && (more.masks[0] != 0 || more.masks[1] != 0 || more.masks[2] != 0)) {
+            line("masks", MaskWords(more.masks));
+        }
+        if (module.read && more.colourSpace.present) {
+            line("colour space", ColourSpaceWords(more.colourSpace));
+            if (more.headerBytes >= 124) {
+                line("intent", IntentWords(more.colourSpace.intent));
+            }
+        }
     }
     if (facts.readError.empty()) {
         line("file size", std::to_string(facts.fileBytes) + " bytes");
@@ -318,6 +441,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
     bool first = true;
     for (const std::string& path : parsed.Operands()) {
         const FileFacts facts = ReadFacts(path);
+        const ModuleFacts module = ReadModuleFacts(path);
         const LibraryVerdict verdict = AskLibrary(path);
         if (!verdict.accepted) {
             std::fprintf(stderr, "orvel: cannot load '%s': %s\n", path.c_str(),
@@ -327,7 +451,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
         if (!first) {
             report += json ? ",\n" : "\n";
         }
-        report += json ? Json(path, facts, verdict) : Text(path, facts, verdict);
+        report += json ? Json(path, facts, module, verdict) : Text(path, facts, module, verdict);
         first = false;
     }
     if (json) {
@@ -341,11 +465,11 @@ int RunInfo(const std::vector<std::string>& arguments) {
 
 const Command& InfoCommand() {
     static const Command command{
-        "info", "show what BMP files hold and whether the library accepts them",
+        "info", "show what BMP, PNG and JPEG files hold and whether they are read",
         "orvel info [--json] FILE...",
-        "For each FILE, print what its own headers say (header, size, bit count, compression,\n"
-        "colour-table entries, image size) and whether the library loads it; when it does not,\n"
-        "the reason in words.\n"
+        "For each FILE, print what its own headers say (format, header version, size, bit count,\n"
+        "compression, colour-table entries, image size, bit-field masks, colour-space data) and\n"
+        "whether it is read; when it is not, the reason in words.\n"
         "\n"
         "  --json    print a JSON array with one object per file, for scripts\n"
         "\n"

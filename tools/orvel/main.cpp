@@ -3,6 +3,8 @@
 #include "failure.h"
 #include "options.h"
 
+#include <orvel/orvel.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -85,6 +87,10 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const std::string name = argv[1];
+    if (name == "--version" || name == "version") {
+        std::printf("orvel %s (%s)\n", ORVEL_VERSION, orvel::formats::CodecVersions().c_str());
+        return kExitSuccess;
+    }
     if (name == "--help" || name == "-h" || name == "help") {
         PrintOverview(stdout);
         return kExitSuccess;

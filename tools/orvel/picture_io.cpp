@@ -5,12 +5,18 @@
 #include "status_words.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <new>
 
 namespace orvel::cli {
 
-void LoadPicture(CDib& picture, const std::string& path) {
+namespace {
+
+// The library's own load: it names a missing or unreadable file, and a file of no known format,
+// in the status words every command uses.
+void LoadThroughLibrary(CDib& picture, const std::string& path) {
     BOOL loaded = FALSE;
     try {
         loaded = picture.Load(CString(path));
@@ -26,16 +32,60 @@ void LoadPicture(CDib& picture, const std::string& path) {
     }
 }
 
-void SavePicture(CDib& picture, AtomicOutput& output) {
-    if (!picture.SaveAs(output.TemporaryPath().c_str())) {
-        throw Failure("cannot save '" + output.Path() +
-                      "': " + StatusInWords(picture, StatusSource::Picture));
+void WriteBytes(const std::vector<std::uint8_t>& bytes, const std::string& path,
+                const std::string& finalPath) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) {
+        throw Failure("cannot save '" + finalPath + "': " + SystemMessage(errno));
     }
 }
 
-void SavePicture(CDib& picture, const std::string& path) {
+} // namespace
+
+void LoadPicture(CDib& picture, const std::string& path) {
+    formats::Error error;
+    HGLOBAL block = formats::ReadPictureFile(path, formats::ReadOptions{}, &error);
+    if (block != nullptr) {
+        // The block is canonical: the object keeps it as it stands.
+        if (!picture.AttachHandle(block) || picture.IsFailed()) {
+            throw Failure("cannot load '" + path +
+                          "': " + StatusInWords(picture, StatusSource::Picture));
+        }
+        return;
+    }
+    if (error.failure == formats::Failure::fileError ||
+        error.failure == formats::Failure::unknownFormat) {
+        LoadThroughLibrary(picture, path);
+        return;
+    }
+    throw FormatRefusal(path, error.message);
+}
+
+void SavePicture(CDib& picture, AtomicOutput& output, const SaveOptions& options) {
+    const formats::Format format = options.format != formats::Format::unknown
+                                       ? options.format
+                                       : formats::FormatOfExtension(output.Path());
+    if (format != formats::Format::png && format != formats::Format::jpeg) {
+        if (!picture.SaveAs(output.TemporaryPath().c_str())) {
+            throw Failure("cannot save '" + output.Path() +
+                          "': " + StatusInWords(picture, StatusSource::Picture));
+        }
+        return;
+    }
+    std::vector<std::uint8_t> bytes;
+    formats::Error error;
+    if (!formats::EncodePicture(picture.GetSafeHandle(), format, options.write, &bytes, &error)) {
+        throw Failure("cannot save '" + output.Path() + "': " + error.message);
+    }
+    WriteBytes(bytes, output.TemporaryPath(), output.Path());
+}
+
+void SavePicture(CDib& picture, const std::string& path, const SaveOptions& options) {
     AtomicOutput output(path);
-    SavePicture(picture, output);
+    SavePicture(picture, output, options);
     output.Commit();
 }
 

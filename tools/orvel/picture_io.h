@@ -1,6 +1,8 @@
 // Pictures in and out of the tool's files, with failures in words.
 #pragma once
 
+#include "failure.h"
+
 #include <orvel/orvel.h>
 
 #include <string>
@@ -10,16 +12,35 @@ namespace orvel::cli {
 
 class AtomicOutput;
 
-/// Loads a BMP file. Throws Failure "cannot load 'path': <status in words>", also when the file
-/// layer raises a read error.
+/// A file the formats module refused: `Reason()` is its sentence alone.
+class FormatRefusal : public Failure {
+public:
+    FormatRefusal(const std::string& path, std::string reason)
+        : Failure("cannot load '" + path + "': " + reason), reason_(std::move(reason)) {}
+    const std::string& Reason() const noexcept { return reason_; }
+
+private:
+    std::string reason_;
+};
+
+/// Loads a BMP of any common version, a PNG or a JPEG through the formats module. Throws
+/// Failure "cannot load 'path': <the reason in words>", also when the file layer raises a read
+/// error; a FormatRefusal when the module refuses the file.
 void LoadPicture(CDib& picture, const std::string& path);
 
-/// Writes the picture as a BMP file that appears whole or not at all. Throws Failure
-/// "cannot save 'path': ...".
-void SavePicture(CDib& picture, const std::string& path);
+/// How a picture is written: the format (unknown: by the output's extension, BMP for any other)
+/// and the PNG and JPEG options.
+struct SaveOptions {
+    formats::Format format = formats::Format::unknown;
+    formats::WriteOptions write;
+};
+
+/// Writes the picture as a BMP, PNG or JPEG file that appears whole or not at all. Throws
+/// Failure "cannot save 'path': ...".
+void SavePicture(CDib& picture, const std::string& path, const SaveOptions& options = {});
 
 /// Writes the picture to an output reserved by the caller, who commits it.
-void SavePicture(CDib& picture, AtomicOutput& output);
+void SavePicture(CDib& picture, AtomicOutput& output, const SaveOptions& options = {});
 
 /// Throws Failure "cannot <operation> '<path>': <status in words>" when the result is 0 or the
 /// record is failed. Conversions return 1 once their work ran even when installing the result

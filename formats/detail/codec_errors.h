@@ -1,0 +1,15 @@
+// The platform codecs' errors in the module's terms.
+#pragma once
+
+#include "../../platform/png/png_codec.h"
+#include "../picture_formats.h"
+
+namespace orvel::formats::detail {
+
+/// The PNG codec's error as the module's, with its message.
+Error FromPngError(const png::Error& error);
+
+/// The JPEG codec's error as the module's, with its message.
+Error FromJpegError(const jpeg::Error& error);
+
+} // namespace orvel::formats::detail

@@ -1,0 +1,316 @@
+// BMP files of every header version and coding, built byte by byte, read by the formats module
+// into canonical pictures; and the files it refuses, with the kind and the reason.
+#include "formats_test_support.h"
+
+namespace {
+
+using namespace orvel::test;
+using orvel::formats::Failure;
+
+struct Decoded {
+    const char* name;
+    Bytes file;
+    std::uint16_t bitCount;
+    Bytes rows;      ///< the canonical rows, bottom row first
+    Bytes tableHead; ///< the first colour-table bytes, when they matter
+};
+
+std::vector<Decoded> DecodedCases() {
+    const Bytes triples = {1, 2, 3, 4, 5, 6}; // two three-byte OS/2 1.x entries
+    Bytes core4Table = triples;
+    core4Table.resize(48, 0);
+    // RLE4: a run of 3 (1, 2, 1), an absolute run of 3 clipped at the width (3, 4), end of line;
+    // a delta one pixel right, a run of 2 sevens, end of picture.
+    const Bytes rle4 = {3, 0x12, 0, 3, 0x34, 0x50, 0, 0, 0, 2, 1, 0, 2, 0x77, 0, 1};
+    return {
+        {"Core4BitThreeByteEntries",
+         MakeBmp({.headerBytes = 12,
+                  .width = 3,
+                  .bitCount = 4,
+                  .table = core4Table,
+                  .pixels = {0x10, 0x20, 0, 0}}),
+         4,
+         {0x10, 0x20, 0, 0},
+         {1, 2, 3, 0, 4, 5, 6, 0}},
+        {"Os2Header16",
+         MakeBmp({.headerBytes = 16,
+                  .width = 2,
+                  .bitCount = 8,
+                  .table = Colours(256),
+                  .pixels = {5, 7, 0, 0}}),
+         8,
+         {5, 7, 0, 0},
+         {}},
+        {"TwoBitsWidenToFourInOrder",
+         MakeBmp({.width = 5,
+                  .bitCount = 2,
+                  .clrUsed = 4,
+                  .table = Colours(4),
+                  .pixels = {0x1B, 0x7F, 0, 0}}),
+         4,
+         {0x01, 0x23, 0x10, 0},
+         {}},
+        {"Masks565BecomeTwentyFourBits",
+         MakeBmp({.width = 2,
+                  .bitCount = 16,
+                  .compression = BI_BITFIELDS,
+                  .masks = {0xF800, 0x07E0, 0x001F},
+                  .pixels = {0x00, 0xF8, 0x23, 0x08}}),
+         24,
+         {0, 0, 255, 24, 4, 8, 0, 0},
+         {}},
+        {"Masks555StaySixteenBits",
+         MakeBmp({.width = 2,
+                  .bitCount = 16,
+                  .compression = BI_BITFIELDS,
+                  .masks = {0x7C00, 0x03E0, 0x001F},
+                  .pixels = {0x21, 0x84, 0xFF, 0x7F}}),
+         16,
+         {0x21, 0x84, 0xFF, 0x7F},
+         {}},
+        {"AlphaBitFields4444KeepAlpha",
+         MakeBmp({.bitCount = 16,
+                  .compression = 6,
+                  .masks = {0x0F00, 0x00F0, 0x000F, 0xF000},
+                  .pixels = {0x21, 0x84, 0, 0}}),
+         32,
+         {0x11, 0x22, 0x44, 0x88},
+         {}},
+        {"V3HeaderTenBitFieldsKeepTheirTopBits",
+         MakeBmp({.headerBytes = 56,
+                  .bitCount = 32,
+                  .compression = BI_BITFIELDS,
+                  .masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0},
+                  .pixels = {0x01, 0x00, 0xF8, 0x3F}}),
+         24,
+         {0x00, 0x80, 0xFF, 0},
+         {}},
+        {"V4TopDownOneBitClearsBitsPastTheWidth",
+         MakeBmp({.headerBytes = 108,
+                  .width = 9,
+                  .height = -2,
+                  .bitCount = 1,
+                  .table = Colours(2),
+                  .pixels = {0xFF, 0xFF, 0, 0, 0x00, 0x80, 0, 0}}),
+         1,
+         {0x00, 0x80, 0, 0, 0xFF, 0x80, 0, 0},
+         {}},
+        {"V5RunLength4",
+         MakeBmp({.headerBytes = 124,
+                  .width = 5,
+                  .height = 2,
+                  .bitCount = 4,
+                  .compression = BI_RLE4,
+                  .table = Colours(16),
+                  .pixels = rle4}),
+         4,
+         {0x12, 0x13, 0x40, 0, 0x07, 0x70, 0x00, 0},
+         {}},
+        {"TableCutShortByThePixelsWithoutClrUsed",
+         MakeBmp({.width = 1,
+                  .bitCount = 8,
+                  .table = {9, 8, 7, 0, 6, 5, 4, 0},
+                  .pixels = {1, 0, 0, 0}}),
+         8,
+         {1, 0, 0, 0},
+         {9, 8, 7, 0, 6, 5, 4, 0}},
+        {"FullTableStoredDespiteASmallClrUsed",
+         MakeBmp({.width = 1,
+                  .bitCount = 1,
+                  .clrUsed = 1,
+                  .table = {9, 8, 7, 0, 6, 5, 4, 0},
+                  .pixels = {0x80, 0, 0, 0}}),
+         1,
+         {0x80, 0, 0, 0},
+         {9, 8, 7, 0, 6, 5, 4, 0}},
+        // An absolute run of five nibbles whose padding byte is not zero.
+        {"RunLength4AbsoluteRunInsideTheRow",
+         MakeBmp({.width = 8,
+                  .bitCount = 4,
+                  .compression = BI_RLE4,
+                  .table = Colours(16),
+                  .pixels = {0, 5, 0x12, 0x34, 0x50, 0xFF, 0, 1}}),
+         4,
+         {0x12, 0x34, 0x50, 0x00},
+         {}},
+        {"RunLength8EndingEarlyKeepsWhatItDecoded",
+         MakeBmp({.width = 3,
+                  .height = 2,
+                  .bitCount = 8,
+                  .compression = BI_RLE8,
+                  .table = Colours(256),
+                  .pixels = {2, 9}}),
+         8,
+         {9, 9, 0, 0, 0, 0, 0, 0},
+         {}},
+    };
+}
+
+class BmpDecodeTest : public LeakCheckedTest, public ::testing::WithParamInterface<Decoded> {};
+
+TEST_P(BmpDecodeTest, BecomesTheCanonicalPicture) {
+    const Decoded& test = GetParam();
+    orvel::formats::Error error;
+    const Bytes block = ReadWithModule(test.file, &error);
+    ASSERT_FALSE(block.empty()) << error.message;
+    const BITMAPINFOHEADER header = HeaderOf(block);
+    EXPECT_EQ(header.biSize, 40U);
+    EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
+    EXPECT_GT(header.biHeight, 0);
+    EXPECT_EQ(header.biBitCount, test.bitCount);
+    EXPECT_EQ(U32At(block, 10), 54U + (test.bitCount <= 8 ? 4U << test.bitCount : 0U));
+    EXPECT_EQ(RowsOf(block), test.rows);
+    EXPECT_EQ(Bytes(block.begin() + 54,
+                    block.begin() + 54 + static_cast<std::ptrdiff_t>(test.tableHead.size())),
+              test.tableHead);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, BmpDecodeTest, ::testing::ValuesIn(DecodedCases()),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+struct Refused {
+    const char* name;
+    Bytes file;
+    Failure failure;
+    const char* message;
+};
+
+std::vector<Refused> RefusedCases() {
+    const Bytes rows24 = Bytes(16, 0x40);
+    Bytes pixelsBeforeHeaders = MakeBmp({.width = 2, .height = 2, .pixels = rows24});
+    pixelsBeforeHeaders[10] = 20;
+    return {
+        {"OverlappingMasks",
+         MakeBmp({.bitCount = 16,
+                  .compression = BI_BITFIELDS,
+                  .masks = {0xF800, 0x0FE0, 0x1F},
+                  .pixels = {0, 0, 0, 0}}),
+         Failure::corrupt, "BMP BITMAPINFOHEADER (40 bytes): the red and green masks overlap"},
+        {"GappedMask",
+         MakeBmp({.bitCount = 16,
+                  .compression = BI_BITFIELDS,
+                  .masks = {0xF800, 0x07E0, 0x15},
+                  .pixels = {0, 0, 0, 0}}),
+         Failure::corrupt, "the blue mask is not one run of bits within 16 bits"},
+        {"MaskBeyondThePixel",
+         MakeBmp({.headerBytes = 52,
+                  .bitCount = 16,
+                  .compression = BI_BITFIELDS,
+                  .masks = {0x1F0000, 0x07E0, 0x1F},
+                  .pixels = {0, 0, 0, 0}}),
+         Failure::corrupt, "BMP BITMAPV2INFOHEADER (52 bytes): the red mask"},
+        {"Os2Huffman",
+         MakeBmp({.headerBytes = 64,
+                  .width = 8,
+                  .bitCount = 1,
+                  .compression = 3,
+                  .table = Colours(2),
+                  .pixels = {0, 0, 0, 0}}),
+         Failure::unsupported,
+         "BMP OS/2 2.x BITMAPINFOHEADER2 (64 bytes): OS/2 Huffman 1D compression is not decoded"},
+        {"TopDownRunLength",
+         MakeBmp({.height = -1,
+                  .bitCount = 8,
+                  .compression = BI_RLE8,
+                  .table = Colours(256),
+                  .pixels = {0, 1}}),
+         Failure::unsupported, "a top-down run-length picture"},
+        {"RowsPastTheEnd", MakeBmp({.width = 2, .height = 2, .pixels = Bytes(13, 0)}),
+         Failure::truncated, "the file ends inside the pixels (13 of 14 bytes)"},
+        {"HugeClaimInAHundredBytes",
+         MakeBmp({.width = 100000, .height = 100000, .pixels = Bytes(46, 0)}), Failure::tooLarge,
+         "100000 x 100000 pixels exceed the limit of 1073741824 bytes"},
+        {"UnknownHeaderSize", MakeBmp({.headerBytes = 200}), Failure::unsupported,
+         "an information header of 200 bytes"},
+        {"PixelsBeforeTheHeaders", pixelsBeforeHeaders, Failure::corrupt,
+         "the pixels start at offset 20"},
+        {"NegativeWidth", MakeBmp({.width = -2}), Failure::corrupt, "a negative width"},
+        {"ThreeBitsPerPixel", MakeBmp({.bitCount = 3}), Failure::unsupported, "3 bits per pixel"},
+        {"BitFieldsAtEightBits",
+         MakeBmp({.bitCount = 8,
+                  .compression = BI_BITFIELDS,
+                  .masks = {0xE0, 0x1C, 0x03},
+                  .pixels = {0, 0, 0, 0}}),
+         Failure::unsupported, "bit fields at 8 bits per pixel"},
+    };
+}
+
+class BmpRefusalTest : public LeakCheckedTest, public ::testing::WithParamInterface<Refused> {};
+
+TEST_P(BmpRefusalTest, IsRefusedWithItsKindAndReasonAndNothingIsLeft) {
+    const Refused& test = GetParam();
+    // A refusal comes before any block: the ceiling would turn an allocation into noMemory.
+    const orvel::testing::ScopedGlobalAllocLimit ceiling(1 << 16);
+    orvel::formats::Error error;
+    EXPECT_TRUE(ReadWithModule(test.file, &error).empty());
+    EXPECT_EQ(error.failure, test.failure) << error.message;
+    EXPECT_EQ(error.format, orvel::formats::Format::bmp);
+    EXPECT_NE(error.message.find(test.message), std::string::npos) << error.message;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, BmpRefusalTest, ::testing::ValuesIn(RefusedCases()),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+using BmpReaderTest = LeakCheckedTest;
+
+// A file laid out as the library keeps pictures is the picture, byte for byte (its own image size
+// and row padding included); one whose image size is wrong is rebuilt with the right one.
+TEST_F(BmpReaderTest, AFileInTheLibrarysOwnLayoutIsKeptAsItStands) {
+    Bytes file = MakeBmp({.width = 3, .height = 2, .pixels = Bytes(24, 0x3C)});
+    orvel::formats::Error error;
+    EXPECT_EQ(ReadWithModule(file, &error), file) << error.message;
+    file[34] = 23; // biSizeImage one short
+    const Bytes rebuilt = ReadWithModule(file, &error);
+    ASSERT_FALSE(rebuilt.empty()) << error.message;
+    EXPECT_EQ(HeaderOf(rebuilt).biSizeImage, 24U);
+    const Bytes row = {0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0, 0, 0};
+    Bytes rows = row;
+    rows.insert(rows.end(), row.begin(), row.end());
+    EXPECT_EQ(RowsOf(rebuilt), rows) << "a rebuilt picture's padding is zero";
+}
+
+TEST_F(BmpReaderTest, ABlockThatCannotBeLockedIsFreedAndReported) {
+    for (const Bytes& file : {MakeBmp({.width = 3, .height = 2, .pixels = Bytes(24, 0x3C)}),
+                              MakeBmp({.headerBytes = 108, .pixels = Bytes(4, 1)})}) {
+        orvel::testing::InjectFault(orvel::testing::kFaultGlobalLock, 1);
+        orvel::formats::Error error;
+        EXPECT_TRUE(ReadWithModule(file, &error).empty());
+        EXPECT_EQ(error.failure, Failure::noMemory);
+        orvel::testing::ClearFault();
+    }
+}
+
+// What InspectPicture reports of a V5 header: its masks, colour space, intent and profile.
+TEST_F(BmpReaderTest, FactsOfAV5HeaderNameItsColourSpaceData) {
+    Bytes file = MakeBmp({.headerBytes = 124,
+                          .bitCount = 32,
+                          .compression = BI_BITFIELDS,
+                          .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+                          .pixels = Bytes(4, 1)});
+    const auto put = [&file](std::size_t offset, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) {
+            file[14 + offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        }
+    };
+    put(56, 0x4D424544); // 'MBED'
+    put(96, 0x00018000); // red gamma 1.5
+    put(108, 4);         // perceptual
+    put(112, 124);
+    put(116, 3144);
+    orvel::formats::PictureFacts facts;
+    orvel::formats::Error error;
+    ASSERT_TRUE(orvel::formats::InspectPicture(file.data(), file.size(), &facts, &error))
+        << error.message;
+    EXPECT_EQ(facts.header, "BITMAPV5HEADER (124 bytes)");
+    EXPECT_EQ(facts.coding, "BI_BITFIELDS");
+    EXPECT_EQ(facts.masks[3], 0xFF000000U);
+    EXPECT_EQ(facts.dibBitCount, 32);
+    EXPECT_TRUE(facts.colourSpace.present);
+    EXPECT_EQ(facts.colourSpace.type, 0x4D424544U);
+    EXPECT_EQ(facts.colourSpace.gamma[0], 0x00018000U);
+    EXPECT_EQ(facts.colourSpace.intent, 4U);
+    EXPECT_EQ(facts.colourSpace.profileOffset, 124U);
+    EXPECT_EQ(facts.colourSpace.profileBytes, 3144U);
+}
+
+} // namespace

@@ -1,0 +1,304 @@
+// Pictures other programs write with their defaults — BMP of each depth and header they offer,
+// PNG of every colour type and bit depth, JPEG of each kind — read by the formats module with
+// exactly the pixels those programs (or libpng and libjpeg beneath them) read back. The files
+// are made at test time; a test whose program is missing skips itself and says which.
+#include "formats_test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include <jpeglib.h>
+
+namespace {
+
+using namespace orvel::test;
+
+constexpr int kWidth = 23;
+constexpr int kHeight = 9;
+
+// 40 colours in a pattern that differs in every row, so row order, bit order and the colour
+// table all show in the pixels.
+std::string WritePpm(const TempDir& dir) {
+    const std::string header =
+        "P6\n" + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n255\n";
+    Bytes ppm(header.begin(), header.end());
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const int colour = (x * 7 + y * 3) % 40;
+            ppm.insert(ppm.end(), {static_cast<std::uint8_t>(colour * 6),
+                                   static_cast<std::uint8_t>(255 - colour * 5),
+                                   static_cast<std::uint8_t>((colour % 5) * 60)});
+        }
+    }
+    return dir.Write("in.ppm", ppm);
+}
+
+enum class Peer { imageMagick, ffmpeg, vips, pillow };
+
+const std::map<Peer, std::pair<const char*, const char*>> kPrograms = {
+    {Peer::imageMagick, {"/usr/bin/convert", "ImageMagick (imagemagick)"}},
+    {Peer::ffmpeg, {"/usr/bin/ffmpeg", "ffmpeg"}},
+    {Peer::vips, {"/usr/bin/vips", "libvips (libvips-tools)"}},
+    {Peer::pillow, {"/usr/bin/python3", "Python's Pillow (python3-pil)"}},
+};
+
+bool Installed(Peer peer) {
+    if (peer == Peer::pillow) {
+        return std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0;
+    }
+    return std::filesystem::exists(kPrograms.at(peer).first);
+}
+
+// Pillow's writer: the PPM converted to a mode, saved with Pillow's defaults for the format.
+#define ORVEL_PILLOW(mode)                                                                         \
+    "-c \"from PIL import Image; Image.open('{in}').convert('" mode "').save('{out}')\""
+
+struct PeerPicture {
+    const char* name;
+    Peer writer;
+    const char* write; ///< the writer's arguments: {in} the PPM, {out} the file
+    const char* file;  ///< the file's name, which tells the writer its format
+    Peer reader;       ///< decodes the reference pixels: ImageMagick or ffmpeg
+    bool alpha;        ///< the reference and the comparison include alpha
+};
+
+// ImageMagick's BMP writer uses a 124-byte header by default; BMP2 and BMP3 ask for the OS/2 1.x
+// and 40-byte ones. ffmpeg writes 40-byte headers, with bit fields for 16 bits.
+const PeerPicture kPeerPictures[] = {
+    {"ImageMagickBmp24", Peer::imageMagick, "{in} {out}", "p.bmp", Peer::imageMagick, false},
+    {"ImageMagickBmp8", Peer::imageMagick, "{in} -type palette {out}", "p.bmp", Peer::imageMagick,
+     false},
+    {"ImageMagickBmp4", Peer::imageMagick, "{in} -colors 12 -type palette {out}", "p.bmp",
+     Peer::imageMagick, false},
+    {"ImageMagickBmp1", Peer::imageMagick, "{in} -type bilevel {out}", "p.bmp", Peer::imageMagick,
+     false},
+    {"ImageMagickBmp32Alpha", Peer::imageMagick,
+     "{in} -alpha set -channel A -fx 'i/w' +channel {out}", "p.bmp", Peer::imageMagick, true},
+    {"ImageMagickBmp565", Peer::imageMagick, "{in} -define bmp:subtype=RGB565 {out}", "p.bmp",
+     Peer::imageMagick, false},
+    {"ImageMagickBmpRle8", Peer::imageMagick, "{in} -type palette -compress RLE {out}", "p.bmp",
+     Peer::imageMagick, false},
+    {"ImageMagickBmp2Core8", Peer::imageMagick, "{in} -type palette BMP2:{out}", "p.bmp",
+     Peer::imageMagick, false},
+    {"ImageMagickBmp3Rgb24", Peer::imageMagick, "{in} BMP3:{out}", "p.bmp", Peer::imageMagick,
+     false},
+    {"FfmpegBmp24", Peer::ffmpeg, "-i {in} -pix_fmt bgr24 {out}", "p.bmp", Peer::ffmpeg, false},
+    {"FfmpegBmp32", Peer::ffmpeg, "-i {in} -pix_fmt bgra {out}", "p.bmp", Peer::ffmpeg, false},
+    {"FfmpegBmp565", Peer::ffmpeg, "-i {in} -pix_fmt rgb565le {out}", "p.bmp", Peer::ffmpeg, false},
+    {"FfmpegBmp555", Peer::ffmpeg, "-i {in} -pix_fmt rgb555le {out}", "p.bmp", Peer::ffmpeg, false},
+    {"FfmpegBmpPal8", Peer::ffmpeg, "-i {in} -pix_fmt pal8 {out}", "p.bmp", Peer::ffmpeg, false},
+    {"FfmpegBmpGrey8", Peer::ffmpeg, "-i {in} -pix_fmt gray {out}", "p.bmp", Peer::ffmpeg, false},
+    {"FfmpegBmpRgb8", Peer::ffmpeg, "-i {in} -pix_fmt rgb8 {out}", "p.bmp", Peer::ffmpeg, false},
+    {"FfmpegBmp4", Peer::ffmpeg, "-i {in} -pix_fmt bgr4_byte {out}", "p.bmp", Peer::ffmpeg, false},
+    {"FfmpegBmp1", Peer::ffmpeg, "-i {in} -pix_fmt monob {out}", "p.bmp", Peer::ffmpeg, false},
+    {"VipsBmp", Peer::vips, "copy {in} {out}", "p.bmp", Peer::imageMagick, false},
+    {"PillowBmp1", Peer::pillow, ORVEL_PILLOW("1"), "p.bmp", Peer::imageMagick, false},
+    {"PillowBmpGrey8", Peer::pillow, ORVEL_PILLOW("L"), "p.bmp", Peer::imageMagick, false},
+    {"PillowBmpPalette8", Peer::pillow, ORVEL_PILLOW("P"), "p.bmp", Peer::imageMagick, false},
+    {"PillowBmp24", Peer::pillow, ORVEL_PILLOW("RGB"), "p.bmp", Peer::imageMagick, false},
+    {"PillowBmp32", Peer::pillow, ORVEL_PILLOW("RGBA"), "p.bmp", Peer::imageMagick, false},
+    {"PillowPngPalette", Peer::pillow, ORVEL_PILLOW("P"), "p.png", Peer::imageMagick, false},
+    {"PillowPngGrey", Peer::pillow, ORVEL_PILLOW("L"), "p.png", Peer::imageMagick, false},
+    // PNG: each colour type at each bit depth of 8 and less, read back by ImageMagick through
+    // libpng. ImageMagick's own reduction of 16-bit samples differs from rounding by one now and
+    // then; the PNG codec's suite checks the rounding of 16-bit files libpng writes.
+    {"PngGrey1", Peer::imageMagick,
+     "{in} -colorspace gray -define png:bit-depth=1 -define "
+     "png:color-type=0 {out}",
+     "p.png", Peer::imageMagick, false},
+    {"PngGrey2", Peer::imageMagick,
+     "{in} -colorspace gray -define png:bit-depth=2 -define "
+     "png:color-type=0 {out}",
+     "p.png", Peer::imageMagick, false},
+    {"PngGrey4", Peer::imageMagick,
+     "{in} -colorspace gray -define png:bit-depth=4 -define "
+     "png:color-type=0 {out}",
+     "p.png", Peer::imageMagick, false},
+    {"PngGrey8", Peer::imageMagick, "{in} -colorspace gray PNG8:{out}", "p.png", Peer::imageMagick,
+     false},
+    {"PngRgb8", Peer::imageMagick, "{in} PNG24:{out}", "p.png", Peer::imageMagick, false},
+    {"PngPalette1", Peer::imageMagick, "{in} -colors 2 -define png:bit-depth=1 PNG8:{out}", "p.png",
+     Peer::imageMagick, false},
+    {"PngPalette2", Peer::imageMagick, "{in} -colors 4 -define png:bit-depth=2 PNG8:{out}", "p.png",
+     Peer::imageMagick, false},
+    {"PngPalette4", Peer::imageMagick, "{in} -colors 12 -define png:bit-depth=4 PNG8:{out}",
+     "p.png", Peer::imageMagick, false},
+    {"PngPalette8", Peer::imageMagick, "{in} PNG8:{out}", "p.png", Peer::imageMagick, false},
+    {"PngGreyAlpha8", Peer::imageMagick,
+     "{in} -colorspace gray -alpha set -channel A -fx "
+     "'j/h' +channel -define png:color-type=4 {out}",
+     "p.png", Peer::imageMagick, true},
+    {"PngRgba8", Peer::imageMagick, "{in} -alpha set -channel A -fx 'i/w' +channel PNG32:{out}",
+     "p.png", Peer::imageMagick, true},
+    {"PngInterlaced", Peer::imageMagick, "{in} -interlace PNG PNG24:{out}", "p.png",
+     Peer::imageMagick, false},
+    {"FfmpegPng", Peer::ffmpeg, "-i {in} {out}", "p.png", Peer::ffmpeg, false},
+    {"VipsPng", Peer::vips, "copy {in} {out}", "p.png", Peer::imageMagick, false},
+    {"JpegCmyk", Peer::imageMagick, "{in} -colorspace CMYK {out}", "p.jpg", Peer::imageMagick,
+     false},
+};
+
+std::string Expanded(std::string text, const std::map<std::string, std::string>& names) {
+    for (const auto& [key, value] : names) {
+        for (auto at = text.find(key); at != std::string::npos; at = text.find(key)) {
+            text.replace(at, key.size(), value);
+        }
+    }
+    return text;
+}
+
+bool Succeeds(const std::string& commandLine) {
+    return std::system((commandLine + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+class PeerPictureTest : public LeakCheckedTest,
+                        public ::testing::WithParamInterface<PeerPicture> {};
+
+TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
+    const PeerPicture& test = GetParam();
+    for (const Peer peer : {test.writer, test.reader}) {
+        if (!Installed(peer)) {
+            GTEST_SKIP() << kPrograms.at(peer).second << " is not installed";
+        }
+    }
+    const TempDir dir;
+    const std::map<std::string, std::string> names = {
+        {"{in}", WritePpm(dir)}, {"{out}", dir.Path(test.file)}, {"{ref}", dir.Path("ref.raw")}};
+    const std::string program = kPrograms.at(test.writer).first;
+    const std::string quiet = test.writer == Peer::ffmpeg ? " -y -loglevel error " : " ";
+    ASSERT_TRUE(Succeeds(program + quiet + Expanded(test.write, names))) << test.write;
+    const std::string channels = test.alpha ? "rgba" : "rgb";
+    const std::string read =
+        test.reader == Peer::ffmpeg
+            ? "/usr/bin/ffmpeg -y -loglevel error -i {out} -f rawvideo -pix_fmt " + channels +
+                  (test.alpha ? "" : "24") + " {ref}"
+            : "/usr/bin/convert {out} " + std::string(test.alpha ? "" : "-alpha off ") +
+                  "-depth 8 " + channels + ":{ref}";
+    ASSERT_TRUE(Succeeds(Expanded(read, names))) << read;
+
+    orvel::formats::Error error;
+    const Bytes block = ReadWithModule(dir.Read(test.file), &error);
+    ASSERT_FALSE(block.empty()) << error.message;
+    EXPECT_EQ(HeaderOf(block).biWidth, kWidth);
+    EXPECT_EQ(HeaderOf(block).biHeight, kHeight);
+    EXPECT_EQ(TopDownPixels(block, test.alpha), dir.Read("ref.raw"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PeerPictureTest, ::testing::ValuesIn(kPeerPictures),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+// libjpeg's own decode of a JPEG, as top-down RGB.
+Bytes DecodeWithLibjpeg(const Bytes& jpeg) {
+    jpeg_decompress_struct decoder{};
+    jpeg_error_mgr errors{};
+    decoder.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&decoder);
+    jpeg_mem_src(&decoder, jpeg.data(), jpeg.size());
+    jpeg_read_header(&decoder, TRUE);
+    decoder.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&decoder);
+    Bytes rgb(std::size_t{decoder.output_width} * decoder.output_height * 3);
+    while (decoder.output_scanline < decoder.output_height) {
+        JSAMPROW row = rgb.data() + std::size_t{decoder.output_scanline} * decoder.output_width * 3;
+        jpeg_read_scanlines(&decoder, &row, 1);
+    }
+    jpeg_finish_decompress(&decoder);
+    jpeg_destroy_decompress(&decoder);
+    return rgb;
+}
+
+// The same JPEG with an EXIF segment holding only the orientation, right after its SOI marker.
+Bytes WithOrientation(const Bytes& jpeg, std::uint16_t orientation) {
+    ByteBuilder exif;
+    exif.Bytes({'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1});
+    exif.Bytes({0x01, 0x12, 0, 3, 0, 0, 0, 1}).U8(0).U8(static_cast<std::uint8_t>(orientation));
+    exif.U16(0).U32(0);
+    ByteBuilder out;
+    out.Bytes({0xFF, 0xD8, 0xFF, 0xE1}).U8(0).U8(static_cast<std::uint8_t>(exif.Size() + 2));
+    out.Bytes(exif.Get()).Bytes(Bytes(jpeg.begin() + 2, jpeg.end()));
+    return out.Get();
+}
+
+struct JpegKind {
+    const char* name;
+    const char* arguments; ///< ImageMagick's, between the PPM and the file
+    std::uint16_t orientation;
+};
+
+const JpegKind kJpegKinds[] = {
+    {"Baseline420", "-quality 85", 1},
+    {"Progressive", "-interlace JPEG", 1},
+    {"Grey", "-colorspace gray", 1},
+    {"Sampling444", "-sampling-factor 1x1", 1},
+    {"MirroredLeftToRight", "", 2},
+    {"TurnedHalfRound", "", 3},
+    {"Transposed", "", 5},
+    {"TurnedQuarterClockwise", "", 6},
+    {"Transversed", "", 7},
+    {"TurnedQuarterAnticlockwise", "", 8},
+};
+
+class JpegPeerTest : public LeakCheckedTest, public ::testing::WithParamInterface<JpegKind> {};
+
+// Unturned files against libjpeg's own decode; turned ones against ImageMagick's -auto-orient,
+// which reads the same orientation tag.
+TEST_P(JpegPeerTest, ReadsWhatLibjpegDecodesTurnedAsTheFileSays) {
+    const JpegKind& test = GetParam();
+    if (!std::filesystem::exists("/usr/bin/convert")) {
+        GTEST_SKIP() << "ImageMagick (imagemagick) is not installed";
+    }
+    const TempDir dir;
+    const std::string in = WritePpm(dir);
+    ASSERT_TRUE(
+        Succeeds("/usr/bin/convert " + in + " " + test.arguments + " " + dir.Path("p.jpg")));
+    Bytes jpeg = dir.Read("p.jpg");
+    Bytes expected;
+    if (test.orientation == 1) {
+        expected = DecodeWithLibjpeg(jpeg);
+    } else {
+        jpeg = WithOrientation(jpeg, test.orientation);
+        const std::string turned = dir.Write("turned.jpg", jpeg);
+        ASSERT_TRUE(Succeeds("/usr/bin/convert " + turned +
+                             " -auto-orient -depth 8 rgb:" + dir.Path("ref.raw")));
+        expected = dir.Read("ref.raw");
+    }
+    orvel::formats::Error error;
+    const Bytes block = ReadWithModule(jpeg, &error);
+    ASSERT_FALSE(block.empty()) << error.message;
+    const bool turnedSideways = test.orientation >= 5;
+    EXPECT_EQ(HeaderOf(block).biWidth, turnedSideways ? kHeight : kWidth);
+    EXPECT_EQ(TopDownPixels(block, false), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, JpegPeerTest, ::testing::ValuesIn(kJpegKinds),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+} // namespace
+
+namespace {
+
+// ffmpeg's 5-6-5 files have the 40-byte header the library reads; ImageMagick's have a V5 one.
+TEST(CDib565Test, APictureLoadedAndSavedAgainKeepsEveryPixel) {
+    if (!std::filesystem::exists("/usr/bin/ffmpeg")) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    const TempDir dir;
+    const std::string in = WritePpm(dir);
+    const std::string original = dir.Path("565.bmp");
+    ASSERT_TRUE(
+        Succeeds("/usr/bin/ffmpeg -y -loglevel error -i " + in + " -pix_fmt rgb565le " + original));
+    {
+        TestDib dib;
+        ASSERT_TRUE(dib.Load(CString(original))) << StatusOf(dib);
+        ASSERT_TRUE(dib.SaveAs(dir.Path("saved.bmp").c_str()));
+    }
+    for (const char* name : {"565.bmp", "saved.bmp"}) {
+        ASSERT_TRUE(Succeeds("/usr/bin/ffmpeg -y -loglevel error -i " + dir.Path(name) +
+                             " -f rawvideo -pix_fmt rgb24 " + dir.Path(name) + ".raw"));
+    }
+    EXPECT_EQ(dir.Read("saved.bmp.raw"), dir.Read("565.bmp.raw"));
+}
+
+} // namespace

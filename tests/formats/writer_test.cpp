@@ -1,0 +1,238 @@
+// Pictures written as PNG and JPEG by the formats module, and files cut short at every length.
+#include "formats_test_support.h"
+
+#include <algorithm>
+
+namespace {
+
+using namespace orvel::test;
+using orvel::formats::Format;
+
+// A canonical picture of `bitCount` bits whose pixels all differ by position.
+Bytes PictureOfDepth(std::uint16_t bitCount) {
+    const int width = 13;
+    const int height = 5;
+    const std::size_t stride = (std::size_t{bitCount} * width + 31) / 32 * 4;
+    Bytes rows(stride * height);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = static_cast<std::uint8_t>(i * 29 + 7);
+    }
+    if (bitCount == 16) {
+        for (std::size_t i = 1; i < rows.size(); i += 2) {
+            rows[i] &= 0x7F; // 5-5-5: the top bit is not a field
+        }
+    }
+    if (bitCount == 32) {
+        for (std::size_t i = 3; i < rows.size(); i += 4) {
+            rows[i] = 0xFF; // opaque
+        }
+    }
+    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+        // Bits past the last pixel are padding, which a PNG does not keep.
+        const std::size_t used = (std::size_t{bitCount} * width + 7) / 8;
+        std::fill(rows.begin() + static_cast<std::ptrdiff_t>(y * stride + used),
+                  rows.begin() + static_cast<std::ptrdiff_t>((y + 1) * stride), 0);
+        if (bitCount < 8) {
+            const unsigned tail = (bitCount * width) % 8;
+            rows[y * stride + used - 1] &= static_cast<std::uint8_t>(0xFF << (8 - tail));
+        }
+    }
+    return MakeBmp({.width = width,
+                    .height = height,
+                    .bitCount = bitCount,
+                    .table = bitCount <= 8 ? Colours(1U << bitCount) : Bytes{},
+                    .pixels = rows});
+}
+
+HGLOBAL BlockOf(const Bytes& bytes) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    return block;
+}
+
+Bytes Encoded(const Bytes& picture, Format format, const orvel::formats::WriteOptions& options) {
+    HGLOBAL block = BlockOf(picture);
+    Bytes out;
+    orvel::formats::Error error;
+    EXPECT_TRUE(orvel::formats::EncodePicture(block, format, options, &out, &error))
+        << error.message;
+    GlobalFree(block);
+    return out;
+}
+
+using FormatsWriteTest = LeakCheckedTest;
+
+class PngWriteTest : public LeakCheckedTest, public ::testing::WithParamInterface<int> {};
+
+// Indexed pictures become palette PNGs of their depth and come back as they were; 16-bit ones
+// come back as 24 bits with each field widened; the others byte for byte.
+TEST_P(PngWriteTest, ReadsBackWithEveryPixel) {
+    const auto bitCount = static_cast<std::uint16_t>(GetParam());
+    const Bytes picture = PictureOfDepth(bitCount);
+    orvel::formats::Error error;
+    const Bytes png = Encoded(picture, Format::png, {.pngCompressionLevel = 9});
+    ASSERT_GT(png.size(), 26U);
+    EXPECT_EQ(png[25], bitCount <= 8 ? 3 : bitCount == 32 ? 6 : 2) << "IHDR colour type";
+    const Bytes back = ReadWithModule(png, &error);
+    ASSERT_FALSE(back.empty()) << error.message;
+    EXPECT_EQ(HeaderOf(back).biBitCount, bitCount == 16 ? 24 : bitCount);
+    EXPECT_EQ(TopDownPixels(back, true), TopDownPixels(picture, true));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PngWriteTest, ::testing::Values(1, 4, 8, 16, 24, 32));
+
+// The same picture at 24 bits: each pixel's colour, through the table or widened from 5-5-5.
+Bytes TwentyFourBitsOf(const Bytes& picture) {
+    const BITMAPINFOHEADER header = HeaderOf(picture);
+    const Bytes rgb = TopDownPixels(picture, false);
+    const std::size_t width = static_cast<std::size_t>(header.biWidth);
+    const std::size_t stride = (width * 3 + 3) / 4 * 4;
+    Bytes rows(stride * static_cast<std::size_t>(header.biHeight));
+    for (std::size_t y = 0; y < static_cast<std::size_t>(header.biHeight); ++y) {
+        std::uint8_t* row = rows.data() + (header.biHeight - 1 - y) * stride;
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint8_t* pixel = rgb.data() + (y * width + x) * 3;
+            row[3 * x] = pixel[2];
+            row[3 * x + 1] = pixel[1];
+            row[3 * x + 2] = pixel[0];
+        }
+    }
+    return MakeBmp({.width = header.biWidth, .height = header.biHeight, .pixels = rows});
+}
+
+class JpegWriteTest : public LeakCheckedTest, public ::testing::WithParamInterface<int> {};
+
+// Every depth is written through its colours: the JPEG decodes to exactly what the same colours
+// at 24 bits do. An indexed picture whose table is all grey becomes a grey JPEG instead.
+TEST_P(JpegWriteTest, EncodesThePicturesColours) {
+    const auto bitCount = static_cast<std::uint16_t>(GetParam());
+    const Bytes picture = PictureOfDepth(bitCount);
+    orvel::formats::Error error;
+    const Bytes back = ReadWithModule(Encoded(picture, Format::jpeg, {}), &error);
+    ASSERT_FALSE(back.empty()) << error.message;
+    EXPECT_EQ(HeaderOf(back).biBitCount, 24) << "the table of Colours() is not grey";
+    const Bytes reference =
+        ReadWithModule(Encoded(TwentyFourBitsOf(picture), Format::jpeg, {}), &error);
+    EXPECT_EQ(back, reference);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, JpegWriteTest, ::testing::Values(1, 4, 8, 16, 24, 32));
+
+TEST_F(FormatsWriteTest, AnIndexedPictureOfGreysBecomesAGreyJpeg) {
+    Bytes greys;
+    for (unsigned i = 0; i < 256; ++i) {
+        greys.insert(greys.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i),
+                                   static_cast<std::uint8_t>(i), 0});
+    }
+    const Bytes picture = MakeBmp({.width = 4,
+                                   .height = 2,
+                                   .bitCount = 8,
+                                   .table = greys,
+                                   .pixels = {0, 80, 160, 240, 255, 170, 85, 0}});
+    orvel::formats::Error error;
+    const Bytes back = ReadWithModule(Encoded(picture, Format::jpeg, {.jpegQuality = 100}), &error);
+    ASSERT_FALSE(back.empty()) << error.message;
+    EXPECT_EQ(HeaderOf(back).biBitCount, 8);
+    const Bytes rows = RowsOf(back);
+    for (std::size_t i = 0; i < 8; ++i) {
+        EXPECT_NEAR(rows[i], RowsOf(picture)[i], 2) << i;
+    }
+}
+
+TEST_F(FormatsWriteTest, JpegQualityTradesSizeForFidelity) {
+    const Bytes picture = PictureOfDepth(24);
+    const Bytes rough = Encoded(picture, Format::jpeg, {.jpegQuality = 10});
+    const Bytes fine = Encoded(picture, Format::jpeg, {.jpegQuality = 100});
+    EXPECT_LT(rough.size(), fine.size());
+    auto error = [&](const Bytes& jpeg) {
+        orvel::formats::Error failure;
+        const Bytes back = TopDownPixels(ReadWithModule(jpeg, &failure), false);
+        const Bytes original = TopDownPixels(picture, false);
+        long total = 0;
+        for (std::size_t i = 0; i < back.size() && i < original.size(); ++i) {
+            total += std::abs(back[i] - original[i]);
+        }
+        return back.size() == original.size() ? total : -1;
+    };
+    EXPECT_GE(error(fine), 0);
+    EXPECT_LT(error(fine), error(rough));
+}
+
+TEST_F(FormatsWriteTest, WritingRefusesWhatIsNoPictureAndFormatsItDoesNotWrite) {
+    orvel::formats::Error error;
+    Bytes out;
+    EXPECT_FALSE(orvel::formats::EncodePicture(nullptr, Format::png, {}, &out, &error));
+    EXPECT_EQ(error.failure, orvel::formats::Failure::badPicture);
+    HGLOBAL block = BlockOf(PictureOfDepth(8));
+    EXPECT_FALSE(orvel::formats::EncodePicture(block, Format::bmp, {}, &out, &error));
+    EXPECT_EQ(error.failure, orvel::formats::Failure::unsupported);
+    EXPECT_FALSE(
+        orvel::formats::EncodePicture(block, Format::jpeg, {.jpegQuality = 0}, &out, &error));
+    EXPECT_EQ(error.failure, orvel::formats::Failure::unsupported);
+    GlobalFree(block);
+}
+
+// A JPEG whose frame header claims 65280 x 65280 pixels, and a PNG or JPEG over a caller's lower
+// limit, are refused before any block is made for them.
+TEST_F(FormatsWriteTest, HugeClaimsAreRefusedBeforeDecoding) {
+    Bytes jpeg = Encoded(PictureOfDepth(24), Format::jpeg, {});
+    const Bytes startOfFrame = {0xFF, 0xC0};
+    const auto frame =
+        std::search(jpeg.begin(), jpeg.end(), startOfFrame.begin(), startOfFrame.end());
+    ASSERT_NE(frame, jpeg.end());
+    const Bytes huge = {0xFF, 0x00, 0xFF, 0x00}; // height and width 65280, under libjpeg's cap
+    std::copy(huge.begin(), huge.end(), frame + 5);
+    const orvel::testing::ScopedGlobalAllocLimit ceiling(1 << 16);
+    orvel::formats::Error error;
+    EXPECT_TRUE(ReadWithModule(jpeg, &error).empty());
+    EXPECT_EQ(error.failure, orvel::formats::Failure::tooLarge) << error.message;
+    for (const Format format : {Format::png, Format::jpeg}) {
+        const Bytes file = Encoded(PictureOfDepth(24), format, {});
+        EXPECT_TRUE(ReadWithModule(file, &error, {.maxPixelBytes = 100}).empty());
+        EXPECT_EQ(error.failure, orvel::formats::Failure::tooLarge) << error.message;
+        EXPECT_FALSE(ReadWithModule(file, &error, {.maxPixelBytes = 13 * 3 * 5 + 5 * 1}).empty())
+            << error.message;
+    }
+}
+
+class TruncationTest : public LeakCheckedTest, public ::testing::WithParamInterface<Format> {};
+
+// Every prefix of a file is refused cleanly or read whole; a BMP or PNG shorter than its pixels
+// and any cut JPEG are refused, never returned with pixels that were not decoded.
+TEST_P(TruncationTest, EveryPrefixIsRefusedOrReadWhole) {
+    const Bytes bmp = MakeBmp({.headerBytes = 124,
+                               .width = 5,
+                               .height = 3,
+                               .bitCount = 16,
+                               .compression = BI_BITFIELDS,
+                               .masks = {0xF800, 0x07E0, 0x1F, 0},
+                               .pixels = Bytes(36, 0x5A)});
+    const Bytes file =
+        GetParam() == Format::bmp ? bmp : Encoded(ReadWithModule(bmp, nullptr), GetParam(), {});
+    for (std::size_t length = 0; length < file.size(); ++length) {
+        orvel::formats::Error error;
+        const Bytes prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length));
+        const Bytes block = ReadWithModule(prefix, &error);
+        if (!block.empty()) {
+            // Only the padding of the last row may be missing.
+            EXPECT_EQ(GetParam(), Format::bmp) << length;
+            EXPECT_GE(length, file.size() - 2) << length;
+            continue;
+        }
+        EXPECT_FALSE(error.message.empty()) << length;
+        EXPECT_NE(error.failure, orvel::formats::Failure::none) << length;
+        // Reading the headers alone fails with a reason too, or reports the file's format.
+        orvel::formats::PictureFacts facts;
+        if (!orvel::formats::InspectPicture(prefix.data(), prefix.size(), &facts, &error)) {
+            EXPECT_FALSE(error.message.empty()) << length;
+        } else {
+            EXPECT_EQ(facts.format, GetParam()) << length;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, TruncationTest,
+                         ::testing::Values(Format::bmp, Format::png, Format::jpeg));
+
+} // namespace
