@@ -43,7 +43,7 @@ while [[ $# -gt 0 ]]; do
     --batch) batch="$2"; shift 2 ;;
     --jobs) jobs="$2"; shift 2 ;;
     --formats-only) formats_only=1; shift ;;
-    -h | --help) sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "compare-peers: unknown argument '$1'" >&2; exit 2 ;;
     esac
 done
