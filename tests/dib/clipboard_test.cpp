@@ -48,12 +48,12 @@ protected:
     // What is left on the clipboard is the clipboard's; emptying it gives it back before the
     // leak check counts.
     void TearDown() override {
+        LeakCheckedTest::TearDown(); // before the clipboard gives its blocks back
         EXPECT_EQ(GetOpenClipboardWindow(), nullptr) << "every path closes the clipboard";
         CloseClipboard();
         Empty();
         window_.DestroyWindow();
         other_.DestroyWindow();
-        LeakCheckedTest::TearDown();
     }
 
     static void Empty() {

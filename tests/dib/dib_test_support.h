@@ -81,8 +81,9 @@ inline Bytes BlockBytes(HGLOBAL block) {
     Bytes bytes(GlobalSize(block));
     if (const auto* base = static_cast<const std::uint8_t*>(GlobalLock(block))) {
         std::memcpy(bytes.data(), base, bytes.size());
+        // One unlock for the one lock: a full unlock here would hide a lock an operation leaked.
+        GlobalUnlock(block);
     }
-    FullUnlock(block);
     return bytes;
 }
 
@@ -119,6 +120,13 @@ inline Bytes PaletteColours(const CPalette* palette) {
 class TestDib : public CDib {
 public:
     using CDib::CDib;
+    // Between operations a picture's block is never locked; the destructor would end any lock
+    // left behind, so the test looks first.
+    ~TestDib() override {
+        if (HGLOBAL block = GetSafeHandle(); block != nullptr) {
+            EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0U) << "the picture's block is locked";
+        }
+    }
     using CDib::ChangeCore;
     using CDib::CreateLogicPalette;
     using CDib::Decompress;
