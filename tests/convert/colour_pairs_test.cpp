@@ -89,8 +89,8 @@ TEST_P(ConvertColorPairTest, EveryPixelKeepsItsColourOrTakesTheNearestIndex) {
                                                    : PackedDirect(targetBits, colour);
                 ASSERT_EQ(RawPixel(result, x, row), expected) << "x " << x << " row " << row;
             }
-            if (targetBits > 8) { // row padding of a direct-colour target is never written
-                const std::size_t used = static_cast<std::size_t>(width * targetBits / 8);
+            { // a row's padding past its last pixel's byte is never written
+                const std::size_t used = static_cast<std::size_t>((width * targetBits + 7) / 8);
                 for (std::size_t at = used; at < result.Stride(); ++at) {
                     ASSERT_EQ(result.rows[result.Stride() * row + at], 0) << "padding " << at;
                 }
