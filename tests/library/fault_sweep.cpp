@@ -290,6 +290,7 @@ long Sweep(const SweepCase& sweepCase) {
                 }
                 // Pictures, hand-outs and the clipboard's blocks alike: none stays locked.
                 EXPECT_EQ(orvel::testing::GetLiveCounts().lockedBlocks, 0) << "a block left locked";
+                EXPECT_EQ(GetOpenClipboardWindow(), nullptr) << "the clipboard left open";
             }
             const orvel::testing::LiveCounts after = orvel::testing::GetLiveCounts();
             EXPECT_EQ(after, before) << "live platform objects changed";

@@ -39,6 +39,10 @@ std::vector<Sample> Samples() {
          InfoFile({.width = 5, .height = 3, .compression = BI_RLE8, .sizeImage = 18}, Colours(256),
                   {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 9, 0, 1}),
          false},
+        {"Rle4",
+         InfoFile({.width = 5, .height = 2, .bitCount = 4, .compression = BI_RLE4, .sizeImage = 12},
+                  Colours(16), {5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1}),
+         false},
         {"TopDown565",
          InfoFile({.width = 3, .height = -2, .bitCount = 16, .compression = BI_BITFIELDS},
                   masks.Get(), Bytes(16, 0xA5)),
@@ -211,7 +215,7 @@ std::vector<SweepCase> NewPictureCases() {
     // LOGPALETTE of the object allocator's.
     constexpr std::uint32_t kStandardPaletteRefusals =
         kFaultCreatePalette | kFaultDeviceContext | orvel::testing::kFaultObjectAlloc;
-    for (const int depth : {1, 4, 8, 24}) {
+    for (const int depth : {1, 4, 8, 16, 24}) {
         cases.push_back({.name = "LoadBlank_" + std::to_string(depth),
                          .state = FailureState::ReleasedOrEmpty,
                          .failures = blankFailures,
@@ -247,7 +251,7 @@ std::vector<SweepCase> NewPictureCases() {
                                  reinterpret_cast<BITMAPINFO*>(world.buffer.data()),
                                  RGB(10, 20, 30));
                          }});
-    for (const int depth : {8, 24}) {
+    for (const int depth : {1, 8, 24}) {
         // The bitmap is read through the screen's context; a context the system will not make
         // leaves GetDIBits without one.
         cases.push_back(
