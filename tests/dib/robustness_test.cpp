@@ -9,29 +9,6 @@ namespace {
 
 using namespace orvel::test;
 
-struct Sample {
-    const char* name;
-    Bytes file;
-};
-
-std::vector<Sample> Samples() {
-    ByteBuilder masks;
-    masks.U32(0xF800).U32(0x07E0).U32(0x001F);
-    return {
-        {"Indexed8", EightBitFile()},
-        {"Core4", CoreFile(5, 2, 4, Colours(16, 3), {0x12, 0x34, 0x50, 0, 0x67, 0x89, 0xA0, 0})},
-        {"Rle8", InfoFile({.width = 5, .height = 3, .compression = BI_RLE8}, Colours(256),
-                          {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 9, 0, 1})},
-        {"Rle4",
-         InfoFile({.width = 5, .height = 2, .bitCount = 4, .compression = BI_RLE4, .clrUsed = 3},
-                  Colours(3), {5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1})},
-        {"TopDown565",
-         InfoFile({.width = 3, .height = -2, .bitCount = 16, .compression = BI_BITFIELDS},
-                  masks.Get(), Bytes(16, 0xA5))},
-        {"Direct24", InfoFile({.width = 2, .height = 2, .bitCount = 24}, {}, Bytes(16, 0x3C))},
-    };
-}
-
 bool CleanOutcome(const CDib& dib, BOOL result) {
     const Status status = StatusOf(dib);
     if (result) {
@@ -40,7 +17,8 @@ bool CleanOutcome(const CDib& dib, BOOL result) {
     return status == ClassError(1);
 }
 
-class TruncationTest : public LeakCheckedTest, public ::testing::WithParamInterface<Sample> {};
+class TruncationTest : public LeakCheckedTest,
+                       public ::testing::WithParamInterface<PictureSample> {};
 
 TEST_P(TruncationTest, EveryPrefixGivesACleanFailureOrAPicture) {
     const Bytes& file = GetParam().file;
@@ -59,7 +37,7 @@ TEST_P(TruncationTest, EveryPrefixGivesACleanFailureOrAPicture) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, TruncationTest, ::testing::ValuesIn(Samples()),
+INSTANTIATE_TEST_SUITE_P(Files, TruncationTest, ::testing::ValuesIn(SamplePictures()),
                          [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace
