@@ -29,7 +29,12 @@ using LPCRECT = const RECT*;
 class CSize : public SIZE {
 public:
     constexpr CSize() noexcept : SIZE{0, 0} {}
-    constexpr CSize(int width, int height) noexcept : SIZE{width, height} {}
+    // Members are set in the bodies of these classes' constructors: the static analyzer does not
+    // follow a base's aggregate initialiser and would take such members for unset.
+    constexpr CSize(int width, int height) noexcept : SIZE{} {
+        cx = width;
+        cy = height;
+    }
     constexpr CSize(SIZE size) noexcept : SIZE(size) {} // NOLINT: published conversion
 
     friend constexpr bool operator==(const CSize& a, const CSize& b) noexcept {
@@ -41,7 +46,10 @@ public:
 class CPoint : public POINT {
 public:
     constexpr CPoint() noexcept : POINT{0, 0} {}
-    constexpr CPoint(int initX, int initY) noexcept : POINT{initX, initY} {}
+    constexpr CPoint(int initX, int initY) noexcept : POINT{} {
+        x = initX;
+        y = initY;
+    }
     constexpr CPoint(POINT point) noexcept : POINT(point) {} // NOLINT: published conversion
 
     friend constexpr bool operator==(const CPoint& a, const CPoint& b) noexcept {
@@ -53,10 +61,11 @@ public:
 class CRect : public RECT {
 public:
     constexpr CRect() noexcept : RECT{0, 0, 0, 0} {}
-    constexpr CRect(int l, int t, int r, int b) noexcept : RECT{l, t, r, b} {}
+    constexpr CRect(int l, int t, int r, int b) noexcept : RECT{} { SetRect(l, t, r, b); }
     constexpr CRect(RECT rect) noexcept : RECT(rect) {} // NOLINT: published conversion
-    constexpr CRect(POINT topLeft, SIZE size) noexcept
-        : RECT{topLeft.x, topLeft.y, topLeft.x + size.cx, topLeft.y + size.cy} {}
+    constexpr CRect(POINT topLeft, SIZE size) noexcept : RECT{} {
+        SetRect(topLeft.x, topLeft.y, topLeft.x + size.cx, topLeft.y + size.cy);
+    }
 
     constexpr int Width() const noexcept { return right - left; }
     constexpr int Height() const noexcept { return bottom - top; }

@@ -125,6 +125,19 @@ Block* FindBlock(HGLOBAL handle) noexcept {
 const bool g_registered = orvel::platform::detail::RegisterLiveCounter(
     &orvel::testing::LiveCounts::globalBlocks, []() noexcept { return Blocks().LiveCount(); });
 
+// Outside an operation no picture's block stays locked: a lock left behind is a leak of its own,
+// which the block count alone cannot show.
+long LockedBlocks() noexcept {
+    long locked = 0;
+    Blocks().ForEach([&locked](std::uintptr_t, const Block& block) {
+        locked += block.lockCount.load(std::memory_order_relaxed) != 0 ? 1 : 0;
+    });
+    return locked;
+}
+
+const bool g_lockedRegistered = orvel::platform::detail::RegisterLiveCounter(
+    &orvel::testing::LiveCounts::lockedBlocks, LockedBlocks);
+
 } // namespace
 
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) noexcept {

@@ -104,6 +104,7 @@ std::string LiveCountChanges(const LiveCounts& before, const LiveCounts& after) 
     report("compressors", before.compressors, after.compressors);
     report("windows", before.windows, after.windows);
     report("open files", before.openFiles, after.openFiles);
+    report("locked blocks", before.lockedBlocks, after.lockedBlocks);
     return text;
 }
 

@@ -77,6 +77,7 @@ struct LiveCounts {
     long compressors = 0;    ///< open compressor instances
     long windows = 0;        ///< windows
     long openFiles = 0;      ///< open CFile objects
+    long lockedBlocks = 0;   ///< global memory blocks whose lock count is not zero
 
     friend bool operator==(const LiveCounts&, const LiveCounts&) = default;
 };

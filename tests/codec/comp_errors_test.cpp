@@ -166,44 +166,4 @@ TEST_P(CompFormatAllocationTest, FormatThatCannotBeAllocatedIsClassError4) {
 
 INSTANTIATE_TEST_SUITE_P(Allocations, CompFormatAllocationTest, ::testing::Values(1, 2));
 
-// Every platform call of a whole compression, failed one at a time: each failure is reported as
-// a class error of the operation that met it, and nothing is left behind.
-TEST_F(CompErrorTest, FailureAtAnyPlatformCallLeavesNothingBehind) {
-    for (long nth = 1; nth < 50; ++nth) {
-        SCOPED_TRACE(nth);
-        const orvel::test::LiveObjects live;
-        orvel::testing::InjectFault(
-            orvel::testing::kFaultCompressor | orvel::testing::kFaultObjectAlloc, nth);
-        bool reached = false;
-        {
-            CDibComp comp;
-            auto step = [&](BOOL result) {
-                if (!result) {
-                    EXPECT_EQ(StatusOf(comp).kind, static_cast<unsigned>(HTERR_CLASS));
-                }
-            };
-            BITMAPINFO* output = nullptr;
-            DWORD outputSize = 0;
-            step(comp.Open(kRecorder));
-            step(comp.GetFormat(Input(), InputSize(), &output, outputSize));
-            step(comp.Compress(pixels_.data(), compressed_.data(), 0, 0));
-            step(comp.Compress(pixels_.data(), compressed_.data(), 1, 0));
-            step(comp.CompEnd());
-            step(comp.Close());
-            reached = orvel::testing::FaultSiteCalls() >= nth;
-            orvel::testing::ClearFault();
-            if (comp.GetSafeHandle() != nullptr) {
-                // The failure met Close itself, which keeps the compressor for another try.
-                EXPECT_EQ(StatusOf(comp), ClassError(3));
-                EXPECT_TRUE(comp.Close());
-            }
-        }
-        EXPECT_TRUE(live.Unchanged());
-        if (!reached) {
-            return;
-        }
-    }
-    ADD_FAILURE() << "the sweep never got past the last platform call";
-}
-
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -84,8 +85,11 @@ TEST_P(ConvertColorPairTest, EveryPixelKeepsItsColourOrTakesTheNearestIndex) {
                                                    : PackedDirect(targetBits, colour);
                 ASSERT_EQ(RawPixel(result, x, row), expected) << "x " << x << " row " << row;
             }
-            if (targetBits > 8) { // row padding of a direct-colour target is never written
-                const std::size_t used = static_cast<std::size_t>(width * targetBits / 8);
+            { // row padding is never written, but 1- and 4-bit sources convert whole bytes
+                const int perByte = sourceBits < 8 ? 8 / sourceBits : 1;
+                const int written = (width + perByte - 1) / perByte * perByte;
+                const std::size_t used = std::min<std::size_t>(
+                    static_cast<std::size_t>((written * targetBits + 7) / 8), result.Stride());
                 for (std::size_t at = used; at < result.Stride(); ++at) {
                     ASSERT_EQ(result.rows[result.Stride() * row + at], 0) << "padding " << at;
                 }

@@ -208,14 +208,4 @@ TEST_F(BitmapPictureTest, EachFailingStepReportsItsStatusAndLeavesTheObjectEmpty
     EXPECT_EQ(StatusOf(dib), kSuccess);
 }
 
-TEST_F(BitmapPictureTest, EveryPlatformFailureGivesThePictureOrAnEmptyObject) {
-    for (const int depth : {1, 8, 24}) {
-        CPalette palette;
-        DrawingPalette(palette, depth);
-        CBitmap bitmap;
-        ASSERT_NO_FATAL_FAILURE(DrawBitmap(bitmap, depth, &palette));
-        SweepFaults([&](CDib& d) { return d.Load(bitmap, depth == 1 ? &palette : nullptr); });
-    }
-}
-
 } // namespace

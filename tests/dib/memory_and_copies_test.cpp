@@ -55,14 +55,16 @@ TEST_F(MemoryTest, PackedDibAlwaysCarriesTheFullTableAndMasksFollowTheHeader) {
     EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), BlockBytes(source.GetSafeHandle()));
     EXPECT_EQ(PixelArea(dib), (Bytes{0x12, 0, 0, 0}));
 
-    ByteBuilder masks;
-    masks.U32(0x7C00).U32(0x03E0).U32(0x001F);
-    Bytes bitFields =
-        Packed(InfoFile({.width = 2, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS},
-                        masks.Get(), {1, 2, 3, 4}));
+    // The masks come first, then the colours the picture suggests for its palette.
+    ByteBuilder masksAndColours;
+    masksAndColours.U32(0x7C00).U32(0x03E0).U32(0x001F).Bytes(Colours(2));
+    Bytes bitFields = Packed(InfoFile(
+        {.width = 2, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS, .clrUsed = 2},
+        masksAndColours.Get(), {1, 2, 3, 4}));
     ASSERT_TRUE(dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(bitFields.data())));
     EXPECT_EQ(+dib.GetBIH().biCompression, BI_RGB);
     EXPECT_EQ(PixelArea(dib), (Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(PaletteColours(dib.GetPalette()), (Bytes{0, 0, 0, 3, 2, 1}));
 
     Bytes coreForm = Packed(CoreFile(1, 1, 24, {}, {1, 2, 3, 0}));
     EXPECT_FALSE(dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(coreForm.data())));

@@ -204,6 +204,7 @@ std::vector<Refusal> Refusals() {
         {"RowsLongerThanTheBlock", Patched(good, 22, 4)},
         {"OverTheSizeLimit", Patched(Patched(good, 18, 32768), 22, 32769)},
         {"CoreWithSixteenBits", CoreFile(1, 1, 16, {}, {0, 0, 0, 0})},
+        {"CoreOverTheSizeLimit", CoreFile(65535, 65535, 24, {}, {0, 0, 0, 0})},
         {"EmptyBlock", {}},
         {"OnlyTheFileHeader", Bytes(good.begin(), good.begin() + 14)},
         {"CoreHeaderCutShort", Bytes(good.begin(), good.begin() + 20)},

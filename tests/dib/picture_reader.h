@@ -5,7 +5,6 @@
 #include "dib_test_support.h"
 #include "support/live_objects.h"
 
-#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -109,31 +108,6 @@ inline Bytes Rows(std::initializer_list<std::uint8_t> pixel, int count, int padd
         all.insert(all.end(), row.begin(), row.end());
     }
     return all;
-}
-
-/// Fails each platform call of `load` in turn, on an object that held a picture: every outcome
-/// is the new picture with success or an empty object, and nothing is left behind.
-inline void SweepFaults(const std::function<BOOL(CDib&)>& load) {
-    for (long nth = 1;; ++nth) {
-        LiveObjects live;
-        bool reached = false;
-        {
-            CDib dib;
-            ASSERT_TRUE(LoadImage(dib, EightBitFile()));
-            orvel::testing::InjectFault(orvel::testing::kFaultAllSites, nth);
-            const BOOL result = load(dib);
-            reached = orvel::testing::FaultFired();
-            orvel::testing::ClearFault();
-            EXPECT_TRUE(result ? StatusOf(dib) == kSuccess && dib.GetPalette() != nullptr
-                               : HoldsNothing(dib))
-                << "failing call " << nth;
-            EXPECT_TRUE(result || reached) << "nothing failed at call " << nth;
-        }
-        EXPECT_TRUE(live.Unchanged()) << "failing call " << nth;
-        if (!reached) {
-            return;
-        }
-    }
 }
 
 } // namespace orvel::test

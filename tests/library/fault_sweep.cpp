@@ -69,10 +69,6 @@ bool Contains(const Statuses& statuses, const Status& status) {
     return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
 }
 
-UINT LockCount(HGLOBAL block) {
-    return block == nullptr ? 0 : GlobalFlags(block) & GMEM_LOCKCOUNT;
-}
-
 // What the sweep knows of one run in which a refusal was injected.
 struct RefusedRun {
     BOOL result = FALSE;
@@ -253,6 +249,7 @@ long Sweep(const SweepCase& sweepCase) {
             EXPECT_EQ(StatusOf(*record), kSuccess) << "the operation fails without any refusal";
         }
         reference = ResultOf(sweepCase, world);
+        EXPECT_EQ(orvel::testing::GetLiveCounts().lockedBlocks, 0) << "a block left locked";
     }
 
     long injected = 0;
@@ -291,11 +288,9 @@ long Sweep(const SweepCase& sweepCase) {
                     EXPECT_FALSE(run.threw);
                     EXPECT_EQ(ResultOf(sweepCase, world), reference);
                 }
-                EXPECT_EQ(LockCount(world.picture.GetSafeHandle()), 0U) << "picture left locked";
-                EXPECT_EQ(LockCount(world.other.GetSafeHandle()), 0U) << "source left locked";
-                if (world.made) {
-                    EXPECT_EQ(LockCount(world.made->GetSafeHandle()), 0U) << "copy left locked";
-                }
+                // Pictures, hand-outs and the clipboard's blocks alike: none stays locked.
+                EXPECT_EQ(orvel::testing::GetLiveCounts().lockedBlocks, 0) << "a block left locked";
+                EXPECT_EQ(GetOpenClipboardWindow(), nullptr) << "the clipboard left open";
             }
             const orvel::testing::LiveCounts after = orvel::testing::GetLiveCounts();
             EXPECT_EQ(after, before) << "live platform objects changed";
@@ -336,11 +331,11 @@ void SweepTest::SetUp() {
 }
 
 void SweepTest::TearDown() {
+    LeakCheckedTest::TearDown();
     if (OpenClipboard(nullptr)) {
         EmptyClipboard();
         CloseClipboard();
     }
-    LeakCheckedTest::TearDown();
 }
 
 } // namespace orvel::test

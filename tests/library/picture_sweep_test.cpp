@@ -13,40 +13,6 @@ using namespace orvel::test;
 using orvel::testing::kFaultCreatePalette;
 using orvel::testing::kFaultDeviceContext;
 
-// A picture in each form the funnel treats its own way.
-struct Sample {
-    const char* name;
-    Bytes file;
-    bool directColour; ///< its logical palette is the halftone palette
-};
-
-Bytes Direct24WithEntries() {
-    Bytes pixels(24);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = static_cast<std::uint8_t>(i * 11 + 3);
-    }
-    return InfoFile({.width = 3, .height = 2, .bitCount = 24, .clrUsed = 16}, Colours(16), pixels);
-}
-
-std::vector<Sample> Samples() {
-    ByteBuilder masks;
-    masks.U32(0xF800).U32(0x07E0).U32(0x001F);
-    return {
-        {"Indexed8", EightBitFile(), false},
-        {"Core4", CoreFile(5, 2, 4, Colours(16, 3), {0x12, 0x34, 0x50, 0, 0x67, 0x89, 0xA0, 0}),
-         false},
-        {"Rle8",
-         InfoFile({.width = 5, .height = 3, .compression = BI_RLE8, .sizeImage = 18}, Colours(256),
-                  {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 9, 0, 1}),
-         false},
-        {"TopDown565",
-         InfoFile({.width = 3, .height = -2, .bitCount = 16, .compression = BI_BITFIELDS},
-                  masks.Get(), Bytes(16, 0xA5)),
-         true},
-        {"Direct24WithEntries", Direct24WithEntries(), true},
-    };
-}
-
 // A load's failures: its block or view refused, or its palette object or palette refused.
 const Statuses kLoadFailures = {SystemError(ERROR_NOT_ENOUGH_MEMORY), SystemError(ERROR_DISCARDED),
                                 ClassError(3), ClassError(4)};
@@ -58,7 +24,7 @@ Statuses With(Statuses statuses, std::initializer_list<Status> more) {
 
 // A direct-colour picture's logical palette is the halftone palette, which the picture does
 // without when the system will not make it.
-std::uint32_t HalftoneOf(const Sample& sample) {
+std::uint32_t HalftoneOf(const PictureSample& sample) {
     return sample.directColour ? kFaultCreatePalette | kFaultDeviceContext : 0;
 }
 
@@ -72,7 +38,7 @@ Bytes Packed(const Bytes& file) {
 
 std::vector<SweepCase> LoadCases() {
     std::vector<SweepCase> cases;
-    for (const Sample& sample : Samples()) {
+    for (const PictureSample& sample : SamplePictures()) {
         const std::string suffix = std::string("_") + sample.name;
         const Bytes file = sample.file;
         const std::uint32_t halftone = HalftoneOf(sample);
@@ -140,7 +106,7 @@ std::vector<SweepCase> LoadCases() {
              .run = [](World& world) { return world.picture.LoadAttach(world.other); }});
     }
     // Packed DIBs carry a 40-byte header: the samples with one.
-    for (const Sample& sample : Samples()) {
+    for (const PictureSample& sample : SamplePictures()) {
         if (std::string(sample.name) == "Core4") {
             continue;
         }
@@ -211,7 +177,7 @@ std::vector<SweepCase> NewPictureCases() {
     // LOGPALETTE of the object allocator's.
     constexpr std::uint32_t kStandardPaletteRefusals =
         kFaultCreatePalette | kFaultDeviceContext | orvel::testing::kFaultObjectAlloc;
-    for (const int depth : {1, 4, 8, 24}) {
+    for (const int depth : {1, 4, 8, 16, 24}) {
         cases.push_back({.name = "LoadBlank_" + std::to_string(depth),
                          .state = FailureState::ReleasedOrEmpty,
                          .failures = blankFailures,
@@ -247,7 +213,7 @@ std::vector<SweepCase> NewPictureCases() {
                                  reinterpret_cast<BITMAPINFO*>(world.buffer.data()),
                                  RGB(10, 20, 30));
                          }});
-    for (const int depth : {8, 24}) {
+    for (const int depth : {1, 8, 24}) {
         // The bitmap is read through the screen's context; a context the system will not make
         // leaves GetDIBits without one.
         cases.push_back(
@@ -318,7 +284,7 @@ Bytes ClipboardState(World& world) {
 
 std::vector<SweepCase> PictureCases() {
     std::vector<SweepCase> cases;
-    for (const Sample& sample : {Samples()[0], Samples()[4]}) {
+    for (const PictureSample& sample : {SamplePictures()[0], SamplePictures()[4]}) {
         const std::string suffix = std::string("_") + sample.name;
         const Bytes file = sample.file;
         auto hold = [file](World& world) { Hold(world.picture, file); };

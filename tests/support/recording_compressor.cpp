@@ -85,6 +85,10 @@ LRESULT RecordingCompressor::Receive(const RecordedMessage& received) noexcept {
         return fillAnswer_;
     case ICM_COMPRESS: {
         const ICCOMPRESS& frame = received.frame;
+        // A message without a frame, or a frame without room for the output, has nothing to fill.
+        if (frame.lpOutput == nullptr || frame.lpbiOutput == nullptr) {
+            return ICERR_BADPARAM;
+        }
         std::memset(frame.lpOutput, 0x17, kFrameBytes);
         frame.lpbiOutput->biSizeImage = kFrameBytes;
         return ICERR_OK;

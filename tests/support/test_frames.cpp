@@ -120,7 +120,8 @@ Rle8Reading ReadRle8(const BYTE* stream, std::size_t size, int width, int height
                 return fail("delta code", y);
             } else {
                 const int count = second;
-                const std::size_t consumed = static_cast<std::size_t>(count + (count & 1));
+                const std::size_t consumed =
+                    static_cast<std::size_t>(count) + (count & 1 ? 1U : 0U);
                 if (at + consumed > size) {
                     return fail("absolute run beyond the stream", y);
                 }

@@ -59,6 +59,9 @@ TEST(HandleTableTest, RemovedHandlesStayStaleWhenTheirSlotIsReused) {
     EXPECT_NE(table->Remove(first), nullptr);
     EXPECT_EQ(table->Find(first), nullptr);
     EXPECT_EQ(table->Remove(first), nullptr);
+    // Nor does the value the freed slot holds now, its even generation.
+    EXPECT_EQ(table->Remove(first + kGenerationOne), nullptr);
+    EXPECT_EQ(table->LiveCount(), 0);
 
     const std::uintptr_t second = Add(*table, 2); // takes the same slot
     EXPECT_NE(second, first);

@@ -86,4 +86,31 @@ TEST_F(BitBltTest, OperationsWithoutASourceNeedNoSourceContext) {
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
+// Each refusal names its cause in the error number and leaves the target untouched.
+TEST_F(BitBltTest, RefusalsSetTheirErrorNumberAndDrawNothing) {
+    source_.emplace(2, 1, 32);
+    target_.emplace(2, 1, 32);
+    SetPixel(source_->Dc(), 0, 0, RGB(1, 2, 3));
+    struct Refusal {
+        int targetWidth;
+        HDC source;
+        int sourceWidth;
+        DWORD rop;
+        DWORD error;
+    };
+    const Refusal refusals[] = {
+        {2, source_->Dc(), 2, 0x00123456, ERROR_INVALID_PARAMETER}, // no such operation
+        {0, source_->Dc(), 2, SRCCOPY, ERROR_INVALID_PARAMETER},
+        {2, source_->Dc(), 0, SRCCOPY, ERROR_INVALID_PARAMETER},
+        {2, nullptr, 2, SRCCOPY, ERROR_INVALID_HANDLE},
+    };
+    for (const Refusal& refusal : refusals) {
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_FALSE(StretchBlt(target_->Dc(), 0, 0, refusal.targetWidth, 1, refusal.source, 0, 0,
+                                refusal.sourceWidth, 1, refusal.rop));
+        EXPECT_EQ(GetLastError(), refusal.error) << refusal.targetWidth << refusal.sourceWidth;
+    }
+    EXPECT_EQ(GetPixel(target_->Dc(), 0, 0), RGB(0, 0, 0));
+}
+
 } // namespace

@@ -253,4 +253,22 @@ TEST_F(ResourceLookupTest, FindingTheModuleIsNoFaultSiteAndKeepsTheLastError) {
     EXPECT_EQ(orvel::testing::FaultSiteCalls(), 2);
 }
 
+// A table that is null, empty, or names no type or no name is refused before it is kept.
+TEST_F(ResourceLookupTest, RegistrationRefusesTablesWithNothingToFind) {
+    static const BYTE data[] = {1};
+    static const orvel::resource::CompiledResource good[] = {{2, nullptr, 7, nullptr, data, 1}};
+    static const orvel::resource::CompiledResource nameless[] = {{2, nullptr, 0, nullptr, data, 1}};
+    const struct {
+        const orvel::resource::CompiledResource* table;
+        std::size_t count;
+    } refused[] = {{nullptr, 1}, {good, 0}, {nameless, 1}};
+    for (const auto& registration : refused) {
+        SetLastError(0);
+        EXPECT_FALSE(orvel::resource::RegisterModuleResources(&kUntouched, registration.table,
+                                                              registration.count))
+            << registration.count;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    }
+}
+
 } // namespace

@@ -25,6 +25,7 @@ protected:
     // Whatever a test leaves on the clipboard is the clipboard's; emptying it gives it back
     // before the leak check counts.
     void TearDown() override {
+        LeakCheckedTest::TearDown(); // before the clipboard gives its blocks back
         CloseClipboard();
         if (OpenClipboard(nullptr)) {
             EmptyClipboard();
@@ -32,7 +33,6 @@ protected:
         }
         DestroyWindow(window_);
         DestroyWindow(other_);
-        LeakCheckedTest::TearDown();
     }
 
     static HGLOBAL Block(BYTE fill, SIZE_T bytes = 16) {
