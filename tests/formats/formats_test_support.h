@@ -13,7 +13,7 @@ namespace orvel::test {
 /// the 40-byte header, cut at `headerBytes` or padded with zero bytes), masks in the header for
 /// versions of 52 bytes and more and right after it for the 40-byte one, then `table`, then
 /// `pixels`. The 12-byte header holds 16-bit sizes.
-struct BmpSpec {
+struct BmpLayout {
     std::uint32_t headerBytes = 40;
     std::int32_t width = 1;
     std::int32_t height = 1;
@@ -25,30 +25,34 @@ struct BmpSpec {
     Bytes pixels{};
 };
 
-inline Bytes MakeBmp(const BmpSpec& spec) {
+inline Bytes MakeBmp(const BmpLayout& layout) {
     ByteBuilder header;
-    if (spec.headerBytes == 12) {
-        header.U32(12).U16(static_cast<std::uint16_t>(spec.width));
-        header.U16(static_cast<std::uint16_t>(spec.height)).U16(1).U16(spec.bitCount);
+    if (layout.headerBytes == 12) {
+        header.U32(12).U16(static_cast<std::uint16_t>(layout.width));
+        header.U16(static_cast<std::uint16_t>(layout.height)).U16(1).U16(layout.bitCount);
     } else {
-        header.U32(spec.headerBytes).I32(spec.width).I32(spec.height).U16(1).U16(spec.bitCount);
-        header.U32(spec.compression).U32(static_cast<std::uint32_t>(spec.pixels.size()));
-        header.U32(2835).U32(2835).U32(spec.clrUsed).U32(0);
-        for (std::size_t i = 0; spec.headerBytes >= 52 && i < spec.masks.size(); ++i) {
-            header.U32(spec.masks[i]);
+        header.U32(layout.headerBytes)
+            .I32(layout.width)
+            .I32(layout.height)
+            .U16(1)
+            .U16(layout.bitCount);
+        header.U32(layout.compression).U32(static_cast<std::uint32_t>(layout.pixels.size()));
+        header.U32(2835).U32(2835).U32(layout.clrUsed).U32(0);
+        for (std::size_t i = 0; layout.headerBytes >= 52 && i < layout.masks.size(); ++i) {
+            header.U32(layout.masks[i]);
         }
     }
     Bytes info = header.Get();
-    info.resize(spec.headerBytes, 0);
+    info.resize(layout.headerBytes, 0);
     ByteBuilder masks;
-    for (std::size_t i = 0; spec.headerBytes == 40 && i < spec.masks.size(); ++i) {
-        masks.U32(spec.masks[i]);
+    for (std::size_t i = 0; layout.headerBytes == 40 && i < layout.masks.size(); ++i) {
+        masks.U32(layout.masks[i]);
     }
     const auto offBits =
-        static_cast<std::uint32_t>(14 + info.size() + masks.Size() + spec.table.size());
+        static_cast<std::uint32_t>(14 + info.size() + masks.Size() + layout.table.size());
     ByteBuilder file;
-    file.U16(0x4D42).U32(static_cast<std::uint32_t>(offBits + spec.pixels.size())).U32(0);
-    file.U32(offBits).Bytes(info).Bytes(masks.Get()).Bytes(spec.table).Bytes(spec.pixels);
+    file.U16(0x4D42).U32(static_cast<std::uint32_t>(offBits + layout.pixels.size())).U32(0);
+    file.U32(offBits).Bytes(info).Bytes(masks.Get()).Bytes(layout.table).Bytes(layout.pixels);
     return file.Get();
 }
 
