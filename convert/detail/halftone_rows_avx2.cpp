@@ -30,8 +30,12 @@ std::size_t HalftoneMapping::MapEightAtATime(const BYTE* source, std::size_t pix
 }
 
 // The whole function and its small helpers, lambdas included, are compiled for AVX2.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 std::size_t HalftoneMapping::MapEightAtATimeAvx2(const BYTE* source, std::size_t pixelBytes,
                                                  BYTE* target, std::size_t count) const noexcept {
     // Eight 3-byte pixels arrive as bytes 0 to 15 and 8 to 23 of the group, one in each half;
@@ -104,7 +108,11 @@ std::size_t HalftoneMapping::MapEightAtATimeAvx2(const BYTE* source, std::size_t
     }
     return done;
 }
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #else
 std::size_t HalftoneMapping::MapEightAtATime(const BYTE*, std::size_t, BYTE*,
                                              std::size_t) const noexcept {
