@@ -1,4 +1,5 @@
-// Frame compression through an installable video compressor.
+/// @file
+/// Frame compression through an installable video compressor.
 #pragma once
 
 #include "../foundation/CHTErr.h"

@@ -1,4 +1,5 @@
-// The picture class that converts its own colour depth and size.
+/// @file
+/// The picture class that converts its own colour depth and size.
 #pragma once
 
 #include "../dib/CDib.h"
@@ -67,14 +68,36 @@ protected:
     using Converter = BOOL (CConvertDib::*)(CDibInfo* source, CDibInfo* target);
 
     // Colour conversion: the driver's steps.
+    /// Prepares a conversion to `bitCount` bits: a work block with the picture's header at the new
+    /// depth, its colour table started as the picture's. 0 with the status recorded on failure.
     int ConvertColorInit(int bitCount);
+    /// Runs the converter of the (picture depth, work depth) pair into the work block and, when it
+    /// succeeds, installs the result; the work block is released either way. Class error 101 for a
+    /// picture depth and 102 for a requested depth that is not one of the six; program error 14
+    /// when a block cannot be reached. Returns the converter's result.
     int ConvertColorProc();
+    /// Makes the zero-filled work block for `header` (file header, header, colour table started as
+    /// the picture's, pixels), replacing any earlier one. A system error when it is too large or
+    /// cannot be allocated; returns the new success flag.
     int MakeWorkMem(BITMAPINFOHEADER header);
+    /// Frees the work block and the target palette when this object made it; a caller's palette is
+    /// only forgotten.
     void ReleaseWork();
+    /// Makes the target palette when the caller gave none (the depth's standard palette) and writes
+    /// its colours into `info`'s colour table. 1 when the palette was made here, 0 otherwise.
     int ProcessPalette(BITMAPINFO* info);
+    /// Fills `table` with the target palette index nearest to each of the picture's first `count`
+    /// colours (at most 256); colours the picture's palette lacks count as black.
     void CreatePaletteIndex(unsigned char* table, int count);
 
     // Converters to 1, 4 and 8 bits per pixel.
+    /// @name Converters to 1, 4 and 8 bits per pixel
+    /// @{
+
+    /// ConvertColorXXToYY maps an XX-bit picture in `source` onto the target palette into the
+    /// YY-bit work block `target`: the colour table becomes the target palette and each pixel its
+    /// nearest palette index (no dithering). Records success, or the failure, and returns the new
+    /// flag.
     BOOL ConvertColor01To01(CDibInfo* source, CDibInfo* target);
     BOOL ConvertColor01To04(CDibInfo* source, CDibInfo* target);
     BOOL ConvertColor01To08(CDibInfo* source, CDibInfo* target);
@@ -93,8 +116,15 @@ protected:
     BOOL ConvertColor32To01(CDibInfo* source, CDibInfo* target);
     BOOL ConvertColor32To04(CDibInfo* source, CDibInfo* target);
     BOOL ConvertColor32To08(CDibInfo* source, CDibInfo* target);
+    /// @}
 
     // Converters to 16, 24 and 32 bits per pixel, and the refusal in the same-depth places.
+    /// @name Converters to 16, 24 and 32 bits per pixel
+    /// @{
+
+    /// ConvertColorXXToYY writes each pixel of an XX-bit picture in `source` as its colour in the
+    /// YY-bit work block `target` (16 bits as 5-5-5). The same-depth entries 16 to 16 (and the 24
+    /// and 32 places of the table) refuse with class error 102. Returns the new success flag.
     BOOL ConvertColor01To16(CDibInfo* source, CDibInfo* target);
     BOOL ConvertColor01To24(CDibInfo* source, CDibInfo* target);
     BOOL ConvertColor01To32(CDibInfo* source, CDibInfo* target);
@@ -111,17 +141,33 @@ protected:
     BOOL ConvertColor24To32(CDibInfo* source, CDibInfo* target);
     BOOL ConvertColor32To16(CDibInfo* source, CDibInfo* target);
     BOOL ConvertColor32To24(CDibInfo* source, CDibInfo* target);
+    /// @}
 
     // Size conversion: the steps and the resampler of each depth.
+    /// Prepares a resize to `size`: a work block with the picture's header at the new width and
+    /// height, its colour table the picture's. Returns the new success flag.
     BOOL ConvertSizeInit(CSize size);
+    /// Computes the column and row repeat counts and runs the resampler of the picture's depth into
+    /// the work block. FALSE without a picture, when the block no longer matches the cached header
+    /// (program error 14), or when a resampler could not reach both blocks.
     BOOL ConvertSizeProc();
+    /// Fills the repeat count of every source column (`columnCounts`, picture width entries) and
+    /// row
+    /// (`rowCounts`, picture height entries) for the work block's size. Program error 14 when
+    /// either block cannot be reached.
     BOOL ConvertSizeCompute(int* columnCounts, int* rowCounts);
+    /// @name Resamplers
+    /// @{
+
+    /// ConvertSizeXX repeats and drops the columns and rows of an XX-bit picture into the work
+    /// block by the repeat counts; program error 14 when it cannot reach both blocks.
     void ConvertSize01(int* columnCounts, int* rowCounts);
     void ConvertSize04(int* columnCounts, int* rowCounts);
     void ConvertSize08(int* columnCounts, int* rowCounts);
     void ConvertSize16(int* columnCounts, int* rowCounts);
     void ConvertSize24(int* columnCounts, int* rowCounts);
     void ConvertSize32(int* columnCounts, int* rowCounts);
+    /// @}
 
     /// The work block of the conversion under way; null outside a conversion (but for the
     /// leftover of a size conversion that stopped before installing its result).

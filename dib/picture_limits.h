@@ -1,4 +1,5 @@
-// The largest picture a CDib accepts.
+/// @file
+/// The largest picture a CDib accepts.
 #pragma once
 
 #include "../platform/win/types.h"

@@ -1,31 +1,32 @@
-// The formats module: pictures from the files people have, and pictures written for them.
-//
-// It turns the bytes of a BMP of any common header version, a PNG or a JPEG into one canonical
-// DIB block, the form every picture of the library takes: a BITMAPFILEHEADER, a 40-byte BI_RGB
-// BITMAPINFOHEADER, 1, 4, 8, 16, 24 or 32 bits per pixel, the full colour table of an indexed
-// depth, bottom-up rows. An application hands the block to `CDib::AttachHandle`, or calls
-// `LoadPicture`. It also writes a picture as PNG or JPEG; BMP stays `CDib::SaveAs`. The module
-// sits on the foundation and the platform's codecs and never on `CDib`'s workings.
-//
-// What a BMP becomes (PNG and JPEG: see platform/png/png_codec.h and platform/jpeg/jpeg_codec.h):
-// - headers of 12 (OS/2 1.x), 16 to 64 (OS/2 2.x), 40, 52, 56, 108 (V4) and 124 (V5) bytes;
-// - 1, 4 and 8 bits stay indexed with the full table of the depth (entries a file does not store
-//   are black); 2 bits widen to 4; 16-bit BI_RGB stays 5-5-5; 24 and 32-bit BI_RGB stay as they
-//   are, the fourth byte of a 32-bit pixel included;
-// - BI_BITFIELDS and BI_ALPHABITFIELDS with any contiguous, non-overlapping masks: the library's
-//   own 5-5-5 masks stay 16 bits; a picture with an alpha mask becomes 32 bits with the alpha in
-//   the fourth byte; any other masks (5-6-5 among them) become 24 bits. A field of up to 8 bits
-//   is widened by repeating its bits downwards (v << 3 | v >> 2 for five bits), as the library
-//   widens its own 16-bit pixels; a wider field keeps its top 8 bits;
-// - BI_RLE8 and BI_RLE4 are decoded; a stream that ends early or leaves the picture keeps what
-//   was decoded, the rest black (index 0), as the library decodes its own run-length files;
-// - BI_JPEG and BI_PNG are decoded through the JPEG and PNG codecs;
-// - colour-space data (V4/V5 endpoints, gamma, profiles) never changes a pixel: pictures are
-//   taken as sRGB. `InspectPicture` reports it;
-// - refused, with a message naming the header and the fault: OS/2 Huffman 1D and RLE24, other
-//   depths and codings, masks that are not contiguous or overlap, top-down run-length pictures,
-//   rows that run past the end of the file, and any picture over the limit, before anything is
-//   allocated for it.
+/// @file
+/// The formats module: pictures from the files people have, and pictures written for them.
+///
+/// It turns the bytes of a BMP of any common header version, a PNG or a JPEG into one canonical
+/// DIB block, the form every picture of the library takes: a BITMAPFILEHEADER, a 40-byte BI_RGB
+/// BITMAPINFOHEADER, 1, 4, 8, 16, 24 or 32 bits per pixel, the full colour table of an indexed
+/// depth, bottom-up rows. An application hands the block to `CDib::AttachHandle`, or calls
+/// `LoadPicture`. It also writes a picture as PNG or JPEG; BMP stays `CDib::SaveAs`. The module
+/// sits on the foundation and the platform's codecs and never on `CDib`'s workings.
+///
+/// What a BMP becomes (PNG and JPEG: see platform/png/png_codec.h and platform/jpeg/jpeg_codec.h):
+/// - headers of 12 (OS/2 1.x), 16 to 64 (OS/2 2.x), 40, 52, 56, 108 (V4) and 124 (V5) bytes;
+/// - 1, 4 and 8 bits stay indexed with the full table of the depth (entries a file does not store
+///   are black); 2 bits widen to 4; 16-bit BI_RGB stays 5-5-5; 24 and 32-bit BI_RGB stay as they
+///   are, the fourth byte of a 32-bit pixel included;
+/// - BI_BITFIELDS and BI_ALPHABITFIELDS with any contiguous, non-overlapping masks: the library's
+///   own 5-5-5 masks stay 16 bits; a picture with an alpha mask becomes 32 bits with the alpha in
+///   the fourth byte; any other masks (5-6-5 among them) become 24 bits. A field of up to 8 bits
+///   is widened by repeating its bits downwards (v << 3 | v >> 2 for five bits), as the library
+///   widens its own 16-bit pixels; a wider field keeps its top 8 bits;
+/// - BI_RLE8 and BI_RLE4 are decoded; a stream that ends early or leaves the picture keeps what
+///   was decoded, the rest black (index 0), as the library decodes its own run-length files;
+/// - BI_JPEG and BI_PNG are decoded through the JPEG and PNG codecs;
+/// - colour-space data (V4/V5 endpoints, gamma, profiles) never changes a pixel: pictures are
+///   taken as sRGB. `InspectPicture` reports it;
+/// - refused, with a message naming the header and the fault: OS/2 Huffman 1D and RLE24, other
+///   depths and codings, masks that are not contiguous or overlap, top-down run-length pictures,
+///   rows that run past the end of the file, and any picture over the limit, before anything is
+///   allocated for it.
 #pragma once
 
 #include "../dib/picture_limits.h"

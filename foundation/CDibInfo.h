@@ -1,4 +1,5 @@
-// A view onto a DIB block: the block locked for the length of one operation.
+/// @file
+/// A view onto a DIB block: the block locked for the length of one operation.
 #pragma once
 
 #include "../library/export.h"
@@ -18,7 +19,10 @@ public:
     CDibInfo() noexcept = default;
     /// Locks `block` (when not null) and views it.
     explicit CDibInfo(HGLOBAL block) noexcept;
+    /// Views the same block at the same address, taking no lock of its own.
     CDibInfo(const CDibInfo& other) noexcept = default;
+    /// Views the same block at the same address, taking no lock of its own; the previous view is
+    /// not ended.
     CDibInfo& operator=(const CDibInfo& other) noexcept = default;
     /// Full unlock of the viewed block.
     ~CDibInfo();

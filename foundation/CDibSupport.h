@@ -1,4 +1,5 @@
-// Header arithmetic of DIB blocks and the standard palettes.
+/// @file
+/// Header arithmetic of DIB blocks and the standard palettes.
 #pragma once
 
 #include "../library/export.h"
@@ -17,12 +18,15 @@ class CPalette;
 class ORVEL_EXT_CLASS CDibSupport {
 public:
     CDibSupport() noexcept = default;
+    /// Copies an object that holds no state.
     CDibSupport(const CDibSupport&) noexcept = default;
+    /// Copies an object that holds no state.
     CDibSupport& operator=(const CDibSupport&) noexcept = default;
 
     /// Colour-table entries: 2^biBitCount up to 8 bits per pixel (biClrUsed is not consulted);
     /// above, the low 16 bits of biClrImportant, else of biClrUsed; else 0. 0 for a null header.
     static WORD GetPaletteEntryNum(const BITMAPINFOHEADER* header) noexcept;
+    /// \overload
     static WORD GetPaletteEntryNum(const BITMAPINFOHEADER& header) noexcept;
     /// 1 << biBitCount, the shift count taken modulo 32 (so 32 bits per pixel gives 1).
     static DWORD GetColorNum(const BITMAPINFOHEADER& header) noexcept;

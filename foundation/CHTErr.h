@@ -1,4 +1,5 @@
-// The status record that every object of the library carries.
+/// @file
+/// The status record that every object of the library carries.
 #pragma once
 
 #include "../library/export.h"
@@ -18,8 +19,11 @@ class ORVEL_EXT_CLASS CHTErr {
 public:
     /// A record of success: flag 1, kind 0, code 0.
     CHTErr() noexcept = default;
+    /// Copies the flag, the kind and the code.
     CHTErr(const CHTErr& other) noexcept = default;
+    /// Copies the flag, the kind and the code.
     CHTErr& operator=(const CHTErr& other) noexcept = default;
+    /// Virtual, so that the library's classes derived from the record are destroyed through it.
     virtual ~CHTErr();
 
     /// 1 when the last recorded outcome was a failure.
@@ -34,7 +38,10 @@ protected:
     /// values are 0 and 0 otherwise. Returns the new flag.
     BOOL SetLastError(unsigned int kind, unsigned long code) noexcept;
 
+    /// 1 (TRUE) after a success, 0 after a failure.
     BOOL m_succeeded = TRUE;
+    /// The error kind: HTERR_FILE, HTERR_SYSTEM, HTERR_CLASS or HTERR_PROG.
     DWORD m_errorKind = 0;
+    /// The error code within its kind; 0 with kind 0 is no error.
     DWORD m_errorCode = 0;
 };

@@ -1,7 +1,8 @@
-// Orvel: device-independent bitmaps held as one block of global memory laid out like a BMP file.
-//
-// This header gives an application every exported class of the library and the platform API
-// beneath it.
+/// @file
+/// Orvel: device-independent bitmaps held as one block of global memory laid out like a BMP file.
+///
+/// This header gives an application every exported class of the library and the platform API
+/// beneath it.
 #pragma once
 
 // The platform: Windows and framework services under their published names.
