@@ -1,4 +1,5 @@
-// The framework's device-dependent bitmap class.
+/// @file
+/// The framework's device-dependent bitmap class.
 #pragma once
 
 #include "../export.h"
@@ -13,6 +14,7 @@ class ORVEL_PLATFORM_API CBitmap : public CGdiObject {
 public:
     CBitmap() = default;
 
+    /// The bitmap's handle; null when the object is empty.
     operator HBITMAP() const noexcept { // NOLINT: published conversion
         return static_cast<HBITMAP>(m_hObject);
     }

@@ -1,4 +1,5 @@
-// The framework's device-context classes: CDC, CWindowDC and CClientDC.
+/// @file
+/// The framework's device-context classes: CDC, CWindowDC and CClientDC.
 #pragma once
 
 #include "../export.h"
@@ -23,7 +24,9 @@ public:
     CDC(const CDC&) = delete;
     CDC& operator=(const CDC&) = delete;
 
+    /// The context's handle; null when the object holds none.
     operator HDC() const noexcept { return m_hDC; } // NOLINT: published conversion
+    /// The context's handle; null when the object holds none.
     HDC GetSafeHdc() const noexcept { return m_hDC; }
 
     /// Makes a memory context compatible with `dc` (the screen when null) and owns it.
@@ -85,6 +88,8 @@ private:
 /// object ends.
 class ORVEL_PLATFORM_API CWindowDC : public CDC {
 public:
+    /// Obtains the context of `window` (the screen's when null) with GetDC. When the platform
+    /// refuses, m_hDC stays null: unlike the framework, nothing is thrown.
     explicit CWindowDC(CWnd* window) noexcept;
     ~CWindowDC() override;
 
@@ -95,6 +100,8 @@ public:
 /// A context for a window's client area, released when the object ends.
 class ORVEL_PLATFORM_API CClientDC : public CDC {
 public:
+    /// Obtains the context of `window`'s client area with GetDC. When the platform refuses, m_hDC
+    /// stays null: unlike the framework, nothing is thrown.
     explicit CClientDC(CWnd* window) noexcept;
     ~CClientDC() override;
 

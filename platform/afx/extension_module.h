@@ -1,10 +1,11 @@
-// The framework's list of extension libraries: how a shared library that extends an application
-// makes its resources findable by the application's resource lookups.
-//
-// A library calls AfxInitExtensionModule with its own module when it is loaded and makes one
-// CDynLinkLibrary for it, which joins the process-wide list; when the library is unloaded,
-// AfxTermExtensionModule deletes that object, which leaves the list. AfxFindResourceHandle
-// searches the list after the application's own resource module.
+/// @file
+/// The framework's list of extension libraries: how a shared library that extends an application
+/// makes its resources findable by the application's resource lookups.
+///
+/// A library calls AfxInitExtensionModule with its own module when it is loaded and makes one
+/// CDynLinkLibrary for it, which joins the process-wide list; when the library is unloaded,
+/// AfxTermExtensionModule deletes that object, which leaves the list. AfxFindResourceHandle
+/// searches the list after the application's own resource module.
 #pragma once
 
 #include "../export.h"
@@ -58,9 +59,9 @@ namespace orvel::afx {
 
 /// One entry of the framework's list, as seen at one moment.
 struct ExtensionLibraryEntry {
-    HMODULE module;
-    HMODULE resourceModule;
-    BOOL system;
+    HMODULE module;         ///< the library's module
+    HMODULE resourceModule; ///< the module its resources are searched in
+    BOOL system;            ///< TRUE for a library of the framework itself
 };
 
 /// The entries of the framework's list, head first, taken under the list's lock.

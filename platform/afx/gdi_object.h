@@ -1,4 +1,5 @@
-// The framework's wrappers of GDI objects: CGdiObject and CPalette.
+/// @file
+/// The framework's wrappers of GDI objects: CGdiObject and CPalette.
 #pragma once
 
 #include "../export.h"
@@ -18,7 +19,9 @@ public:
     CGdiObject(const CGdiObject&) = delete;
     CGdiObject& operator=(const CGdiObject&) = delete;
 
+    /// The wrapped handle; null when the object is empty.
     operator HGDIOBJ() const noexcept { return m_hObject; } // NOLINT: published conversion
+    /// The wrapped handle; null when the object is empty.
     HGDIOBJ GetSafeHandle() const noexcept { return m_hObject; }
 
     /// Takes ownership of a handle. FALSE, with nothing changed, for a null handle or when the
@@ -38,6 +41,7 @@ class ORVEL_PLATFORM_API CPalette : public CGdiObject {
 public:
     CPalette() = default;
 
+    /// The palette's handle; null when the object is empty.
     operator HPALETTE() const noexcept { // NOLINT: published conversion
         return static_cast<HPALETTE>(m_hObject);
     }
@@ -47,7 +51,10 @@ public:
     /// Creates the halftone palette for a device context (the screen's when null) and attaches it.
     BOOL CreateHalftonePalette(CDC* dc) noexcept;
 
+    /// The palette's number of entries; 0 when the object is empty or the handle is no palette.
     int GetEntryCount() const noexcept;
+    /// Copies `count` entries from `first` on into `entries`; see ::GetPaletteEntries.
     UINT GetPaletteEntries(UINT first, UINT count, LPPALETTEENTRY entries) const noexcept;
+    /// The index of the entry nearest to `colour`; see ::GetNearestPaletteIndex.
     UINT GetNearestPaletteIndex(COLORREF colour) const noexcept;
 };

@@ -1,9 +1,10 @@
-// The framework's object allocator: how the library makes its small objects (palette objects,
-// LOGPALETTE buffers, temporary headers).
-//
-// Unlike a bare `new`, these report failure by a null result, so that the library can record an
-// out-of-memory condition in its status record instead of unwinding. Failures can be injected
-// (kFaultObjectAlloc) and live allocations are counted for leak checks.
+/// @file
+/// The framework's object allocator: how the library makes its small objects (palette objects,
+/// LOGPALETTE buffers, temporary headers).
+///
+/// Unlike a bare `new`, these report failure by a null result, so that the library can record an
+/// out-of-memory condition in its status record instead of unwinding. Failures can be injected
+/// (kFaultObjectAlloc) and live allocations are counted for leak checks.
 #pragma once
 
 #include "../export.h"

@@ -1,4 +1,5 @@
-// The framework's window class: a window handle and the operations the library and its tests use.
+/// @file
+/// The framework's window class: a window handle and the operations the library and its tests use.
 #pragma once
 
 #include "../export.h"
@@ -17,6 +18,7 @@ public:
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
+    /// The window's handle; null when the object has no window.
     HWND GetSafeHwnd() const noexcept { return m_hWnd; }
 
     /// Takes over an existing window (destroyed with the object unless detached). FALSE for a
@@ -32,6 +34,7 @@ public:
     /// Destroys the window; FALSE when there is none.
     BOOL DestroyWindow() noexcept;
 
+    /// Writes the client area, origin (0, 0); see ::GetClientRect.
     void GetClientRect(LPRECT rect) const noexcept;
     /// Adds a rectangle (the whole client area when null) to the area waiting to be repainted.
     void InvalidateRect(LPCRECT rect, BOOL erase = TRUE) noexcept;

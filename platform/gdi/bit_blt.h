@@ -1,5 +1,6 @@
-// BitBlt and StretchBlt: copying pixels from one context's surface to another's (or within one),
-// through colours, with the raster operations of StretchDIBits.
+/// @file
+/// BitBlt and StretchBlt: copying pixels from one context's surface to another's (or within one),
+/// through colours, with the raster operations of StretchDIBits.
 #pragma once
 
 #include "../export.h"

@@ -1,4 +1,5 @@
-// Device-dependent bitmaps: creation and reading their pixels back as a DIB.
+/// @file
+/// Device-dependent bitmaps: creation and reading their pixels back as a DIB.
 #pragma once
 
 #include "../export.h"

@@ -1,29 +1,33 @@
-// Device contexts: the screen's, windows', and memory contexts, with palette and bitmap
-// selection and single pixels.
-//
-// The screen is a 32-bit surface of kScreenWidth x kScreenHeight pixels with a 256-entry system
-// palette (see system_palette.h). Windows are headless: a window's contexts draw into its own
-// client surface, which is not part of the screen's. A memory context draws into the bitmap
-// selected into it, which is the stock 1 x 1 monochrome bitmap until another is selected.
+/// @file
+/// Device contexts: the screen's, windows', and memory contexts, with palette and bitmap
+/// selection and single pixels.
+///
+/// The screen is a 32-bit surface of kScreenWidth x kScreenHeight pixels with a 256-entry system
+/// palette (see system_palette.h). Windows are headless: a window's contexts draw into its own
+/// client surface, which is not part of the screen's. A memory context draws into the bitmap
+/// selected into it, which is the stock 1 x 1 monochrome bitmap until another is selected.
 #pragma once
 
 #include "../export.h"
 #include "../win/types.h"
 
-constexpr int DEFAULT_PALETTE = 15;
-constexpr UINT GDI_ERROR = 0xFFFFFFFF;
+constexpr int DEFAULT_PALETTE = 15;    ///< GetStockObject: the default palette
+constexpr UINT GDI_ERROR = 0xFFFFFFFF; ///< what palette and object calls return when they fail
 
-/// The screen's size in pixels.
+/// The headless screen's width in pixels (an X server's screen has its own size).
 constexpr int kScreenWidth = 1024;
-constexpr int kScreenHeight = 768;
+constexpr int kScreenHeight = 768; ///< the headless screen's height in pixels
 
+/// @name GetDeviceCaps indexes
+/// @{
 // GetDeviceCaps indexes.
-constexpr int HORZRES = 8;
-constexpr int VERTRES = 10;
-constexpr int BITSPIXEL = 12;
-constexpr int PLANES = 14;
-constexpr int SIZEPALETTE = 104;
-constexpr int NUMRESERVED = 106;
+constexpr int HORZRES = 8;       ///< the screen's width in pixels
+constexpr int VERTRES = 10;      ///< the screen's height in pixels
+constexpr int BITSPIXEL = 12;    ///< bits per pixel of the screen
+constexpr int PLANES = 14;       ///< colour planes: always 1
+constexpr int SIZEPALETTE = 104; ///< entries of the system palette: 256
+constexpr int NUMRESERVED = 106; ///< reserved (static) entries of the system palette: 20
+/// @}
 
 /// A device context for a window's client area, or for the whole screen when `window` is null.
 /// Every context obtained here is given back with ReleaseDC. Null with ERROR_INVALID_WINDOW_HANDLE

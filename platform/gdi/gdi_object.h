@@ -1,13 +1,14 @@
-// Functions common to every GDI object: GetObject, DeleteObject, GetObjectType.
+/// @file
+/// Functions common to every GDI object: GetObject, DeleteObject, GetObjectType.
 #pragma once
 
 #include "../export.h"
 #include "../win/types.h"
 
-constexpr DWORD OBJ_PAL = 5;
-constexpr DWORD OBJ_BITMAP = 7;
-constexpr DWORD OBJ_DC = 3;
-constexpr DWORD OBJ_MEMDC = 10;
+constexpr DWORD OBJ_PAL = 5;    ///< GetObjectType: a logical palette
+constexpr DWORD OBJ_BITMAP = 7; ///< GetObjectType: a bitmap
+constexpr DWORD OBJ_DC = 3;     ///< GetObjectType: a device context of a window or the screen
+constexpr DWORD OBJ_MEMDC = 10; ///< GetObjectType: a memory device context
 
 /// Copies an object's record into `buffer`: for a palette its entry count as a WORD, for a bitmap
 /// its BITMAP record. Returns the bytes written, or with a null buffer the bytes needed; 0 with

@@ -1,4 +1,5 @@
-// The palette service: logical palettes, the halftone palette and the nearest-colour search.
+/// @file
+/// The palette service: logical palettes, the halftone palette and the nearest-colour search.
 #pragma once
 
 #include "../export.h"

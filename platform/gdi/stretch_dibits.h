@@ -1,21 +1,25 @@
-// StretchDIBits: drawing a DIB, stretched, into a device context, with raster operations.
+/// @file
+/// StretchDIBits: drawing a DIB, stretched, into a device context, with raster operations.
 #pragma once
 
 #include "../export.h"
 #include "../win/bitmap_structs.h"
 #include "../win/types.h"
 
+/// @name Raster operations
+/// @{
 // The ternary raster-operation codes StretchDIBits accepts.
-constexpr DWORD SRCCOPY = 0x00CC0020;
-constexpr DWORD SRCPAINT = 0x00EE0086;
-constexpr DWORD SRCAND = 0x008800C6;
-constexpr DWORD SRCINVERT = 0x00660046;
-constexpr DWORD SRCERASE = 0x00440328;
-constexpr DWORD NOTSRCCOPY = 0x00330008;
-constexpr DWORD NOTSRCERASE = 0x001100A6;
-constexpr DWORD DSTINVERT = 0x00550009;
-constexpr DWORD BLACKNESS = 0x00000042;
-constexpr DWORD WHITENESS = 0x00FF0062;
+constexpr DWORD SRCCOPY = 0x00CC0020;     ///< destination = source
+constexpr DWORD SRCPAINT = 0x00EE0086;    ///< destination = source OR destination
+constexpr DWORD SRCAND = 0x008800C6;      ///< destination = source AND destination
+constexpr DWORD SRCINVERT = 0x00660046;   ///< destination = source XOR destination
+constexpr DWORD SRCERASE = 0x00440328;    ///< destination = source AND NOT destination
+constexpr DWORD NOTSRCCOPY = 0x00330008;  ///< destination = NOT source
+constexpr DWORD NOTSRCERASE = 0x001100A6; ///< destination = NOT (source OR destination)
+constexpr DWORD DSTINVERT = 0x00550009;   ///< destination = NOT destination
+constexpr DWORD BLACKNESS = 0x00000042;   ///< every destination bit 0
+constexpr DWORD WHITENESS = 0x00FF0062;   ///< every destination bit 1
+/// @}
 
 /// Draws the source rectangle (xSrc, ySrc, srcWidth, srcHeight) of a DIB into the destination
 /// rectangle (xDst, yDst, dstWidth, dstHeight) of a context's surface, combining source and

@@ -1,15 +1,16 @@
-// The system palette: the 256 colours a palette device can show at once, shared by every
-// application. Entries 0 to 9 and 246 to 255 hold the 20 static colours and never change; the 236
-// entries between them are free until a palette realised in the foreground takes them.
-//
-// On an 8-bit PseudoColor X screen the system palette is the X colormap that the process's
-// windows use: a foreground realisation stores the entries it changed there, and the entries and
-// nearest colours read back are what the server holds. Elsewhere the model below stands alone.
-//
-// The screen surface itself holds 32-bit colours, so the system palette never changes a pixel;
-// it is kept so that palette-aware applications see realisation behave as on a palette device:
-// foreground realisation takes free (and then non-static) entries for the palette's colours and
-// reports how many entries changed, and realising the same palette again changes nothing.
+/// @file
+/// The system palette: the 256 colours a palette device can show at once, shared by every
+/// application. Entries 0 to 9 and 246 to 255 hold the 20 static colours and never change; the 236
+/// entries between them are free until a palette realised in the foreground takes them.
+///
+/// On an 8-bit PseudoColor X screen the system palette is the X colormap that the process's
+/// windows use: a foreground realisation stores the entries it changed there, and the entries and
+/// nearest colours read back are what the server holds. Elsewhere the model below stands alone.
+///
+/// The screen surface itself holds 32-bit colours, so the system palette never changes a pixel;
+/// it is kept so that palette-aware applications see realisation behave as on a palette device:
+/// foreground realisation takes free (and then non-static) entries for the palette's colours and
+/// reports how many entries changed, and realising the same palette again changes nothing.
 #pragma once
 
 #include "../export.h"

@@ -1,17 +1,18 @@
-// JPEG pictures to and from DIBs, through libjpeg-turbo.
-//
-// The formats module reads and writes JPEG files through this codec, and BMP files that carry a
-// JPEG (BI_JPEG) are decoded by it too. Like the PNG codec it knows DIBs only as the published
-// structures, never the library built on top of the platform.
-//
-// What a decoded picture holds:
-// - grey JPEGs: an 8-bit DIB whose table is the grey ramp 0..255, so every sample is kept;
-// - YCbCr and RGB JPEGs: 24 bits, as libjpeg-turbo converts them;
-// - CMYK and YCCK JPEGs: 24 bits, each channel (255 - C) x (255 - K) / 255 rounded, with the
-//   inverted samples Adobe's writers store taken back first;
-// - the EXIF orientation (APP1 tag 0x0112) is applied by default, so the picture stands as a
-//   viewer shows it; `Orientation::asStored` keeps the rows as coded.
-// Gamma and ICC data leave the samples as they are: pictures are taken as sRGB.
+/// @file
+/// JPEG pictures to and from DIBs, through libjpeg-turbo.
+///
+/// The formats module reads and writes JPEG files through this codec, and BMP files that carry a
+/// JPEG (BI_JPEG) are decoded by it too. Like the PNG codec it knows DIBs only as the published
+/// structures, never the library built on top of the platform.
+///
+/// What a decoded picture holds:
+/// - grey JPEGs: an 8-bit DIB whose table is the grey ramp 0..255, so every sample is kept;
+/// - YCbCr and RGB JPEGs: 24 bits, as libjpeg-turbo converts them;
+/// - CMYK and YCCK JPEGs: 24 bits, each channel (255 - C) x (255 - K) / 255 rounded, with the
+///   inverted samples Adobe's writers store taken back first;
+/// - the EXIF orientation (APP1 tag 0x0112) is applied by default, so the picture stands as a
+///   viewer shows it; `Orientation::asStored` keeps the rows as coded.
+/// Gamma and ICC data leave the samples as they are: pictures are taken as sRGB.
 #pragma once
 
 #include "../export.h"

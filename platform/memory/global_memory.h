@@ -1,35 +1,45 @@
-// The global memory service: movable, zero-filled blocks reached through handles.
-//
-// A block is made by GlobalAlloc, reached by GlobalLock (which raises its lock count and returns
-// its address), released by GlobalUnlock, and destroyed by GlobalFree. Handles are validated on
-// every call: a null, stale or foreign handle fails with ERROR_INVALID_HANDLE and never reaches
-// freed memory.
-//
-// Blocks are always zero-filled when made, whatever the flags: the library relies on the zero
-// fill of GMEM_ZEROINIT, and giving every block the same guarantee costs nothing for the large
-// blocks pictures use (fresh pages arrive zeroed).
+/// @file
+/// The global memory service: movable, zero-filled blocks reached through handles.
+///
+/// A block is made by GlobalAlloc, reached by GlobalLock (which raises its lock count and returns
+/// its address), released by GlobalUnlock, and destroyed by GlobalFree. Handles are validated on
+/// every call: a null, stale or foreign handle fails with ERROR_INVALID_HANDLE and never reaches
+/// freed memory.
+///
+/// Blocks are always zero-filled when made, whatever the flags: the library relies on the zero
+/// fill of GMEM_ZEROINIT, and giving every block the same guarantee costs nothing for the large
+/// blocks pictures use (fresh pages arrive zeroed).
 #pragma once
 
 #include "../export.h"
 #include "../win/types.h"
 
-constexpr UINT GMEM_FIXED = 0x0000;
-constexpr UINT GMEM_MOVEABLE = 0x0002;
-constexpr UINT GMEM_NOCOMPACT = 0x0010;
-constexpr UINT GMEM_NODISCARD = 0x0020;
-constexpr UINT GMEM_ZEROINIT = 0x0040;
-constexpr UINT GMEM_MODIFY = 0x0080;
-constexpr UINT GMEM_DISCARDABLE = 0x0100;
-constexpr UINT GMEM_NOT_BANKED = 0x1000;
-constexpr UINT GMEM_SHARE = 0x2000;
-constexpr UINT GMEM_DDESHARE = 0x2000;
-constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
-constexpr UINT GPTR = GMEM_FIXED | GMEM_ZEROINIT;
+/// @name GlobalAlloc flags
+/// Every block is movable and reached through a handle, and every block is zero-filled, whatever
+/// the flags; GMEM_DISCARDABLE is only kept and reported by GlobalFlags.
+/// @{
+constexpr UINT GMEM_FIXED = 0x0000;     ///< a fixed block (here a movable one like any other)
+constexpr UINT GMEM_MOVEABLE = 0x0002;  ///< a movable block
+constexpr UINT GMEM_NOCOMPACT = 0x0010; ///< accepted, no effect
+constexpr UINT GMEM_NODISCARD = 0x0020; ///< accepted, no effect
+constexpr UINT GMEM_ZEROINIT = 0x0040;  ///< zero-filled (every block is)
+constexpr UINT GMEM_MODIFY = 0x0080;    ///< accepted, no effect
+constexpr UINT GMEM_DISCARDABLE =
+    0x0100; ///< kept and reported by GlobalFlags; blocks are never discarded
+constexpr UINT GMEM_NOT_BANKED = 0x1000;             ///< accepted, no effect
+constexpr UINT GMEM_SHARE = 0x2000;                  ///< accepted, no effect
+constexpr UINT GMEM_DDESHARE = 0x2000;               ///< accepted, no effect
+constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT; ///< a movable, zero-filled block
+constexpr UINT GPTR = GMEM_FIXED | GMEM_ZEROINIT;    ///< a fixed, zero-filled block
+/// @}
 
+/// @name GlobalFlags results
+/// @{
 // GlobalFlags results.
-constexpr UINT GMEM_LOCKCOUNT = 0x00FF;
-constexpr UINT GMEM_DISCARDED = 0x4000;
-constexpr UINT GMEM_INVALID_HANDLE = 0x8000;
+constexpr UINT GMEM_LOCKCOUNT = 0x00FF;      ///< mask of the block's lock count (the low byte)
+constexpr UINT GMEM_DISCARDED = 0x4000;      ///< the block has no memory (made with 0 bytes)
+constexpr UINT GMEM_INVALID_HANDLE = 0x8000; ///< the handle is no live block
+/// @}
 
 /// The largest block GlobalAlloc makes: larger requests fail with ERROR_NOT_ENOUGH_MEMORY
 /// before anything is reserved.

@@ -1,9 +1,10 @@
-// The rows and colour table of a packed DIB handed to an encoder, found and checked once.
-//
-// The PNG and JPEG writers take the same packed DIBs: a 40-byte BI_RGB header, one of the six
-// depths, the colour table biClrUsed says (0: the depth's full table), then rows bottom-up for a
-// positive height and top-down for a negative one. This is the one place that checks such a DIB
-// fits the bytes it is said to have.
+/// @file
+/// The rows and colour table of a packed DIB handed to an encoder, found and checked once.
+///
+/// The PNG and JPEG writers take the same packed DIBs: a 40-byte BI_RGB header, one of the six
+/// depths, the colour table biClrUsed says (0: the depth's full table), then rows bottom-up for a
+/// positive height and top-down for a negative one. This is the one place that checks such a DIB
+/// fits the bytes it is said to have.
 #pragma once
 
 #include "../win/bitmap_structs.h"

@@ -1,27 +1,28 @@
-// PNG pictures to and from DIBs, through libpng.
-//
-// The clipboard exchanges pictures with other programs as PNG, and the formats module reads and
-// writes PNG files; both go through this one codec. It knows DIBs only as the published
-// structures (BITMAPINFOHEADER, RGBQUAD, bottom-up rows padded to 4 bytes), never the library
-// built on top of the platform.
-//
-// What a decoded picture holds, by the PNG's colour type:
-// - palette (type 3) with every tRNS alpha 255 or no tRNS: an indexed DIB of the smallest depth of
-//   1, 4 or 8 bits whose table holds the PLTE entries (the rest of the table is zero). A pixel
-//   whose index lies beyond the PLTE is refused as corrupt data;
-// - grey (type 0) without tRNS: an indexed DIB of a grey ramp, 1 bit for 1-bit grey, 4 bits for
-//   2- and 4-bit grey (2-bit grey is widened to 4), 8 bits for 8- and 16-bit grey;
-// - RGB (type 2) without tRNS: 24 bits;
-// - anything with alpha (types 4 and 6, or a tRNS chunk that makes some pixel less than opaque):
-//   32 bits, blue, green, red and alpha, the alpha unpremultiplied as PNG stores it;
-// - 16-bit samples are rounded to 8 bits (v * 255 / 65535, to nearest). Gamma, chromaticity and
-//   ICC data leave the samples as they are: pictures are taken as sRGB.
-//
-// What an encoded PNG holds, by the DIB's depth: 1, 4 and 8 bits become a palette PNG of the
-// same depth with the whole colour table as its PLTE; 16 bits (5-5-5) becomes 8-bit RGB with each
-// 5-bit field widened (v << 3 | v >> 2) and an sBIT chunk of 5 bits; 24 bits becomes RGB; 32 bits
-// becomes RGBA when any fourth byte is non-zero and RGB otherwise (a 32-bit DIB whose fourth
-// bytes are all zero is an opaque picture, as the library makes them).
+/// @file
+/// PNG pictures to and from DIBs, through libpng.
+///
+/// The clipboard exchanges pictures with other programs as PNG, and the formats module reads and
+/// writes PNG files; both go through this one codec. It knows DIBs only as the published
+/// structures (BITMAPINFOHEADER, RGBQUAD, bottom-up rows padded to 4 bytes), never the library
+/// built on top of the platform.
+///
+/// What a decoded picture holds, by the PNG's colour type:
+/// - palette (type 3) with every tRNS alpha 255 or no tRNS: an indexed DIB of the smallest depth of
+///   1, 4 or 8 bits whose table holds the PLTE entries (the rest of the table is zero). A pixel
+///   whose index lies beyond the PLTE is refused as corrupt data;
+/// - grey (type 0) without tRNS: an indexed DIB of a grey ramp, 1 bit for 1-bit grey, 4 bits for
+///   2- and 4-bit grey (2-bit grey is widened to 4), 8 bits for 8- and 16-bit grey;
+/// - RGB (type 2) without tRNS: 24 bits;
+/// - anything with alpha (types 4 and 6, or a tRNS chunk that makes some pixel less than opaque):
+///   32 bits, blue, green, red and alpha, the alpha unpremultiplied as PNG stores it;
+/// - 16-bit samples are rounded to 8 bits (v * 255 / 65535, to nearest). Gamma, chromaticity and
+///   ICC data leave the samples as they are: pictures are taken as sRGB.
+///
+/// What an encoded PNG holds, by the DIB's depth: 1, 4 and 8 bits become a palette PNG of the
+/// same depth with the whole colour table as its PLTE; 16 bits (5-5-5) becomes 8-bit RGB with each
+/// 5-bit field widened (v << 3 | v >> 2) and an sBIT chunk of 5 bits; 24 bits becomes RGB; 32 bits
+/// becomes RGBA when any fourth byte is non-zero and RGB otherwise (a 32-bit DIB whose fourth
+/// bytes are all zero is an opaque picture, as the library makes them).
 #pragma once
 
 #include "../export.h"
@@ -56,14 +57,14 @@ enum class Failure {
 /// A failure and a sentence that names the chunk or field and what is wrong with it, such as
 /// "PNG IHDR: 100000 x 100000 pixels exceed the limit of 1073741824 bytes".
 struct Error {
-    Failure failure = Failure::none;
-    std::string message;
+    Failure failure = Failure::none; ///< what kind of failure; Failure::none after success
+    std::string message;             ///< the sentence; empty after success
 };
 
 /// The header of a PNG, read without decoding any pixel.
 struct PngHeader {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
+    std::uint32_t width = 0;      ///< width in pixels
+    std::uint32_t height = 0;     ///< height in pixels
     int bitDepth = 0;             ///< bits per sample: 1, 2, 4, 8 or 16
     int colourType = 0;           ///< 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA
     bool interlaced = false;      ///< Adam7

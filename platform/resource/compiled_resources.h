@@ -1,9 +1,10 @@
-// How resources compiled into a module join the resource service.
-//
-// A module's resources are constant tables in its own read-only data, made at build time (the
-// CMake function orvel_add_bitmap_resources writes them). When the module is loaded, a static
-// object in the same module registers its table; when the module is unloaded, the object's
-// destructor takes the table back out. FindResourceA then finds the table by module handle.
+/// @file
+/// How resources compiled into a module join the resource service.
+///
+/// A module's resources are constant tables in its own read-only data, made at build time (the
+/// CMake function orvel_add_bitmap_resources writes them). When the module is loaded, a static
+/// object in the same module registers its table; when the module is unloaded, the object's
+/// destructor takes the table back out. FindResourceA then finds the table by module handle.
 #pragma once
 
 #include "../export.h"

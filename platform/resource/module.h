@@ -1,9 +1,10 @@
-// Modules: the loaded objects (the executable and its shared libraries) that resources are
-// compiled into.
-//
-// A module handle is the address at which the object's first page is mapped, as a Windows module
-// handle is the address of its image. Two calls that name the same loaded object therefore give
-// the same handle, whether they start from a name or from an address inside the object.
+/// @file
+/// Modules: the loaded objects (the executable and its shared libraries) that resources are
+/// compiled into.
+///
+/// A module handle is the address at which the object's first page is mapped, as a Windows module
+/// handle is the address of its image. Two calls that name the same loaded object therefore give
+/// the same handle, whether they start from a name or from an address inside the object.
 #pragma once
 
 #include "../export.h"

@@ -1,9 +1,10 @@
-// The resource service: modules, their bitmap resources, and the framework's list of modules
-// that resource lookup searches.
-//
-// Resources are compiled into a module (the executable or a shared library) at build time and
-// registered when the module is loaded (compiled_resources.h). Every call that takes a module
-// treats a null module as the executable, as the published platform does.
+/// @file
+/// The resource service: modules, their bitmap resources, and the framework's list of modules
+/// that resource lookup searches.
+///
+/// Resources are compiled into a module (the executable or a shared library) at build time and
+/// registered when the module is loaded (compiled_resources.h). Every call that takes a module
+/// treats a null module as the executable, as the published platform does.
 #pragma once
 
 #include "../export.h"

@@ -1,20 +1,21 @@
-// The clipboard: one per process, shared by every window and thread.
-//
-// A window (or, with a null window, the calling thread alone) opens the clipboard; while it is
-// open nobody else can open it. EmptyClipboard makes the opener the owner. Data placed with
-// SetClipboardData belongs to the clipboard from then on: a global memory block for most
-// formats, a palette for CF_PALETTE, a bitmap for CF_BITMAP. The clipboard frees what it holds
-// when it is emptied or when a format is replaced; data still on it when the process ends is the
-// clipboard's, not a leak of the application. No format is synthesised from another.
+/// @file
+/// The clipboard: one per process, shared by every window and thread.
+///
+/// A window (or, with a null window, the calling thread alone) opens the clipboard; while it is
+/// open nobody else can open it. EmptyClipboard makes the opener the owner. Data placed with
+/// SetClipboardData belongs to the clipboard from then on: a global memory block for most
+/// formats, a palette for CF_PALETTE, a bitmap for CF_BITMAP. The clipboard frees what it holds
+/// when it is emptied or when a format is replaced; data still on it when the process ends is the
+/// clipboard's, not a leak of the application. No format is synthesised from another.
 #pragma once
 
 #include "../export.h"
 #include "../win/types.h"
 
-constexpr UINT CF_TEXT = 1;
-constexpr UINT CF_BITMAP = 2;
-constexpr UINT CF_DIB = 8;
-constexpr UINT CF_PALETTE = 9;
+constexpr UINT CF_TEXT = 1;    ///< text
+constexpr UINT CF_BITMAP = 2;  ///< a device-dependent bitmap handle
+constexpr UINT CF_DIB = 8;     ///< a packed DIB in a global-memory block
+constexpr UINT CF_PALETTE = 9; ///< a logical palette handle
 
 /// Opens the clipboard for `window` (may be null). Opening it again from the same window and
 /// thread succeeds. FALSE with ERROR_ACCESS_DENIED while another window or thread has it open,

@@ -1,24 +1,29 @@
-// Windows: top-level and child windows with a client surface and an update area.
-//
-// A window is its client area only (no frame, no caption): GetDC and GetWindowDC both draw into
-// its 32-bit client surface, which is zero (black) when the window is made. On a real desktop (an
-// X server, see platform/display/display.h) a top-level window is also an X window with its title
-// and size, mapped when its style has WS_VISIBLE, and every drawing call on it shows its change
-// there before returning; headless, nothing is shown. A repaint request is recorded in the
-// window's update area, where GetUpdateRect, ValidateRect and BeginPaint find it.
+/// @file
+/// Windows: top-level and child windows with a client surface and an update area.
+///
+/// A window is its client area only (no frame, no caption): GetDC and GetWindowDC both draw into
+/// its 32-bit client surface, which is zero (black) when the window is made. On a real desktop (an
+/// X server, see platform/display/display.h) a top-level window is also an X window with its title
+/// and size, mapped when its style has WS_VISIBLE, and every drawing call on it shows its change
+/// there before returning; headless, nothing is shown. A repaint request is recorded in the
+/// window's update area, where GetUpdateRect, ValidateRect and BeginPaint find it.
 #pragma once
 
 #include "../afx/geometry.h"
 #include "../export.h"
 #include "../win/types.h"
 
+/// A menu handle; accepted by CreateWindowExA and not used (windows have no menus here).
 ORVEL_DECLARE_HANDLE(HMENU);
 
+/// @name Window styles
+/// @{
 // Window styles the platform records (it draws no frame, so they change nothing else).
-constexpr DWORD WS_OVERLAPPED = 0x00000000;
-constexpr DWORD WS_CHILD = 0x40000000;
-constexpr DWORD WS_VISIBLE = 0x10000000;
-constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
+constexpr DWORD WS_OVERLAPPED = 0x00000000;       ///< a top-level window
+constexpr DWORD WS_CHILD = 0x40000000;            ///< a child window of `parent`
+constexpr DWORD WS_VISIBLE = 0x10000000;          ///< the window is shown when made
+constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000; ///< a top-level window with the usual frame
+/// @}
 
 /// Asks for the default size (640 x 480) or position.
 constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000U);
@@ -64,13 +69,14 @@ ORVEL_PLATFORM_API BOOL WINAPI GetUpdateRect(HWND window, LPRECT rect, BOOL eras
 /// What BeginPaint hands a repaint: the context to draw with, whether erasing was asked, and the
 /// area to repaint.
 struct PAINTSTRUCT {
-    HDC hdc;
-    BOOL fErase;
-    RECT rcPaint;
-    BOOL fRestore;
-    BOOL fIncUpdate;
-    BYTE rgbReserved[32];
+    HDC hdc;              ///< the context to draw with
+    BOOL fErase;          ///< TRUE when erasing the background was asked
+    RECT rcPaint;         ///< the area to repaint, in client coordinates
+    BOOL fRestore;        ///< reserved: 0
+    BOOL fIncUpdate;      ///< reserved: 0
+    BYTE rgbReserved[32]; ///< reserved: zeros
 };
+/// Pointer to a PAINTSTRUCT.
 using LPPAINTSTRUCT = PAINTSTRUCT*;
 
 /// Starts a repaint: takes the update area into `paint` (validating it) and returns a context for
