@@ -220,13 +220,12 @@ struct ICCOMPRESS {
     LPBITMAPINFOHEADER lpbiInput;  ///< the input format
     LPVOID lpInput;                ///< the input pixels
     LPDWORD lpckid; ///< receives the chunk id (cktypeDIBbits or cktypeDIBcompressed); may be null
-    LPDWORD lpdwFlags; ///< receives AVIIF_KEYFRAME for a key frame; may be null
-    LONG lFrameNum;    ///< the frame's number
-    DWORD dwFrameSize; ///< the wanted frame size in bytes; 0 for no limit
-    DWORD dwQuality;   ///< the quality, 0 to ICQUALITY_HIGH
-    LPBITMAPINFOHEADER
-        lpbiPrev;  ///< the previous frame's format, for temporal compression; null otherwise
-    LPVOID lpPrev; ///< the previous frame's pixels
+    LPDWORD lpdwFlags;           ///< receives AVIIF_KEYFRAME for a key frame; may be null
+    LONG lFrameNum;              ///< the frame's number
+    DWORD dwFrameSize;           ///< the wanted frame size in bytes; 0 for no limit
+    DWORD dwQuality;             ///< the quality, 0 to ICQUALITY_HIGH
+    LPBITMAPINFOHEADER lpbiPrev; ///< the previous frame's format, or null
+    LPVOID lpPrev;               ///< the previous frame's pixels
 };
 
 /// A compressor choice (ICCompressorChoose, ICCompressorFree).
