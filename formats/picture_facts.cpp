@@ -97,8 +97,7 @@ bool InspectPicture(const void* bytes, std::size_t byteCount, PictureFacts* fact
             read = JpegFacts(bytes, byteCount, found, failure);
             break;
         default:
-            failure = Error{Failure::unknownFormat, Format::unknown,
-                            "not a BMP, PNG or JPEG file (no signature of any)"};
+            failure = detail::UnknownFormatError();
             break;
         }
     } catch (const std::bad_alloc&) {

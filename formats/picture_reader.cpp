@@ -95,8 +95,7 @@ HGLOBAL ReadPicture(const void* bytes, std::size_t byteCount, const ReadOptions&
             break;
         }
         default:
-            failure = Error{Failure::unknownFormat, Format::unknown,
-                            "not a BMP, PNG or JPEG file (no signature of any)"};
+            failure = detail::UnknownFormatError();
             break;
         }
     } catch (const std::bad_alloc&) {

@@ -33,4 +33,9 @@ Error FromJpegError(const jpeg::Error& error) {
     return Error{FromCodecFailure(error.failure), Format::jpeg, error.message};
 }
 
+Error UnknownFormatError() {
+    return Error{Failure::unknownFormat, Format::unknown,
+                 "not a BMP, PNG or JPEG file (no signature of any)"};
+}
+
 } // namespace orvel::formats::detail

@@ -1,4 +1,4 @@
-// The platform codecs' errors in the module's terms.
+// The platform codecs' errors, and the refusal of bytes no codec claims, in the module's terms.
 #pragma once
 
 #include "../../platform/png/png_codec.h"
@@ -11,5 +11,8 @@ Error FromPngError(const png::Error& error);
 
 /// The JPEG codec's error as the module's, with its message.
 Error FromJpegError(const jpeg::Error& error);
+
+/// Bytes that start with none of the three signatures the module reads.
+Error UnknownFormatError();
 
 } // namespace orvel::formats::detail

@@ -19,15 +19,26 @@ namespace {
 // error 1 for headers it refuses, and the ceiling for pictures too large to hold.
 constexpr std::initializer_list<Outcome> kLoadOutcomes = {kSucceeded, ClassError(1), kOverCeiling};
 
-// One run: the load under the ceiling, its outcome checked, the follow-up on success, and every
-// platform object the run made gone at its end.
-template <class Load>
-Findings Run(Load&& load, std::initializer_list<Outcome> loadOutcomes) {
+// Every run: no fault armed, blocks under the ceiling, and every platform object the run made
+// gone at its end (the clipboard emptied first: what a run put there is the clipboard's).
+template <class Body>
+Findings Checked(Body&& body) {
     orvel::testing::ClearFault();
     const orvel::testing::ScopedGlobalAllocLimit ceiling(kRunBlockLimitBytes);
     const orvel::testing::LiveCounts before = orvel::testing::GetLiveCounts();
     RunChecks checks;
-    {
+    body(checks);
+    EmptyTheClipboard();
+    const orvel::testing::LiveCounts after = orvel::testing::GetLiveCounts();
+    checks.Expect(after == before, "platform objects outlived the run: " +
+                                       orvel::testing::LiveCountChanges(before, after));
+    return checks.Take();
+}
+
+// One run of a load: its outcome checked, and the follow-up on success.
+template <class Load>
+Findings Run(Load&& load, std::initializer_list<Outcome> loadOutcomes) {
+    return Checked([&](RunChecks& checks) {
         CConvertDib picture;
         const BOOL loaded = load(picture);
         checks.ExpectOutcome(picture, loadOutcomes, "the load");
@@ -35,12 +46,7 @@ Findings Run(Load&& load, std::initializer_list<Outcome> loadOutcomes) {
         if (loaded != FALSE && picture.IsSucceed()) {
             FollowUp(picture, checks);
         }
-    }
-    EmptyTheClipboard();
-    const orvel::testing::LiveCounts after = orvel::testing::GetLiveCounts();
-    checks.Expect(after == before, "platform objects outlived the run: " +
-                                       orvel::testing::LiveCountChanges(before, after));
-    return checks.Take();
+    });
 }
 
 // A global block holding exactly the input.
@@ -144,11 +150,7 @@ Findings RunFormatReader(Input input, formats::Format format) {
     if (formats::FormatOfBytes(input.data(), input.size()) != format) {
         return {};
     }
-    orvel::testing::ClearFault();
-    const orvel::testing::ScopedGlobalAllocLimit ceiling(kRunBlockLimitBytes);
-    const orvel::testing::LiveCounts before = orvel::testing::GetLiveCounts();
-    RunChecks checks;
-    {
+    return Checked([&](RunChecks& checks) {
         formats::ReadOptions options;
         // Half the ceiling, so that the module's own limit refuses most huge claims and the
         // ceiling catches any block it makes beyond them.
@@ -171,12 +173,7 @@ Findings RunFormatReader(Input input, formats::Format format) {
                 FollowUp(picture, checks);
             }
         }
-    }
-    EmptyTheClipboard();
-    const orvel::testing::LiveCounts after = orvel::testing::GetLiveCounts();
-    checks.Expect(after == before, "platform objects outlived the run: " +
-                                       orvel::testing::LiveCountChanges(before, after));
-    return checks.Take();
+    });
 }
 
 } // namespace
