@@ -3,6 +3,7 @@
 #include <orvel/orvel.h>
 
 #include "platform/drawing_helpers.h"
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
@@ -77,13 +78,12 @@ TEST_F(BitBltTest, OperationsWithoutASourceNeedNoSourceContext) {
     EXPECT_EQ(GetPixel(target_->Dc(), 0, 1), RGB(0, 0, 0));
     EXPECT_EQ(GetPixel(target_->Dc(), 1, 1), RGB(255, 255, 255));
 
-    SetLastError(0);
-    EXPECT_FALSE(BitBlt(target_->Dc(), 0, 0, 2, 2, nullptr, 0, 0, SRCCOPY));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_FALSE(BitBlt(target_->Dc(), 0, 0, 2, 2, target_->Dc(), 0, 0, 0x00AA0029));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_FALSE(BitBlt(target_->Dc(), 0, 0, 0, 2, target_->Dc(), 0, 0, SRCCOPY));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(BitBlt(target_->Dc(), 0, 0, 2, 2, nullptr, 0, 0, SRCCOPY), FALSE,
+                   ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(BitBlt(target_->Dc(), 0, 0, 2, 2, target_->Dc(), 0, 0, 0x00AA0029), FALSE,
+                   ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(BitBlt(target_->Dc(), 0, 0, 0, 2, target_->Dc(), 0, 0, SRCCOPY), FALSE,
+                   ERROR_INVALID_PARAMETER);
 }
 
 // Each refusal names its cause in the error number and leaves the target untouched.

@@ -1,6 +1,7 @@
 #include <orvel/orvel.h>
 
 #include "bitmap_files.h"
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 #include "test_bitmaps.h"
 
@@ -60,9 +61,7 @@ using ExtensionListTest = LeakCheckedTest;
 
 TEST_F(ExtensionListTest, InitialisingKeepsTheFirstModuleAndRefusesNone) {
     AFX_EXTENSION_MODULE state = {FALSE, nullptr, nullptr};
-    SetLastError(0);
-    EXPECT_FALSE(AfxInitExtensionModule(state, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(AfxInitExtensionModule(state, nullptr), FALSE, ERROR_INVALID_PARAMETER);
     EXPECT_FALSE(state.bInitialized);
 
     const auto first = reinterpret_cast<HMODULE>(std::uintptr_t{0x10000});
@@ -159,9 +158,8 @@ TEST_F(ExtensionLibraryTest, ResourceOnlyTheLibraryHasIsFoundInIt) {
     EXPECT_EQ(BitmapResourceBytes(module_, MAKEINTRESOURCE(kExtensionOnlyId)),
               PackedDibOfFile("extension_pair_2x1.bmp"));
     // The application's own module does not have it.
-    SetLastError(0);
-    EXPECT_EQ(FindResourceA(nullptr, MAKEINTRESOURCE(kExtensionOnlyId), RT_BITMAP), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
+    EXPECT_REFUSED(FindResourceA(nullptr, MAKEINTRESOURCE(kExtensionOnlyId), RT_BITMAP), nullptr,
+                   ERROR_RESOURCE_NAME_NOT_FOUND);
 }
 
 TEST_F(ExtensionLibraryTest, ApplicationsResourceIsFoundBeforeTheLibrarysOfTheSameId) {
@@ -215,13 +213,10 @@ TEST_F(ExtensionLibraryTest, UnloadingTakesTheEntryAndTheResourcesAway) {
 
     EXPECT_EQ(CountEntriesOf(unloaded), 0);
     EXPECT_EQ(FindBitmap(kExtensionOnlyId), AfxGetInstanceHandle());
-    SetLastError(0);
-    EXPECT_EQ(LoadResource(unloaded, found), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
+    EXPECT_REFUSED(LoadResource(unloaded, found), nullptr, ERROR_RESOURCE_DATA_NOT_FOUND);
     EXPECT_EQ(SizeofResource(unloaded, found), 0U);
-    SetLastError(0);
-    EXPECT_EQ(FindResourceA(unloaded, MAKEINTRESOURCE(kExtensionOnlyId), RT_BITMAP), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+    EXPECT_REFUSED(FindResourceA(unloaded, MAKEINTRESOURCE(kExtensionOnlyId), RT_BITMAP), nullptr,
+                   ERROR_MOD_NOT_FOUND);
 }
 
 TEST_F(ExtensionLibraryTest, ReloadedLibraryIsFoundAgain) {

@@ -1,5 +1,6 @@
 #include <orvel/orvel.h>
 
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
@@ -84,9 +85,8 @@ TEST_F(ModuleTest, ModuleHandleExRefusesReferencesItCannotCount) {
         EXPECT_EQ(module, nullptr);
         EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     }
-    SetLastError(0);
-    EXPECT_FALSE(GetModuleHandleExA(kFromAddress, nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(GetModuleHandleExA(kFromAddress, nullptr, nullptr), FALSE,
+                   ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(ModuleTest, ResourceHandleIsTheExecutableUntilChangedAndAfterReset) {

@@ -3,6 +3,7 @@
 #include <orvel/orvel.h>
 
 #include "platform/drawing_helpers.h"
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
@@ -51,30 +52,23 @@ TEST_F(ClipboardTest, OnlyOneWindowHasItOpenAtATime) {
     ASSERT_TRUE(OpenClipboard(window_));
     EXPECT_EQ(GetOpenClipboardWindow(), window_);
     EXPECT_TRUE(OpenClipboard(window_)) << "the same window opening again";
-    SetLastError(0);
-    EXPECT_FALSE(OpenClipboard(other_));
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(OpenClipboard(nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_REFUSED(OpenClipboard(other_), FALSE, ERROR_ACCESS_DENIED);
+    EXPECT_REFUSED(OpenClipboard(nullptr), FALSE, ERROR_ACCESS_DENIED);
 
     // Another thread cannot close it or open it.
     std::thread([] {
-        EXPECT_FALSE(CloseClipboard());
-        EXPECT_EQ(GetLastError(), ERROR_CLIPBOARD_NOT_OPEN);
-        EXPECT_FALSE(OpenClipboard(nullptr));
-        EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+        EXPECT_REFUSED(CloseClipboard(), FALSE, ERROR_CLIPBOARD_NOT_OPEN);
+        EXPECT_REFUSED(OpenClipboard(nullptr), FALSE, ERROR_ACCESS_DENIED);
     }).join();
 
     EXPECT_TRUE(CloseClipboard());
     EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
-    EXPECT_FALSE(CloseClipboard());
-    EXPECT_EQ(GetLastError(), ERROR_CLIPBOARD_NOT_OPEN);
+    EXPECT_REFUSED(CloseClipboard(), FALSE, ERROR_CLIPBOARD_NOT_OPEN);
     EXPECT_TRUE(OpenClipboard(other_));
     EXPECT_TRUE(CloseClipboard());
 
-    SetLastError(0);
-    EXPECT_FALSE(OpenClipboard(reinterpret_cast<HWND>(std::uintptr_t{0x19})));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_REFUSED(OpenClipboard(reinterpret_cast<HWND>(std::uintptr_t{0x19})), FALSE,
+                   ERROR_INVALID_WINDOW_HANDLE);
 }
 
 TEST_F(ClipboardTest, DataGoesToTheClipboardAndIsLentBack) {
@@ -89,17 +83,14 @@ TEST_F(ClipboardTest, DataGoesToTheClipboardAndIsLentBack) {
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB)) << "no need to open it to ask";
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE));
     EXPECT_EQ(CountClipboardFormats(), 1);
-    SetLastError(0);
-    EXPECT_EQ(GetClipboardData(CF_DIB), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_CLIPBOARD_NOT_OPEN);
+    EXPECT_REFUSED(GetClipboardData(CF_DIB), nullptr, ERROR_CLIPBOARD_NOT_OPEN);
 
     ASSERT_TRUE(OpenClipboard(other_));
     HANDLE lent = GetClipboardData(CF_DIB);
     EXPECT_EQ(lent, block);
     EXPECT_EQ(static_cast<const BYTE*>(GlobalLock(static_cast<HGLOBAL>(lent)))[15], 0xAB);
     GlobalUnlock(static_cast<HGLOBAL>(lent));
-    EXPECT_EQ(GetClipboardData(CF_PALETTE), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_FOUND);
+    EXPECT_REFUSED(GetClipboardData(CF_PALETTE), nullptr, ERROR_NOT_FOUND);
     EXPECT_TRUE(CloseClipboard());
     EXPECT_EQ(orvel::testing::GetLiveCounts().globalBlocks, blocksBefore + 1)
         << "the block is the clipboard's now";
@@ -143,24 +134,19 @@ TEST_F(ClipboardTest, ReplacingAFormatFreesTheOldDataButNotTheSameHandleTwice) {
 
 TEST_F(ClipboardTest, RefusedDataStaysWithTheCaller) {
     HGLOBAL block = Block(7);
-    SetLastError(0);
-    EXPECT_EQ(SetClipboardData(CF_DIB, block), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_CLIPBOARD_NOT_OPEN);
-    EXPECT_FALSE(EmptyClipboard());
-    EXPECT_EQ(GetLastError(), ERROR_CLIPBOARD_NOT_OPEN);
-    EXPECT_EQ(EnumClipboardFormats(0), 0U);
-    EXPECT_EQ(GetLastError(), ERROR_CLIPBOARD_NOT_OPEN);
+    EXPECT_REFUSED(SetClipboardData(CF_DIB, block), nullptr, ERROR_CLIPBOARD_NOT_OPEN);
+    EXPECT_REFUSED(EmptyClipboard(), FALSE, ERROR_CLIPBOARD_NOT_OPEN);
+    EXPECT_REFUSED(EnumClipboardFormats(0), 0U, ERROR_CLIPBOARD_NOT_OPEN);
 
     ASSERT_TRUE(OpenClipboard(window_));
     HPALETTE palette = MakeTestPalette({RGB(9, 9, 9)});
-    EXPECT_EQ(SetClipboardData(CF_PALETTE, block), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE) << "a palette format needs a palette";
-    EXPECT_EQ(SetClipboardData(CF_DIB, palette), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE) << "a DIB format needs a global block";
+    EXPECT_REFUSED(SetClipboardData(CF_PALETTE, block), nullptr, ERROR_INVALID_HANDLE)
+        << "a palette format needs a palette";
+    EXPECT_REFUSED(SetClipboardData(CF_DIB, palette), nullptr, ERROR_INVALID_HANDLE)
+        << "a DIB format needs a global block";
 
     orvel::testing::InjectFault(orvel::testing::kFaultClipboard, 1);
-    EXPECT_EQ(SetClipboardData(CF_DIB, block), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(SetClipboardData(CF_DIB, block), nullptr, ERROR_NOT_ENOUGH_MEMORY);
     orvel::testing::ClearFault();
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
     EXPECT_TRUE(CloseClipboard());
@@ -172,22 +158,18 @@ TEST_F(ClipboardTest, RefusedDataStaysWithTheCaller) {
 
 TEST_F(ClipboardTest, InjectedFailuresLookLikeTheRealOnes) {
     orvel::testing::InjectFault(orvel::testing::kFaultClipboard, 1);
-    SetLastError(0);
-    EXPECT_FALSE(OpenClipboard(window_));
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_REFUSED(OpenClipboard(window_), FALSE, ERROR_ACCESS_DENIED);
     EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
 
     orvel::testing::InjectFault(orvel::testing::kFaultClipboard, 2);
     ASSERT_TRUE(OpenClipboard(window_));
-    EXPECT_FALSE(EmptyClipboard());
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_REFUSED(EmptyClipboard(), FALSE, ERROR_ACCESS_DENIED);
 
     ASSERT_TRUE(EmptyClipboard());
     HGLOBAL block = Block(3);
     ASSERT_EQ(SetClipboardData(CF_DIB, block), block);
     orvel::testing::InjectFault(orvel::testing::kFaultClipboard, 1);
-    EXPECT_EQ(GetClipboardData(CF_DIB), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(GetClipboardData(CF_DIB), nullptr, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(GetClipboardData(CF_DIB), block);
     EXPECT_TRUE(CloseClipboard());
 }
@@ -197,9 +179,7 @@ TEST_F(ClipboardTest, AnnouncedFormatWithoutDataIsAvailableButGivesNothing) {
     ASSERT_TRUE(EmptyClipboard());
     EXPECT_NE(SetClipboardData(CF_DIB, nullptr), nullptr);
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
-    SetLastError(0);
-    EXPECT_EQ(GetClipboardData(CF_DIB), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_FOUND);
+    EXPECT_REFUSED(GetClipboardData(CF_DIB), nullptr, ERROR_NOT_FOUND);
     EXPECT_TRUE(CloseClipboard());
 }
 

@@ -3,6 +3,7 @@
 #include <orvel/orvel.h>
 
 #include "platform/drawing_helpers.h"
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
@@ -41,19 +42,14 @@ TEST_F(WindowLifetimeTest, WindowsAreCountedAndDestroyedWithTheirChildren) {
     EXPECT_FALSE(IsWindow(child));
     EXPECT_FALSE(IsWindow(grandchild));
     EXPECT_EQ(orvel::testing::GetLiveCounts().windows, before);
-    SetLastError(0);
-    EXPECT_FALSE(DestroyWindow(parent));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_REFUSED(DestroyWindow(parent), FALSE, ERROR_INVALID_WINDOW_HANDLE);
 }
 
 TEST_F(WindowLifetimeTest, RefusesEmptySizesAndBadParents) {
-    SetLastError(0);
-    EXPECT_EQ(MakeWindow(0, 10), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(MakeWindow(0, 10), nullptr, ERROR_INVALID_PARAMETER);
     HWND gone = MakeWindow(4, 4);
     DestroyWindow(gone);
-    EXPECT_EQ(MakeWindow(4, 4, gone), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_REFUSED(MakeWindow(4, 4, gone), nullptr, ERROR_INVALID_WINDOW_HANDLE);
     HWND byDefault = CreateWindowExA(0, "c", "t", 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                      CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
     RECT client{};
@@ -111,12 +107,9 @@ TEST_F(WindowDrawingTest, WindowContextsDrawIntoTheClientSurfaceOnly) {
 
     // Contexts outliving their window draw nothing and say why.
     DestroyWindow(window);
-    SetLastError(0);
-    EXPECT_EQ(GetPixel(dc, 0, 0), CLR_INVALID);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(GetPixel(dc, 0, 0), CLR_INVALID, ERROR_INVALID_HANDLE);
     EXPECT_EQ(ReleaseDC(window, dc), 1);
-    EXPECT_EQ(GetDC(window), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_REFUSED(GetDC(window), nullptr, ERROR_INVALID_WINDOW_HANDLE);
 }
 
 TEST_F(WindowDrawingTest, TheScreenIsA32BitSurfaceOfTheDocumentedSize) {
@@ -158,9 +151,8 @@ TEST_F(UpdateAreaTest, InvalidatedRectanglesUniteClippedToTheClientArea) {
     EXPECT_TRUE(GetUpdateRect(window, &update, FALSE));
     EXPECT_TRUE(SameRect(update, RECT{0, 0, 100, 50}));
 
-    SetLastError(0);
-    EXPECT_FALSE(InvalidateRect(reinterpret_cast<HWND>(std::uintptr_t{0x10}), nullptr, FALSE));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_REFUSED(InvalidateRect(reinterpret_cast<HWND>(std::uintptr_t{0x10}), nullptr, FALSE),
+                   FALSE, ERROR_INVALID_WINDOW_HANDLE);
     DestroyWindow(window);
 }
 

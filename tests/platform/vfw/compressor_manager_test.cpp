@@ -1,5 +1,6 @@
 #include <orvel/orvel.h>
 
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 #include "support/recording_compressor.h"
 
@@ -53,8 +54,8 @@ TEST_F(CompressorManagerTest, InstanceIsLoadedOpenedMessagedAndClosedInTheDriver
 }
 
 TEST_F(CompressorManagerTest, DriverRefusalsUndoWhatWasDoneAndKeepWhatMustStay) {
-    EXPECT_EQ(ICOpen(ICTYPE_VIDEO, mmioFOURCC('n', 'o', 'n', 'e'), ICMODE_COMPRESS), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+    EXPECT_REFUSED(ICOpen(ICTYPE_VIDEO, mmioFOURCC('n', 'o', 'n', 'e'), ICMODE_COMPRESS), nullptr,
+                   ERROR_MOD_NOT_FOUND);
 
     recorder.Answer(DRV_LOAD, 0);
     EXPECT_EQ(ICOpen(ICTYPE_VIDEO, kRecorder, ICMODE_COMPRESS), nullptr);
@@ -63,8 +64,7 @@ TEST_F(CompressorManagerTest, DriverRefusalsUndoWhatWasDoneAndKeepWhatMustStay) 
 
     recorder.Clear();
     recorder.Answer(DRV_OPEN, 0);
-    EXPECT_EQ(ICOpen(ICTYPE_VIDEO, kRecorder, ICMODE_COMPRESS), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    EXPECT_REFUSED(ICOpen(ICTYPE_VIDEO, kRecorder, ICMODE_COMPRESS), nullptr, ERROR_NOT_SUPPORTED);
     EXPECT_EQ(recorder.Messages(),
               (Messages{DRV_LOAD, DRV_ENABLE, DRV_OPEN, DRV_DISABLE, DRV_FREE}));
     recorder.Handle(DRV_OPEN);
@@ -83,9 +83,8 @@ TEST_F(CompressorManagerTest, ClosedAndNullHandlesNeverReachADriver) {
     ICClose(compressor);
     recorder.Clear();
     for (HIC stale : {compressor, static_cast<HIC>(nullptr)}) {
-        SetLastError(0);
-        EXPECT_EQ(ICSendMessage(stale, ICM_COMPRESS_END, 0, 0), ICERR_BADHANDLE);
-        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+        EXPECT_REFUSED(ICSendMessage(stale, ICM_COMPRESS_END, 0, 0), ICERR_BADHANDLE,
+                       ERROR_INVALID_HANDLE);
         EXPECT_EQ(ICClose(stale), ICERR_BADHANDLE);
         EXPECT_EQ(ICCompress(stale, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0,
                              0, nullptr, nullptr),
@@ -103,10 +102,10 @@ TEST_F(CompressorManagerTest, InstallationIsRefusedForTakenCodesAndAnythingButAP
         ICInstall(ICTYPE_VIDEO, mmioFOURCC('T', 'R', 'E', 'C'), proc, "", ICINSTALL_FUNCTION));
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
     const DWORD handler = mmioFOURCC('g', 'o', 'n', 'e');
-    EXPECT_FALSE(ICInstall(ICTYPE_VIDEO, handler, proc, "", ICINSTALL_DRIVER));
-    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
-    EXPECT_FALSE(ICInstall(ICTYPE_VIDEO, handler, 0, "", ICINSTALL_FUNCTION));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(ICInstall(ICTYPE_VIDEO, handler, proc, "", ICINSTALL_DRIVER), FALSE,
+                   ERROR_NOT_SUPPORTED);
+    EXPECT_REFUSED(ICInstall(ICTYPE_VIDEO, handler, 0, "", ICINSTALL_FUNCTION), FALSE,
+                   ERROR_INVALID_PARAMETER);
 
     // Removal stops new opens, not the open instances.
     ASSERT_TRUE(ICInstall(ICTYPE_VIDEO, handler, proc, "short-lived", ICINSTALL_FUNCTION));
