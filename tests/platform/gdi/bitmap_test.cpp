@@ -3,6 +3,7 @@
 #include <orvel/orvel.h>
 
 #include "platform/drawing_helpers.h"
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
@@ -77,19 +78,14 @@ TEST_F(BitmapCreationTest, EmptySizeGivesTheStockMonochromeBitmapAndBadSizesFail
     EXPECT_TRUE(DeleteObject(stock)) << "deleting a stock object is a harmless success";
     EXPECT_EQ(GetObjectType(stock), OBJ_BITMAP);
 
-    SetLastError(0);
-    EXPECT_EQ(CreateBitmap(-1, 4, 1, 8, nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(CreateBitmap(4, 4, 1, 33, nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(CreateBitmap(70000, 4, 1, 8, nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(CreateBitmap(-1, 4, 1, 8, nullptr), nullptr, ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(CreateBitmap(4, 4, 1, 33, nullptr), nullptr, ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(CreateBitmap(70000, 4, 1, 8, nullptr), nullptr, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(CreateBitmap(60000, 60000, 1, 32, nullptr), nullptr) << "beyond 1 GiB of pixels";
     EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
 
     orvel::testing::InjectFault(orvel::testing::kFaultCreateBitmap, 1);
-    EXPECT_EQ(CreateBitmap(4, 4, 1, 8, nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(CreateBitmap(4, 4, 1, 8, nullptr), nullptr, ERROR_NOT_ENOUGH_MEMORY);
 }
 
 TEST_F(BitmapCreationTest, CompatibleBitmapTakesTheSurfaceDepthOfTheContext) {
@@ -107,9 +103,7 @@ TEST_F(BitmapCreationTest, CompatibleBitmapTakesTheSurfaceDepthOfTheContext) {
     HBITMAP fromEight = CreateCompatibleBitmap(memory, 4, 4);
     EXPECT_EQ(RecordOf(fromEight).bmBitsPixel, 8);
 
-    SetLastError(0);
-    EXPECT_EQ(CreateCompatibleBitmap(nullptr, 4, 4), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(CreateCompatibleBitmap(nullptr, 4, 4), nullptr, ERROR_INVALID_HANDLE);
 
     SelectObject(memory, previous);
     for (HBITMAP bitmap : {fromScreen, fromFreshMemory, eight, fromEight}) {
@@ -180,15 +174,13 @@ TEST_F(BitmapSelectionTest, BitmapGoesIntoOneMemoryContextOnly) {
 
     HGDIOBJ previous = SelectObject(one, bitmap);
     ASSERT_NE(previous, nullptr);
-    SetLastError(0);
-    EXPECT_EQ(SelectObject(two, bitmap), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_BUSY);
-    EXPECT_EQ(SelectObject(screen, CreateBitmap(0, 0, 1, 1, nullptr)), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "a bitmap goes into memory contexts";
-    EXPECT_EQ(SelectObject(two, palette), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "palettes go through SelectPalette";
-    EXPECT_EQ(SelectObject(two, nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(SelectObject(two, bitmap), nullptr, ERROR_BUSY);
+    EXPECT_REFUSED(SelectObject(screen, CreateBitmap(0, 0, 1, 1, nullptr)), nullptr,
+                   ERROR_INVALID_PARAMETER)
+        << "a bitmap goes into memory contexts";
+    EXPECT_REFUSED(SelectObject(two, palette), nullptr, ERROR_INVALID_PARAMETER)
+        << "palettes go through SelectPalette";
+    EXPECT_REFUSED(SelectObject(two, nullptr), nullptr, ERROR_INVALID_HANDLE);
 
     // Ending the context frees the bitmap for another one.
     EXPECT_TRUE(DeleteDC(one));
@@ -269,21 +261,16 @@ TEST_P(BitmapPixelsTest, ColoursOfTheSelectedPaletteComeBackAtEveryDepth) {
         ASSERT_EQ(GetDIBits(surface.Dc(), surface.Bitmap(), 0, kHeight, dib.Bits(), dib.Info(),
                             DIB_RGB_COLORS),
                   kHeight);
-        HDC check = CreateCompatibleDC(nullptr);
-        HBITMAP canvas = CreateBitmap(kWidth, kHeight, 1, 32, nullptr);
-        HGDIOBJ previous = SelectObject(check, canvas);
-        ASSERT_EQ(StretchDIBits(check, 0, 0, kWidth, kHeight, 0, 0, kWidth, kHeight, dib.Bits(),
-                                dib.Info(), DIB_RGB_COLORS, SRCCOPY),
+        MemorySurface check(kWidth, kHeight, 32);
+        ASSERT_EQ(StretchDIBits(check.Dc(), 0, 0, kWidth, kHeight, 0, 0, kWidth, kHeight,
+                                dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
                   kHeight);
         for (int y = 0; y < kHeight; ++y) {
             for (int x = 0; x < kWidth; ++x) {
-                EXPECT_EQ(GetPixel(check, x, y), colourAt(x, y))
+                EXPECT_EQ(GetPixel(check.Dc(), x, y), colourAt(x, y))
                     << "DIB of " << dibDepth << " bits at " << x << "," << y;
             }
         }
-        SelectObject(check, previous);
-        DeleteObject(canvas);
-        DeleteDC(check);
     }
 }
 
@@ -366,33 +353,34 @@ TEST_F(GetDIBitsTest, RefusesWhatItCannotServeWithTheErrorNumber) {
         return GetDIBits(dc, bm, first, count, out.data(), info, usage);
     };
 
-    EXPECT_EQ(call(nullptr, bitmap, 0, 4, dib.Info(), DIB_RGB_COLORS), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(call(screen, nullptr, 0, 4, dib.Info(), DIB_RGB_COLORS), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(call(screen, bitmap, 0, 4, nullptr, DIB_RGB_COLORS), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(call(screen, bitmap, 0, 4, dib.Info(), DIB_PAL_COLORS), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(call(screen, bitmap, 4, 1, dib.Info(), DIB_RGB_COLORS), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "first scan line beyond the bitmap";
+    EXPECT_REFUSED(call(nullptr, bitmap, 0, 4, dib.Info(), DIB_RGB_COLORS), 0,
+                   ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(call(screen, nullptr, 0, 4, dib.Info(), DIB_RGB_COLORS), 0,
+                   ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(call(screen, bitmap, 0, 4, nullptr, DIB_RGB_COLORS), 0, ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(call(screen, bitmap, 0, 4, dib.Info(), DIB_PAL_COLORS), 0,
+                   ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(call(screen, bitmap, 4, 1, dib.Info(), DIB_RGB_COLORS), 0,
+                   ERROR_INVALID_PARAMETER)
+        << "first scan line beyond the bitmap";
     dib.Header()->biBitCount = 8;
-    EXPECT_EQ(call(screen, bitmap, 0, 4, dib.Info(), DIB_RGB_COLORS), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "below the bitmap's depth";
+    EXPECT_REFUSED(call(screen, bitmap, 0, 4, dib.Info(), DIB_RGB_COLORS), 0,
+                   ERROR_INVALID_PARAMETER)
+        << "below the bitmap's depth";
     dib.Header()->biBitCount = 16;
 
     // Selected into a memory context, the bitmap is read through that context only.
     HDC memory = CreateCompatibleDC(nullptr);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    EXPECT_EQ(call(screen, bitmap, 0, 4, dib.Info(), DIB_RGB_COLORS), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(call(screen, bitmap, 0, 4, dib.Info(), DIB_RGB_COLORS), 0,
+                   ERROR_INVALID_PARAMETER);
     EXPECT_EQ(call(memory, bitmap, 0, 4, dib.Info(), DIB_RGB_COLORS), 4);
     SelectObject(memory, previous);
     EXPECT_EQ(call(screen, bitmap, 0, 4, dib.Info(), DIB_RGB_COLORS), 4);
 
     orvel::testing::InjectFault(orvel::testing::kFaultGetDIBits, 1);
-    EXPECT_EQ(call(screen, bitmap, 0, 4, dib.Info(), DIB_RGB_COLORS), 0);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(call(screen, bitmap, 0, 4, dib.Info(), DIB_RGB_COLORS), 0,
+                   ERROR_NOT_ENOUGH_MEMORY);
 
     DeleteDC(memory);
     DeleteObject(bitmap);

@@ -1,5 +1,6 @@
 #include <orvel/orvel.h>
 
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
@@ -80,22 +81,19 @@ TEST_F(PaletteTest, EntriesComeBackInOrderAndCountIsReported) {
     EXPECT_EQ(tail[0].peRed, 120);
     EXPECT_EQ(GetPaletteEntries(palette, 16, 1, tail), 0U);
     EXPECT_TRUE(DeleteObject(palette));
-    EXPECT_FALSE(DeleteObject(palette));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(DeleteObject(palette), FALSE, ERROR_INVALID_HANDLE);
 }
 
 TEST_F(PaletteTest, CreatePaletteRefusesMalformedRecords) {
     LOGPALETTE bad{0x0200, 1, {{0, 0, 0, 0}}};
-    EXPECT_EQ(CreatePalette(&bad), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(CreatePalette(&bad), nullptr, ERROR_INVALID_PARAMETER);
     LOGPALETTE empty{PALETTE_VERSION, 0, {{0, 0, 0, 0}}};
     EXPECT_EQ(CreatePalette(&empty), nullptr);
     EXPECT_EQ(CreatePalette(nullptr), nullptr);
 
     orvel::testing::InjectFault(orvel::testing::kFaultCreatePalette, 1);
     LOGPALETTE good{PALETTE_VERSION, 1, {{0, 0, 0, 0}}};
-    EXPECT_EQ(CreatePalette(&good), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(CreatePalette(&good), nullptr, ERROR_NOT_ENOUGH_MEMORY);
 }
 
 TEST_F(PaletteTest, HalftonePaletteHoldsTheDocumentedColours) {
@@ -124,18 +122,13 @@ TEST_F(PaletteTest, HalftonePaletteHoldsTheDocumentedColours) {
     EXPECT_EQ(CreateHalftonePalette(nullptr), nullptr);
 }
 
-TEST_F(PaletteTest, NearestIndexOfAnEntryColourIsThatEntryOrAnEqualOne) {
-    std::vector<PALETTEENTRY> entries = {{10, 20, 30, 0}, {200, 0, 0, 0}, {10, 20, 30, 0}};
-    HPALETTE palette = MakePalette(entries);
+TEST_F(PaletteTest, NearestIndexIsTheLowestOfEquallyNearEntries) {
+    HPALETTE palette = MakePalette({{10, 20, 30, 0}, {200, 0, 0, 0}, {10, 20, 30, 0}});
     EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(10, 20, 30)), 0U);
-    EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(200, 0, 0)), 1U);
     // The top byte of a COLORREF does not take part.
     EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(200, 0, 0) | 0x02000000), 1U);
     DeleteObject(palette);
     EXPECT_EQ(GetNearestPaletteIndex(palette, 0), CLR_INVALID);
-}
-
-TEST_F(PaletteTest, EquallyNearEntriesResolveToTheLowestIndex) {
     // Grey 100 is exactly as far from 90 as from 110: the earlier entry wins, in either order.
     HPALETTE upward = MakePalette({{90, 90, 90, 0}, {110, 110, 110, 0}});
     HPALETTE downward = MakePalette({{110, 110, 110, 0}, {90, 90, 90, 0}});
@@ -174,26 +167,20 @@ void ExpectExhaustiveMatch(const std::vector<PALETTEENTRY>& entries) {
     DeleteObject(palette);
 }
 
-TEST_F(PaletteTest, NearestSearchEqualsThePlainScanOnEveryColourOfTheHalftonePalette) {
+// The halftone palette, the sixteen colours, and a random palette with duplicates and clustered
+// near-ties, which exercise the pruning hardest.
+TEST_F(PaletteTest, NearestSearchEqualsThePlainScanOnEveryColourOfLargePalettes) {
     HPALETTE halftone = MakeHalftone();
-    const std::vector<PALETTEENTRY> entries = EntriesOf(halftone);
+    ExpectExhaustiveMatch(EntriesOf(halftone));
     DeleteObject(halftone);
-    ExpectExhaustiveMatch(entries);
-}
-
-TEST_F(PaletteTest, NearestSearchEqualsThePlainScanOnEveryColourOfTheSixteenColours) {
     ExpectExhaustiveMatch(
         std::vector<PALETTEENTRY>(kSixteenColourPalette, kSixteenColourPalette + 16));
-}
-
-TEST_F(PaletteTest, NearestSearchEqualsThePlainScanOnEveryColourOfARandomPalette) {
     std::mt19937 random(20261205);
     std::vector<PALETTEENTRY> entries(256);
     for (PALETTEENTRY& e : entries) {
         e = {static_cast<BYTE>(random()), static_cast<BYTE>(random()), static_cast<BYTE>(random()),
              0};
     }
-    // Duplicates and clustered near-ties exercise the pruning hardest.
     entries[200] = entries[3];
     for (int i = 0; i < 16; ++i) {
         entries[240 + i] = {static_cast<BYTE>(120 + (i & 1)), static_cast<BYTE>(64 + (i >> 1 & 1)),

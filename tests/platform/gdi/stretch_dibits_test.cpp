@@ -3,13 +3,14 @@
 #include <orvel/orvel.h>
 
 #include "platform/drawing_helpers.h"
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -68,121 +69,79 @@ COLORREF PictureColour(int depth, int x, int y) {
     return kColours[static_cast<std::size_t>(x + kWidth * y)];
 }
 
-class StretchDIBitsTest : public LeakCheckedTest, public ::testing::WithParamInterface<int> {
-protected:
-    static constexpr int kCanvasWidth = 10;
-    static constexpr int kCanvasHeight = 8;
+constexpr int kCanvasWidth = 10;
+constexpr int kCanvasHeight = 8;
 
-    void SetUp() override {
-        canvas_.emplace(kCanvasWidth, kCanvasHeight, 32);
-        canvas_->Fill(kCanvasWidth, kCanvasHeight, kMarker);
-    }
-    // The canvas goes before the leak check looks.
-    void TearDown() override {
-        canvas_.reset();
-        LeakCheckedTest::TearDown();
-    }
+// The picture's column (or row) a canvas column (or row) shows: (v * scale + offset) / divisor.
+struct Map {
+    int scale, offset, divisor;
+    int operator()(int v) const { return (v * scale + offset) / divisor; }
+};
+constexpr Map kSame{1, 0, 1};
 
-    int Draw(int xDst, int yDst, int dxDst, int dyDst, int xSrc, int ySrc, int dxSrc, int dySrc,
-             bool topDown = false) {
-        TestDib picture = MakePicture(GetParam(), topDown);
-        return StretchDIBits(canvas_->Dc(), xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc, dySrc,
-                             picture.Bits(), picture.Info(), DIB_RGB_COLORS, SRCCOPY);
-    }
-
-    // Every canvas pixel: the picture's pixel `expected(x, y)` returns, or the marker where it
-    // returns a negative column.
-    template <class Expected>
-    void ExpectCanvas(Expected expected) {
-        for (int y = 0; y < kCanvasHeight; ++y) {
-            for (int x = 0; x < kCanvasWidth; ++x) {
-                const auto [sx, sy] = expected(x, y);
-                const COLORREF want = sx < 0 ? kMarker : PictureColour(GetParam(), sx, sy);
-                EXPECT_EQ(GetPixel(canvas_->Dc(), x, y), want) << "canvas " << x << "," << y;
-            }
-        }
-    }
-
-    std::optional<MemorySurface> canvas_;
+// One StretchDIBits call onto a canvas of the marker colour: its rectangles (destination x, y,
+// width, height, then the source's), the lines it reports, the canvas area that then shows the
+// picture (the marker elsewhere), and which of its pixels. The picture is 4 x 3, the canvas 10 x 8.
+struct Placement {
+    const char* name;
+    int r[8];
+    bool topDown;
+    int lines;
+    RECT shown;
+    Map column, row;
 };
 
-using Source = std::pair<int, int>;
-constexpr Source kNone{-1, -1};
-
-TEST_P(StretchDIBitsTest, WholePictureLandsAtTheDestinationCorner) {
-    EXPECT_EQ(Draw(1, 2, kWidth, kHeight, 0, 0, kWidth, kHeight), kHeight);
-    ExpectCanvas([](int x, int y) {
-        const bool inside = x >= 1 && x < 1 + kWidth && y >= 2 && y < 2 + kHeight;
-        return inside ? Source{x - 1, y - 2} : kNone;
-    });
-}
-
-TEST_P(StretchDIBitsTest, SourceRectangleCountsRowsUpFromTheBottomOfABottomUpPicture) {
-    // ySrc 0 and height 2 are the two bottom rows, shown top row first.
-    EXPECT_EQ(Draw(0, 0, 2, 2, 1, 0, 2, 2), 2);
-    ExpectCanvas([](int x, int y) { return x < 2 && y < 2 ? Source{x + 1, y + 1} : kNone; });
-}
-
-TEST_P(StretchDIBitsTest, SourceRectangleCountsRowsDownFromTheTopOfATopDownPicture) {
-    EXPECT_EQ(Draw(0, 0, 2, 2, 1, 0, 2, 2, true), 2);
-    ExpectCanvas([](int x, int y) { return x < 2 && y < 2 ? Source{x + 1, y} : kNone; });
-}
-
-TEST_P(StretchDIBitsTest, StretchingRepeatsEveryPixel) {
-    EXPECT_EQ(Draw(0, 0, 2 * kWidth, 2 * kHeight, 0, 0, kWidth, kHeight), kHeight);
-    ExpectCanvas([](int x, int y) {
-        return x < 2 * kWidth && y < 2 * kHeight ? Source{x / 2, y / 2} : kNone;
-    });
-}
-
-TEST_P(StretchDIBitsTest, ShrinkingKeepsTheFirstOfEachGroup) {
-    // 4 x 3 into 2 x 1: columns 0 and 2 of the top row.
-    EXPECT_EQ(Draw(0, 0, 2, 1, 0, 0, kWidth, kHeight), kHeight);
-    ExpectCanvas([](int x, int y) { return y == 0 && x < 2 ? Source{2 * x, 0} : kNone; });
-}
-
-TEST_P(StretchDIBitsTest, NegativeDestinationExtentsMirror) {
+const Placement kPlacements[] = {
+    {"Whole", {1, 2, 4, 3, 0, 0, 4, 3}, false, 3, {1, 2, 5, 5}, {1, -1, 1}, {1, -2, 1}},
+    // ySrc 0 and height 2 are the two bottom rows of a bottom-up picture, shown top row first;
+    // of a top-down picture, the two top rows.
+    {"BottomUpRows", {0, 0, 2, 2, 1, 0, 2, 2}, false, 2, {0, 0, 2, 2}, {1, 1, 1}, {1, 1, 1}},
+    {"TopDownRows", {0, 0, 2, 2, 1, 0, 2, 2}, true, 2, {0, 0, 2, 2}, {1, 1, 1}, kSame},
+    {"Stretched", {0, 0, 8, 6, 0, 0, 4, 3}, false, 3, {0, 0, 8, 6}, {1, 0, 2}, {1, 0, 2}},
+    // 4 x 3 into 2 x 1 keeps the first of each group: columns 0 and 2 of the top row.
+    {"Shrunk", {0, 0, 2, 1, 0, 0, 4, 3}, false, 3, {0, 0, 2, 1}, {2, 0, 1}, kSame},
     // Width -4 from x 4 covers columns 0 to 3, mirrored; height -3 from y 3 covers rows 0 to 2.
-    EXPECT_EQ(Draw(kWidth, kHeight, -kWidth, -kHeight, 0, 0, kWidth, kHeight), kHeight);
-    ExpectCanvas([](int x, int y) {
-        return x < kWidth && y < kHeight ? Source{kWidth - 1 - x, kHeight - 1 - y} : kNone;
-    });
-}
-
-TEST_P(StretchDIBitsTest, NegativeSourceWidthMirrorsAndTwoNegativesCancel) {
-    EXPECT_EQ(Draw(0, 0, kWidth, kHeight, kWidth, 0, -kWidth, kHeight), kHeight);
-    ExpectCanvas([](int x, int y) {
-        return x < kWidth && y < kHeight ? Source{kWidth - 1 - x, y} : kNone;
-    });
-    EXPECT_EQ(Draw(kWidth, 0, -kWidth, kHeight, kWidth, 0, -kWidth, kHeight), kHeight);
-    ExpectCanvas([](int x, int y) { return x < kWidth && y < kHeight ? Source{x, y} : kNone; });
-}
-
-TEST_P(StretchDIBitsTest, DrawingIsClippedToTheSurfaceButCountsEveryLine) {
-    EXPECT_EQ(Draw(-2, kCanvasHeight - 1, kWidth, kHeight, 0, 0, kWidth, kHeight), kHeight);
-    ExpectCanvas([](int x, int y) {
-        return x < 2 && y == kCanvasHeight - 1 ? Source{x + 2, 0} : kNone;
-    });
-    EXPECT_EQ(Draw(kCanvasWidth, 0, kWidth, kHeight, 0, 0, kWidth, kHeight), kHeight)
-        << "wholly outside the surface still draws the picture's lines";
-}
-
-TEST_P(StretchDIBitsTest, SourcePixelsOutsideThePictureLeaveTheDestinationAlone) {
-    // Columns 2 to 5 of a 4-wide picture: only 2 and 3 exist.
-    EXPECT_EQ(Draw(0, 0, 4, kHeight, 2, 0, 4, kHeight), kHeight);
-    ExpectCanvas([](int x, int y) { return x < 2 && y < kHeight ? Source{x + 2, y} : kNone; });
-    // Rows 1 to 4 counted from the bottom: rows 1 and 2 exist, shown at the bottom of the
+    {"Mirrored", {4, 3, -4, -3, 0, 0, 4, 3}, false, 3, {0, 0, 4, 3}, {-1, 3, 1}, {-1, 2, 1}},
+    {"SourceMirrored", {0, 0, 4, 3, 4, 0, -4, 3}, false, 3, {0, 0, 4, 3}, {-1, 3, 1}, kSame},
+    {"TwoMirrorsCancel", {4, 0, -4, 3, 4, 0, -4, 3}, false, 3, {0, 0, 4, 3}, kSame, kSame},
+    // Clipped to the surface, but every line counts, even wholly outside it.
+    {"Clipped", {-2, 7, 4, 3, 0, 0, 4, 3}, false, 3, {0, 7, 2, 8}, {1, 2, 1}, {1, -7, 1}},
+    {"OutsideTheSurface", {10, 0, 4, 3, 0, 0, 4, 3}, false, 3, {0, 0, 0, 0}, kSame, kSame},
+    // Source pixels outside the picture leave the destination alone: of columns 2 to 5 only 2
+    // and 3 exist; of rows 1 to 4 from the bottom, rows 1 and 2, shown at the bottom of the
     // destination rectangle since it reaches above the picture.
-    EXPECT_EQ(Draw(6, 0, 1, 4, 0, 1, 1, 4), 2);
-    for (int y = 0; y < 4; ++y) {
-        const COLORREF want = y < 2 ? kMarker : PictureColour(GetParam(), 0, y - 2);
-        EXPECT_EQ(GetPixel(canvas_->Dc(), 6, y), want) << y;
+    {"ColumnsBeyond", {0, 0, 4, 3, 2, 0, 4, 3}, false, 3, {0, 0, 2, 3}, {1, 2, 1}, kSame},
+    {"RowsAbove", {6, 0, 1, 4, 0, 1, 1, 4}, false, 2, {6, 2, 7, 4}, {1, -6, 1}, {1, -2, 1}},
+};
+
+class StretchDIBitsTest : public LeakCheckedTest,
+                          public ::testing::WithParamInterface<std::tuple<int, Placement>> {};
+
+TEST_P(StretchDIBitsTest, CanvasShowsThePicturesPixelsWhereThePlacementPutsThem) {
+    const auto& [depth, p] = GetParam();
+    MemorySurface canvas(kCanvasWidth, kCanvasHeight, 32);
+    canvas.Fill(kCanvasWidth, kCanvasHeight, kMarker);
+    TestDib picture = MakePicture(depth, p.topDown);
+    EXPECT_EQ(StretchDIBits(canvas.Dc(), p.r[0], p.r[1], p.r[2], p.r[3], p.r[4], p.r[5], p.r[6],
+                            p.r[7], picture.Bits(), picture.Info(), DIB_RGB_COLORS, SRCCOPY),
+              p.lines);
+    for (int y = 0; y < kCanvasHeight; ++y) {
+        for (int x = 0; x < kCanvasWidth; ++x) {
+            const bool shown =
+                x >= p.shown.left && x < p.shown.right && y >= p.shown.top && y < p.shown.bottom;
+            const COLORREF want = shown ? PictureColour(depth, p.column(x), p.row(y)) : kMarker;
+            EXPECT_EQ(GetPixel(canvas.Dc(), x, y), want) << "canvas " << x << "," << y;
+        }
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(EverySourceDepth, StretchDIBitsTest,
-                         ::testing::Values(1, 4, 8, 16, 24, 32),
-                         [](const auto& param) { return std::to_string(param.param) + "bit"; });
+                         ::testing::Combine(::testing::Values(1, 4, 8, 16, 24, 32),
+                                            ::testing::ValuesIn(kPlacements)),
+                         [](const auto& param) {
+                             return std::to_string(std::get<0>(param.param)) + "bit_" +
+                                    std::get<1>(param.param).name;
+                         });
 
 using StretchIntoIndexedTest = LeakCheckedTest;
 
@@ -271,21 +230,22 @@ TEST_F(StretchDIBitsFailureTest, RefusesBadArgumentsWithTheErrorNumberAndDrawsNo
         SetLastError(0);
         return StretchDIBits(dc, 0, 0, dx, dy, sx, 0, kWidth, kHeight, bits, info, usage, rop);
     };
-    EXPECT_EQ(draw(nullptr, 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, nullptr, dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), nullptr, DIB_RGB_COLORS, SRCCOPY), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_PAL_COLORS, SRCCOPY), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(draw(nullptr, 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0,
+                   ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(draw(surface.Dc(), 4, 3, 0, 0, nullptr, dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0,
+                   ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), nullptr, DIB_RGB_COLORS, SRCCOPY), 0,
+                   ERROR_INVALID_PARAMETER);
+    EXPECT_REFUSED(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_PAL_COLORS, SRCCOPY),
+                   0, ERROR_INVALID_PARAMETER);
     for (const DWORD unknown : {0x00AA0029U, 0x00F00021U, 0U, SRCCOPY + 1}) {
         EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, unknown),
                   0);
         EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << std::hex << unknown;
     }
-    EXPECT_EQ(draw(surface.Dc(), 0, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "zero destination width";
+    EXPECT_REFUSED(draw(surface.Dc(), 0, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
+                   0, ERROR_INVALID_PARAMETER)
+        << "zero destination width";
     EXPECT_EQ(draw(surface.Dc(), 4, 3, kWidth, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
               0);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "source wholly right of the picture";
@@ -305,8 +265,8 @@ TEST_F(StretchDIBitsFailureTest, RefusesBadArgumentsWithTheErrorNumberAndDrawsNo
     }
 
     orvel::testing::InjectFault(orvel::testing::kFaultStretchDIBits, 1);
-    EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
+                   0, ERROR_NOT_ENOUGH_MEMORY);
     orvel::testing::ClearFault();
 
     for (int y = 0; y < 4; ++y) {

@@ -3,10 +3,12 @@
 #include <orvel/orvel.h>
 
 #include "platform/drawing_helpers.h"
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -25,19 +27,19 @@ protected:
         LeakCheckedTest::TearDown();
     }
 
-    std::vector<PALETTEENTRY> System() const {
+    // The system palette's colours in index order.
+    std::vector<COLORREF> System() const {
         std::vector<PALETTEENTRY> entries(256);
         EXPECT_EQ(GetSystemPaletteEntries(screen_, 0, 256, entries.data()), 256U);
-        return entries;
+        std::vector<COLORREF> colours;
+        for (const PALETTEENTRY& e : entries) {
+            colours.push_back(RGB(e.peRed, e.peGreen, e.peBlue));
+        }
+        return colours;
     }
 
-    static bool Holds(const std::vector<PALETTEENTRY>& entries, COLORREF colour) {
-        for (const PALETTEENTRY& e : entries) {
-            if (RGB(e.peRed, e.peGreen, e.peBlue) == colour) {
-                return true;
-            }
-        }
-        return false;
+    static bool Holds(const std::vector<COLORREF>& colours, COLORREF colour) {
+        return std::find(colours.begin(), colours.end(), colour) != colours.end();
     }
 
     // Realises `palette` in `dc` selected with `forceBackground`, and selects the previous back.
@@ -61,21 +63,17 @@ protected:
 };
 
 TEST_F(SystemPaletteTest, StartsWithTheStaticColoursAtBothEnds) {
-    const std::vector<PALETTEENTRY> entries = System();
-    EXPECT_EQ(RGB(entries[0].peRed, entries[0].peGreen, entries[0].peBlue), RGB(0, 0, 0));
-    EXPECT_EQ(RGB(entries[1].peRed, entries[1].peGreen, entries[1].peBlue), RGB(128, 0, 0));
-    EXPECT_EQ(RGB(entries[9].peRed, entries[9].peGreen, entries[9].peBlue), RGB(166, 202, 240));
-    EXPECT_EQ(RGB(entries[246].peRed, entries[246].peGreen, entries[246].peBlue),
-              RGB(255, 251, 240));
-    EXPECT_EQ(RGB(entries[249].peRed, entries[249].peGreen, entries[249].peBlue), RGB(255, 0, 0));
-    EXPECT_EQ(RGB(entries[255].peRed, entries[255].peGreen, entries[255].peBlue),
-              RGB(255, 255, 255));
+    const std::vector<COLORREF> entries = System();
+    EXPECT_EQ(entries[0], RGB(0, 0, 0));
+    EXPECT_EQ(entries[1], RGB(128, 0, 0));
+    EXPECT_EQ(entries[9], RGB(166, 202, 240));
+    EXPECT_EQ(entries[246], RGB(255, 251, 240));
+    EXPECT_EQ(entries[249], RGB(255, 0, 0));
+    EXPECT_EQ(entries[255], RGB(255, 255, 255));
     EXPECT_EQ(GetSystemPaletteEntries(screen_, 0, 0, nullptr), 256U);
     PALETTEENTRY tail[4]{};
     EXPECT_EQ(GetSystemPaletteEntries(screen_, 254, 4, tail), 2U);
-    SetLastError(0);
-    EXPECT_EQ(GetSystemPaletteEntries(nullptr, 0, 4, tail), 0U);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(GetSystemPaletteEntries(nullptr, 0, 4, tail), 0U, ERROR_INVALID_HANDLE);
     EXPECT_EQ(GetDeviceCaps(screen_, SIZEPALETTE), 256);
     EXPECT_EQ(GetDeviceCaps(screen_, NUMRESERVED), 20);
 }
@@ -85,11 +83,10 @@ TEST_F(SystemPaletteTest, ForegroundRealisationTakesFreeEntriesOnceAndCountsThem
     // 256 colours, 8 of them static: 236 free entries take 236 of the other 248.
     EXPECT_EQ(Realise(screen_, halftone, FALSE), 236U);
     EXPECT_EQ(Realise(screen_, halftone, FALSE), 0U) << "the colours are already there";
-    const std::vector<PALETTEENTRY> entries = System();
+    const std::vector<COLORREF> entries = System();
     EXPECT_TRUE(Holds(entries, RGB(51, 102, 153)));
-    EXPECT_EQ(RGB(entries[0].peRed, entries[0].peGreen, entries[0].peBlue), RGB(0, 0, 0))
-        << "static entries never change";
-    EXPECT_EQ(RGB(entries[250].peRed, entries[250].peGreen, entries[250].peBlue), RGB(0, 255, 0));
+    EXPECT_EQ(entries[0], RGB(0, 0, 0)) << "static entries never change";
+    EXPECT_EQ(entries[250], RGB(0, 255, 0));
     DeleteObject(halftone);
 }
 
@@ -98,15 +95,12 @@ TEST_F(SystemPaletteTest, ANewForegroundPaletteEvictsAnOlderOneOnlyWhenNothingIs
     HPALETTE second = MakeTestPalette(Colours(2));
     EXPECT_EQ(Realise(screen_, first, FALSE), 16U);
     EXPECT_EQ(Realise(screen_, second, FALSE), 16U);
-    std::vector<PALETTEENTRY> entries = System();
-    EXPECT_TRUE(Holds(entries, Colours(1)[0])) << "plenty of free entries: nothing evicted";
-    EXPECT_TRUE(Holds(entries, Colours(2)[15]));
+    EXPECT_TRUE(Holds(System(), Colours(1)[0])) << "plenty of free entries: nothing evicted";
+    EXPECT_TRUE(Holds(System(), Colours(2)[15]));
 
-    HDC window = screen_;
-    HPALETTE halftone = CreateHalftonePalette(window);
-    EXPECT_EQ(Realise(window, halftone, FALSE), 236U);
-    entries = System();
-    EXPECT_FALSE(Holds(entries, Colours(1)[0])) << "a full foreground palette takes every entry";
+    HPALETTE halftone = CreateHalftonePalette(screen_);
+    EXPECT_EQ(Realise(screen_, halftone, FALSE), 236U);
+    EXPECT_FALSE(Holds(System(), Colours(1)[0])) << "a full foreground palette takes every entry";
     DeleteObject(halftone);
     DeleteObject(first);
     DeleteObject(second);
@@ -128,16 +122,10 @@ TEST_F(SystemPaletteTest, BackgroundMemoryAndDefaultRealisationsChangeNothing) {
     // still there.
     HPALETTE other = MakeTestPalette(Colours(4));
     EXPECT_EQ(Realise(screen_, other, FALSE), 16U);
-    const std::vector<PALETTEENTRY> before = System();
+    const std::vector<COLORREF> before = System();
     EXPECT_EQ(Realise(screen_, palette, TRUE), 0U);
-    const std::vector<PALETTEENTRY> after = System();
-    for (std::size_t i = 0; i < 256; ++i) {
-        EXPECT_EQ(RGB(before[i].peRed, before[i].peGreen, before[i].peBlue),
-                  RGB(after[i].peRed, after[i].peGreen, after[i].peBlue));
-    }
-    SetLastError(0);
-    EXPECT_EQ(RealizePalette(nullptr), GDI_ERROR);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(System(), before);
+    EXPECT_REFUSED(RealizePalette(nullptr), GDI_ERROR, ERROR_INVALID_HANDLE);
     DeleteObject(other);
     DeleteObject(palette);
 }
