@@ -1,6 +1,7 @@
 #include <orvel/orvel.h>
 
 #include "bitmap_files.h"
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 #include "test_bitmaps.h"
 
@@ -46,11 +47,15 @@ TEST_P(EmbeddedBitmapTest, LockedBytesAreTheFileWithoutItsFileHeader) {
     EXPECT_EQ(BitmapResourceBytes(AfxGetInstanceHandle(), Name()), expected);
 }
 
-TEST_P(EmbeddedBitmapTest, SizeIsThatOfAPackedDibWithAFullColourTable) {
+// The size is that of a packed DIB with a full colour table; repeated lookups, through either
+// form of the executable's handle, give the same resource and the same data.
+TEST_P(EmbeddedBitmapTest, SizeAndDataAreThePackedDibsAndStayTheSameAcrossLookups) {
     HRSRC found = FindResourceA(nullptr, Name(), RT_BITMAP);
     ASSERT_NE(found, nullptr);
+    EXPECT_EQ(FindResourceA(AfxGetInstanceHandle(), Name(), RT_BITMAP), found);
     const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
     ASSERT_NE(data, nullptr);
+    EXPECT_EQ(LockResource(LoadResource(AfxGetInstanceHandle(), found)), data);
     BITMAPINFOHEADER header;
     std::memcpy(&header, data, sizeof header);
     EXPECT_EQ(+header.biSize, 40U);
@@ -58,15 +63,6 @@ TEST_P(EmbeddedBitmapTest, SizeIsThatOfAPackedDibWithAFullColourTable) {
                                                   CDibSupport::GetImageSize(header));
     // Resource data is DWORD-aligned, as a resource compiler aligns it.
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(data) % 4, 0U);
-}
-
-TEST_P(EmbeddedBitmapTest, RepeatedLookupsGiveTheSameResourceAndData) {
-    HRSRC first = FindResourceA(nullptr, Name(), RT_BITMAP);
-    HRSRC second = FindResourceA(AfxGetInstanceHandle(), Name(), RT_BITMAP);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first, second);
-    EXPECT_EQ(LockResource(LoadResource(nullptr, first)),
-              LockResource(LoadResource(AfxGetInstanceHandle(), second)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -131,9 +127,7 @@ TEST_P(FindFailureTest, FailsWithItsErrorNumber) {
     const FindFailure& failure = GetParam();
     LPCSTR name = failure.nameId != 0 ? MAKEINTRESOURCE(failure.nameId) : failure.name;
     LPCSTR type = failure.typeId != 0 ? MAKEINTRESOURCE(failure.typeId) : failure.type;
-    SetLastError(kUntouched);
-    EXPECT_EQ(FindResourceA(Module(failure.module), name, type), nullptr);
-    EXPECT_EQ(GetLastError(), failure.error);
+    EXPECT_REFUSED(FindResourceA(Module(failure.module), name, type), nullptr, failure.error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -182,17 +176,11 @@ TEST_F(ResourceLookupTest, LoadAndSizeRefuseHandlesThatAreNotFoundResourcesOfThe
         reinterpret_cast<HRSRC>(value + (std::uintptr_t{1000} << 20)),
     };
     for (HRSRC resource : refused) {
-        SetLastError(kUntouched);
-        EXPECT_EQ(LoadResource(nullptr, resource), nullptr);
-        EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
-        SetLastError(kUntouched);
-        EXPECT_EQ(SizeofResource(nullptr, resource), 0U);
-        EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
+        EXPECT_REFUSED(LoadResource(nullptr, resource), nullptr, ERROR_RESOURCE_DATA_NOT_FOUND);
+        EXPECT_REFUSED(SizeofResource(nullptr, resource), 0U, ERROR_RESOURCE_DATA_NOT_FOUND);
     }
     // A found resource of the executable is not one of another module.
-    SetLastError(kUntouched);
-    EXPECT_EQ(LoadResource(PlatformModule(), found), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
+    EXPECT_REFUSED(LoadResource(PlatformModule(), found), nullptr, ERROR_RESOURCE_DATA_NOT_FOUND);
     EXPECT_EQ(SizeofResource(PlatformModule(), found), 0U);
     GlobalFree(block);
 }
@@ -204,13 +192,9 @@ TEST_F(ResourceLookupTest, ResourceDataAndMemoryBlocksAreNotInterchangeable) {
     HGLOBAL block = GlobalAlloc(GHND, 16);
 
     for (HGLOBAL refused : {HGLOBAL{nullptr}, block, reinterpret_cast<HGLOBAL>(found)}) {
-        SetLastError(kUntouched);
-        EXPECT_EQ(LockResource(refused), nullptr);
-        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+        EXPECT_REFUSED(LockResource(refused), nullptr, ERROR_INVALID_HANDLE);
     }
-    SetLastError(kUntouched);
-    EXPECT_EQ(GlobalLock(data), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(GlobalLock(data), nullptr, ERROR_INVALID_HANDLE);
     EXPECT_EQ(GlobalFree(data), data);
     EXPECT_NE(LockResource(data), nullptr);
     GlobalFree(block);
@@ -218,22 +202,15 @@ TEST_F(ResourceLookupTest, ResourceDataAndMemoryBlocksAreNotInterchangeable) {
 
 // --- Injected faults, and lookups that only probe ----------------------------------------------
 
-TEST_F(ResourceLookupTest, InjectedFaultFailsFindAsAnOutOfMemoryCondition) {
+TEST_F(ResourceLookupTest, InjectedFaultsFailFindAndLoadAsOutOfMemoryConditions) {
     orvel::testing::InjectFault(orvel::testing::kFaultResource, 1);
-    SetLastError(kUntouched);
-    EXPECT_EQ(FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP), nullptr,
+                   ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_TRUE(orvel::testing::FaultFired());
-    EXPECT_NE(FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP), nullptr);
-}
-
-TEST_F(ResourceLookupTest, InjectedFaultFailsLoadAsAnOutOfMemoryCondition) {
     orvel::testing::InjectFault(orvel::testing::kFaultResource, 2);
     HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
     ASSERT_NE(found, nullptr);
-    SetLastError(kUntouched);
-    EXPECT_EQ(LoadResource(nullptr, found), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(LoadResource(nullptr, found), nullptr, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_NE(LoadResource(nullptr, found), nullptr);
 }
 
