@@ -107,22 +107,7 @@ TEST_P(DrawTest, SavesExactlyWhatTheDisplayPathDrew) {
 INSTANTIATE_TEST_SUITE_P(Tool, DrawTest, ::testing::ValuesIn(kDrawCases),
                          [](const auto& test) { return std::string(test.param.name); });
 
-TEST(DrawIndexedTest, AnEightBitPictureShowsItsTableColours) {
-    const TempDir dir;
-    const std::vector<COLORREF> table = SomeColours(256, 22);
-    std::vector<std::uint8_t> indexes(kWidth * kHeight);
-    for (std::size_t i = 0; i < indexes.size(); ++i) {
-        indexes[i] = static_cast<std::uint8_t>(255 - i * 5);
-    }
-    const std::string input = dir.Write("in.bmp", Bmp8(kWidth, kHeight, table, indexes));
-    ASSERT_EQ(Orvel({"draw", input, "-o", dir.Path("out.bmp")}).exitCode, 0);
-    const BmpFile out = ReadBmp(ReadFileBytes(dir.Path("out.bmp")));
-    for (std::size_t i = 0; i < indexes.size(); ++i) {
-        ASSERT_EQ(out.colours[i], table[indexes[i]]) << i;
-    }
-}
-
-TEST(DrawIndexedTest, ARefusedPictureIsNamedAndNothingIsWritten) {
+TEST(DrawFailureTest, ARefusedPictureIsNamedAndNothingIsWritten) {
     const TempDir dir;
     const std::string input = dir.Write("in.bmp", Bytes{'B', 'M', 0, 0});
     const Finished run = Orvel({"draw", input, "-o", dir.Path("out.bmp")});

@@ -69,17 +69,15 @@ TEST_P(StatusWordsTest, EveryCodeHasItsOwnWordsFollowedByThePair) {
 INSTANTIATE_TEST_SUITE_P(Tool, StatusWordsTest, ::testing::ValuesIn(kFamilies),
                          [](const auto& test) { return std::string(test.param.name); });
 
-TEST(StatusWordsTest, SourcesNumberTheirClassErrorsApart) {
-    // Class error 1 of a picture is a file it cannot read; of a compressor, one it cannot open.
+// Class error 1 of a picture is a file it cannot read; of a compressor, one it cannot open.
+// Unknown codes still show the pair.
+TEST(StatusWordsTest, SourcesNumberTheirClassErrorsApartAndUnknownCodesKeepThePair) {
     EXPECT_NE(ClassErrorInWords(1, StatusSource::Picture),
               ClassErrorInWords(1, StatusSource::Compressor));
     EXPECT_EQ(StatusInWords(HTERR_CLASS, 1, StatusSource::Picture),
               "not a BMP picture the library reads (class error 1)");
-}
-
-TEST(StatusWordsTest, UnknownCodesStillShowThePair) {
-    EXPECT_EQ(StatusInWords(HTERR_CLASS, 77, StatusSource::Picture), "unknown class error (class "
-                                                                     "error 77)");
+    EXPECT_EQ(StatusInWords(HTERR_CLASS, 77, StatusSource::Picture),
+              "unknown class error (class error 77)");
     EXPECT_EQ(StatusInWords(HTERR_SYSTEM, 99999, StatusSource::Picture),
               "unknown system error (system error 99999)");
     EXPECT_EQ(StatusInWords(HTERR_FILE, 15, StatusSource::Picture),
