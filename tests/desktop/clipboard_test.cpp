@@ -15,9 +15,6 @@ protected:
     void SetUp() override {
         UseScreen(Screen::trueColour24);
         RequirePrograms({"xclip", "pillow"});
-        if (IsSkipped()) {
-            return;
-        }
     }
     void TearDown() override {
         StopProgram(xclip_);
@@ -57,10 +54,17 @@ struct OutgoingCase {
 class ClipboardOutgoing : public ClipboardTest,
                           public ::testing::WithParamInterface<OutgoingCase> {};
 
+// The targets orvel lists name what it serves; xclip reads the picture through each.
 TEST_P(ClipboardOutgoing, XclipReadsThePicturesPixels) {
     std::unique_ptr<CDib> picture = MakeTestPicture(GetParam().depth, 37, 23);
     const std::vector<BYTE> expected = SavedPixels(*picture, ScratchPath("source.bmp"));
     ASSERT_TRUE(picture->SetClipboard(nullptr));
+    const std::string targets = ScratchPath("targets");
+    ASSERT_EQ(RunShell("xclip -selection clipboard -t TARGETS -o > " + targets), 0);
+    const std::vector<BYTE> listed = ReadFileBytes(targets);
+    for (const char* target : {"TARGETS", "image/png", "image/bmp"}) {
+        EXPECT_NE(std::string(listed.begin(), listed.end()).find(target), std::string::npos);
+    }
     const std::string copy = ScratchPath("copy");
     ASSERT_EQ(RunShell(std::string("xclip -selection clipboard -t ") + GetParam().target +
                        " -o > " + copy),
@@ -77,18 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
         std::string name = param.param.target;
         return name.substr(6) + std::to_string(param.param.depth);
     });
-
-TEST_F(ClipboardTest, TargetsNameWhatOrvelServes) {
-    std::unique_ptr<CDib> picture = MakeTestPicture(24, 5, 3);
-    ASSERT_TRUE(picture->SetClipboard(nullptr));
-    const std::string targets = ScratchPath("targets");
-    ASSERT_EQ(RunShell("xclip -selection clipboard -t TARGETS -o > " + targets), 0);
-    const std::vector<BYTE> bytes = ReadFileBytes(targets);
-    const std::string listed(bytes.begin(), bytes.end());
-    EXPECT_NE(listed.find("image/png"), std::string::npos) << listed;
-    EXPECT_NE(listed.find("image/bmp"), std::string::npos) << listed;
-    EXPECT_NE(listed.find("TARGETS"), std::string::npos) << listed;
-}
 
 struct IncomingCase {
     const char* name;
