@@ -105,10 +105,10 @@ TEST_F(BitBltTest, RefusalsSetTheirErrorNumberAndDrawNothing) {
         {2, nullptr, 2, SRCCOPY, ERROR_INVALID_HANDLE},
     };
     for (const Refusal& refusal : refusals) {
-        SetLastError(ERROR_SUCCESS);
-        EXPECT_FALSE(StretchBlt(target_->Dc(), 0, 0, refusal.targetWidth, 1, refusal.source, 0, 0,
-                                refusal.sourceWidth, 1, refusal.rop));
-        EXPECT_EQ(GetLastError(), refusal.error) << refusal.targetWidth << refusal.sourceWidth;
+        EXPECT_REFUSED(StretchBlt(target_->Dc(), 0, 0, refusal.targetWidth, 1, refusal.source, 0, 0,
+                                  refusal.sourceWidth, 1, refusal.rop),
+                       FALSE, refusal.error)
+            << refusal.targetWidth << refusal.sourceWidth;
     }
     EXPECT_EQ(GetPixel(target_->Dc(), 0, 0), RGB(0, 0, 0));
 }

@@ -81,8 +81,8 @@ TEST_F(BitmapCreationTest, EmptySizeGivesTheStockMonochromeBitmapAndBadSizesFail
     EXPECT_REFUSED(CreateBitmap(-1, 4, 1, 8, nullptr), nullptr, ERROR_INVALID_PARAMETER);
     EXPECT_REFUSED(CreateBitmap(4, 4, 1, 33, nullptr), nullptr, ERROR_INVALID_PARAMETER);
     EXPECT_REFUSED(CreateBitmap(70000, 4, 1, 8, nullptr), nullptr, ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(CreateBitmap(60000, 60000, 1, 32, nullptr), nullptr) << "beyond 1 GiB of pixels";
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(CreateBitmap(60000, 60000, 1, 32, nullptr), nullptr, ERROR_NOT_ENOUGH_MEMORY)
+        << "beyond 1 GiB of pixels";
 
     orvel::testing::InjectFault(orvel::testing::kFaultCreateBitmap, 1);
     EXPECT_REFUSED(CreateBitmap(4, 4, 1, 8, nullptr), nullptr, ERROR_NOT_ENOUGH_MEMORY);
@@ -155,9 +155,7 @@ TEST_F(BitmapSelectionTest, MemoryContextStartsWithTheStockBitmapAndSelectionRet
     EXPECT_EQ(SelectObject(dc, second), first);
     EXPECT_EQ(SelectObject(dc, second), second) << "reselecting is allowed";
 
-    SetLastError(0);
-    EXPECT_FALSE(DeleteObject(second)) << "a selected bitmap stays alive";
-    EXPECT_EQ(GetLastError(), ERROR_BUSY);
+    EXPECT_REFUSED(DeleteObject(second), FALSE, ERROR_BUSY) << "a selected bitmap stays alive";
 
     EXPECT_EQ(SelectObject(dc, stock), second);
     EXPECT_TRUE(DeleteObject(second));

@@ -239,16 +239,18 @@ TEST_F(StretchDIBitsFailureTest, RefusesBadArgumentsWithTheErrorNumberAndDrawsNo
     EXPECT_REFUSED(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_PAL_COLORS, SRCCOPY),
                    0, ERROR_INVALID_PARAMETER);
     for (const DWORD unknown : {0x00AA0029U, 0x00F00021U, 0U, SRCCOPY + 1}) {
-        EXPECT_EQ(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, unknown),
-                  0);
-        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << std::hex << unknown;
+        EXPECT_REFUSED(
+            draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, unknown), 0,
+            ERROR_INVALID_PARAMETER)
+            << std::hex << unknown;
     }
     EXPECT_REFUSED(draw(surface.Dc(), 0, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
                    0, ERROR_INVALID_PARAMETER)
         << "zero destination width";
-    EXPECT_EQ(draw(surface.Dc(), 4, 3, kWidth, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
-              0);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "source wholly right of the picture";
+    EXPECT_REFUSED(
+        draw(surface.Dc(), 4, 3, kWidth, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0,
+        ERROR_INVALID_PARAMETER)
+        << "source wholly right of the picture";
 
     for (auto spoil : {+[](BITMAPINFOHEADER* h) { h->biSize = 12; },
                        +[](BITMAPINFOHEADER* h) { h->biCompression = BI_RLE8; },
@@ -258,10 +260,9 @@ TEST_F(StretchDIBitsFailureTest, RefusesBadArgumentsWithTheErrorNumberAndDrawsNo
                        +[](BITMAPINFOHEADER* h) { h->biHeight = 0; }}) {
         TestDib spoiled = MakePicture(24);
         spoil(spoiled.Header());
-        EXPECT_EQ(
+        EXPECT_REFUSED(
             draw(surface.Dc(), 4, 3, 0, 0, spoiled.Bits(), spoiled.Info(), DIB_RGB_COLORS, SRCCOPY),
-            0);
-        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+            0, ERROR_INVALID_PARAMETER);
     }
 
     orvel::testing::InjectFault(orvel::testing::kFaultStretchDIBits, 1);

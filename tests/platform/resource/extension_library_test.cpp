@@ -170,17 +170,13 @@ TEST_F(ExtensionLibraryTest, ApplicationsResourceIsFoundBeforeTheLibrarysOfTheSa
               PackedDibOfFile("extension_red_1x1.bmp"));
 }
 
-TEST_F(ExtensionLibraryTest, ResourceFoundNowhereGivesTheApplicationsResourceModule) {
+// A changed resource module is searched instead of the executable, which is then not searched at
+// all; a resource found nowhere gives the application's resource module.
+TEST_F(ExtensionLibraryTest, ResourceModuleIsSearchedInsteadOfTheExecutableAndAnswersForMisses) {
     EXPECT_EQ(FindBitmap(999), AfxGetInstanceHandle());
     AfxSetResourceHandle(module_);
     EXPECT_EQ(FindBitmap(999), module_);
-}
-
-TEST_F(ExtensionLibraryTest, ChangedResourceModuleIsSearchedInsteadOfTheExecutable) {
-    AfxSetResourceHandle(module_);
     EXPECT_EQ(FindBitmap(kSharedId), module_);
-    // The executable is no longer searched at all: a bitmap only it has is not found, and the
-    // answer is the application's resource module.
     EXPECT_EQ(FindBitmap(IDB_INDEXED4), module_);
 }
 

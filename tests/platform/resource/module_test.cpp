@@ -51,9 +51,7 @@ TEST_F(ModuleTest, LibraryIsNamedWithOrWithoutItsSharedObjectSuffix) {
 
 TEST_F(ModuleTest, UnknownNamesAreNotFound) {
     for (LPCSTR name : {"liborv", "orvel", "liborvel.s", "no_such_library.so", "", "/"}) {
-        SetLastError(0);
-        EXPECT_EQ(GetModuleHandleA(name), nullptr) << name;
-        EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND) << name;
+        EXPECT_REFUSED(GetModuleHandleA(name), nullptr, ERROR_MOD_NOT_FOUND) << name;
     }
 }
 

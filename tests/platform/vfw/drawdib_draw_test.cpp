@@ -3,6 +3,7 @@
 #include <orvel/orvel.h>
 
 #include "platform/drawing_helpers.h"
+#include "platform/last_error.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
@@ -140,32 +141,23 @@ TEST_F(DrawDibDrawTest, FailsForBadHandlesAndInjectedFaults) {
     TestDib dib(2, 2, 24);
     MemorySurface surface(2, 2, 32);
     HDRAWDIB drawDib = DrawDibOpen();
-    SetLastError(0);
-    EXPECT_FALSE(
-        DrawDibDraw(nullptr, surface.Dc(), 0, 0, 2, 2, dib.Header(), dib.Bits(), 0, 0, 2, 2, 0));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_FALSE(
-        DrawDibDraw(drawDib, nullptr, 0, 0, 2, 2, dib.Header(), dib.Bits(), 0, 0, 2, 2, 0));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_FALSE(
-        DrawDibDraw(drawDib, surface.Dc(), 0, 0, 2, 2, nullptr, dib.Bits(), 0, 0, 2, 2, 0));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_FALSE(
-        DrawDibDraw(drawDib, surface.Dc(), 0, 0, 2, 2, dib.Header(), dib.Bits(), 5, 5, 2, 2, 0))
+    auto draw = [&](HDRAWDIB instance, HDC dc, BITMAPINFOHEADER* header, int xSrc = 0) {
+        return DrawDibDraw(instance, dc, 0, 0, 2, 2, header, dib.Bits(), xSrc, xSrc, 2, 2, 0);
+    };
+    EXPECT_REFUSED(draw(nullptr, surface.Dc(), dib.Header()), FALSE, ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(draw(drawDib, nullptr, dib.Header()), FALSE, ERROR_INVALID_HANDLE);
+    EXPECT_REFUSED(draw(drawDib, surface.Dc(), nullptr), FALSE, ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(draw(drawDib, surface.Dc(), dib.Header(), 5))
         << "a source wholly outside the picture draws nothing";
 
     orvel::testing::InjectFault(orvel::testing::kFaultDrawDibDraw, 1);
-    EXPECT_FALSE(
-        DrawDibDraw(drawDib, surface.Dc(), 0, 0, 2, 2, dib.Header(), dib.Bits(), 0, 0, 2, 2, 0));
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(draw(drawDib, surface.Dc(), dib.Header()), FALSE, ERROR_NOT_ENOUGH_MEMORY);
     orvel::testing::ClearFault();
     EXPECT_TRUE(DrawDibClose(drawDib));
 
     orvel::testing::InjectFault(orvel::testing::kFaultDrawDibOpen, 1);
     EXPECT_EQ(DrawDibOpen(), nullptr);
-    EXPECT_FALSE(
-        DrawDibDraw(drawDib, surface.Dc(), 0, 0, 2, 2, dib.Header(), dib.Bits(), 0, 0, 2, 2, 0))
-        << "a closed instance draws nothing";
+    EXPECT_FALSE(draw(drawDib, surface.Dc(), dib.Header())) << "a closed instance draws nothing";
 }
 
 } // namespace
