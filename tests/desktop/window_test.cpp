@@ -3,6 +3,7 @@
 // 8-bit PseudoColor screen; Expose repaints; the system palette is the server's colormap.
 #include "desktop_fixture.h"
 #include "platform/drawing_helpers.h"
+#include "platform/last_error.h"
 
 #include <chrono>
 #include <thread>
@@ -117,9 +118,8 @@ TEST_P(ScreenTest, ScreenContextTakesTheServersSizeAndDepth) {
 TEST_P(ScreenTest, FailedScreenReadKeepsItsErrorAndLeaksNothing) {
     ShownWindow window("orvel-failed-read");
     orvel::testing::InjectFault(orvel::testing::kFaultScreenRead, 1);
-    SetLastError(ERROR_SUCCESS);
-    EXPECT_TRUE(ShownPixels(window.GetSafeHwnd(), kWidth, kHeight).empty());
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(ShownPixels(window.GetSafeHwnd(), kWidth, kHeight).empty(), true,
+                   ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_TRUE(orvel::testing::FaultFired());
 }
 
