@@ -130,41 +130,6 @@ TEST_F(CompositingTest, TenByTenAtMinusThreeMinusTwoFillsSevenColumnsAndEightRow
     EXPECT_EQ(changed, 7 * 8);
 }
 
-TEST_F(CompositingTest, TenByTenAtFifteenFifteenCopiesTheTopLeftCornerIntoTheBottomRight) {
-    const Picture target(20, 20, 32, 1);
-    const Picture source(10, 10, 32, 2);
-    TestDib destination;
-    TestDib pasted;
-    LoadPicture(destination, target);
-    LoadPicture(pasted, source);
-    ASSERT_TRUE(destination.Attach(pasted, CPoint(15, 15)));
-    const Bytes block = BlockBytes(destination.GetSafeHandle());
-    EXPECT_EQ(block, Pasted(target, source, 15, 15));
-    EXPECT_EQ(U32At(block, target.At(19, 19)), U32At(source.file, source.At(4, 4)));
-    EXPECT_EQ(U32At(block, target.At(14, 19)), U32At(target.file, target.At(14, 19)));
-}
-
-TEST_F(CompositingTest, TwentyFourBitThreeWideCopiesNineBytesPerRowAndLeavesPaddingAlone) {
-    const Picture target(3, 4, 24, 1); // stride 12: 9 pixel bytes and 3 padding bytes of 0xEE
-    const Picture source(3, 4, 24, 2);
-    TestDib destination;
-    TestDib pasted;
-    LoadPicture(destination, target);
-    LoadPicture(pasted, source);
-    ASSERT_TRUE(destination.Attach(pasted, CPoint(0, 0)));
-    const Bytes pixels = PixelArea(destination);
-    ASSERT_EQ(pixels.size(), 48U);
-    for (std::size_t row = 0; row < 4; ++row) {
-        const std::size_t start = 54 + row * 12;
-        EXPECT_TRUE(std::equal(pixels.begin() + row * 12, pixels.begin() + row * 12 + 9,
-                               source.file.begin() + start))
-            << "row " << row;
-        EXPECT_EQ(Bytes(pixels.begin() + row * 12 + 9, pixels.begin() + row * 12 + 12),
-                  Bytes(3, 0xEE))
-            << "row " << row;
-    }
-}
-
 // The position is tested before the depths: a destination's right edge is still "inside".
 TEST_F(CompositingTest, PositionBeyondTheEdgeSucceedsBeforeTheDepthsAreCompared) {
     const Picture target(10, 10, 24, 1);

@@ -1,7 +1,8 @@
 // Pictures other programs write with their defaults — BMP of each depth and header they offer,
 // PNG of every colour type and bit depth, JPEG of each kind — read by the formats module with
-// exactly the pixels those programs (or libpng and libjpeg beneath them) read back. The files
-// are made at test time; a test whose program is missing skips itself and says which.
+// exactly the pixels those programs (or libpng and libjpeg beneath them) read back, and by the
+// library's own loader where the header is one it takes. The files are made at test time; a test
+// whose program is missing skips itself and says which.
 #include "formats_test_support.h"
 
 #include <cstdio>
@@ -82,6 +83,10 @@ const PeerPicture kPeerPictures[] = {
      Peer::imageMagick, false},
     {"ImageMagickBmp2Core8", Peer::imageMagick, "{in} -type palette BMP2:{out}", "p.bmp",
      Peer::imageMagick, false},
+    {"ImageMagickBmp2Core4", Peer::imageMagick, "{in} -colors 12 -type palette BMP2:{out}", "p.bmp",
+     Peer::imageMagick, false},
+    {"ImageMagickBmp3Rle8", Peer::imageMagick, "{in} -type palette -compress RLE BMP3:{out}",
+     "p.bmp", Peer::imageMagick, false},
     {"ImageMagickBmp3Rgb24", Peer::imageMagick, "{in} BMP3:{out}", "p.bmp", Peer::imageMagick,
      false},
     {"FfmpegBmp24", Peer::ffmpeg, "-i {in} -pix_fmt bgr24 {out}", "p.bmp", Peer::ffmpeg, false},
@@ -184,6 +189,16 @@ TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
     EXPECT_EQ(HeaderOf(block).biWidth, kWidth);
     EXPECT_EQ(HeaderOf(block).biHeight, kHeight);
     EXPECT_EQ(TopDownPixels(block, test.alpha), dir.Read("ref.raw"));
+
+    // A BMP with one of the two headers the library's own loader takes loads there too, with the
+    // same pixels.
+    const Bytes file = dir.Read(test.file);
+    if (!test.alpha && file.size() > 18 && file[0] == 'B' &&
+        (U32At(file, 14) == 12 || U32At(file, 14) == 40)) {
+        TestDib dib;
+        ASSERT_TRUE(dib.Load(CString(dir.Path(test.file)))) << StatusOf(dib);
+        EXPECT_EQ(TopDownPixels(BlockBytes(dib.GetSafeHandle()), false), dir.Read("ref.raw"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PeerPictureTest, ::testing::ValuesIn(kPeerPictures),
