@@ -18,12 +18,13 @@
 ///   the fourth byte; any other masks (5-6-5 among them) become 24 bits. A field of up to 8 bits
 ///   is widened by repeating its bits downwards (v << 3 | v >> 2 for five bits), as the library
 ///   widens its own 16-bit pixels; a wider field keeps its top 8 bits;
-/// - BI_RLE8 and BI_RLE4 are decoded; a stream that ends early or leaves the picture keeps what
-///   was decoded, the rest black (index 0), as the library decodes its own run-length files;
+/// - BI_RLE8, BI_RLE4 and OS/2's RLE24 (codes as RLE8's, each value three bytes) are decoded; a
+///   stream that ends early or leaves the picture keeps what was decoded, the rest black (index
+///   0), as the library decodes its own run-length files;
 /// - BI_JPEG and BI_PNG are decoded through the JPEG and PNG codecs;
 /// - colour-space data (V4/V5 endpoints, gamma, profiles) never changes a pixel: pictures are
 ///   taken as sRGB. `InspectPicture` reports it;
-/// - refused, with a message naming the header and the fault: OS/2 Huffman 1D and RLE24, other
+/// - refused, with a message naming the header and the fault: OS/2 Huffman 1D, other
 ///   depths and codings, masks that are not contiguous or overlap, top-down run-length pictures,
 ///   rows that run past the end of the file, and any picture over the limit, before anything is
 ///   allocated for it.

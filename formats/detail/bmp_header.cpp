@@ -93,8 +93,17 @@ bool ChooseCoding(BmpHeader& header, Failure& failure, std::string& fault) {
         return false;
     }
     if (header.os2 && compression == kOs2Rle24) {
-        fault = "OS/2 RLE24 compression is not decoded";
-        return false;
+        header.coding = BmpCoding::rle24;
+        if (bits != 24) {
+            failure = Failure::corrupt;
+            fault = "RLE24 at " + std::to_string(bits) + " bits per pixel";
+            return false;
+        }
+        if (header.topDown) {
+            fault = "a top-down run-length picture";
+            return false;
+        }
+        return true;
     }
     switch (compression) {
     case BI_RGB:

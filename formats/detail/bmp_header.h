@@ -18,9 +18,15 @@ enum class BmpCoding : std::uint8_t {
     bitFields, ///< uncompressed, fields under masks (BI_BITFIELDS, BI_ALPHABITFIELDS)
     rle8,
     rle4,
-    jpeg, ///< a whole JPEG file as the pixel data
-    png,  ///< a whole PNG file as the pixel data
+    rle24, ///< OS/2's run-length coding of 24-bit pixels
+    jpeg,  ///< a whole JPEG file as the pixel data
+    png,   ///< a whole PNG file as the pixel data
 };
+
+/// Whether the pixels are run-length codes rather than rows.
+constexpr bool IsRunLength(BmpCoding coding) noexcept {
+    return coding == BmpCoding::rle8 || coding == BmpCoding::rle4 || coding == BmpCoding::rle24;
+}
 
 /// A BMP file's headers, checked against the file's size.
 struct BmpHeader {

@@ -79,8 +79,8 @@ void CopyColourTable(const BYTE* bytes, const BmpHeader& header, BYTE* table) no
 void DecodePixels(const BYTE* bytes, const BmpHeader& header, WORD canvasBits,
                   const Canvas& canvas) {
     const BYTE* pixels = bytes + header.pixelOffset;
-    if (header.coding == BmpCoding::rle8 || header.coding == BmpCoding::rle4) {
-        DecodeRunLengths(pixels, header.pixelDataBytes, header.coding == BmpCoding::rle4, canvas);
+    if (IsRunLength(header.coding)) {
+        DecodeRunLengths(pixels, header.pixelDataBytes, header.bitCount, canvas);
         return;
     }
     const auto sourceStride = static_cast<std::ptrdiff_t>(StrideOf(header.width, header.bitCount));
@@ -176,8 +176,7 @@ HGLOBAL ReadBmp(const BYTE* bytes, std::size_t byteCount, const ReadOptions& opt
                                              " pixels exceed the limit of " +
                                              std::to_string(options.maxPixelBytes) + " bytes");
     }
-    const bool runLength = header.coding == BmpCoding::rle8 || header.coding == BmpCoding::rle4;
-    if (!runLength && header.rows != 0) {
+    if (!IsRunLength(header.coding) && header.rows != 0) {
         // Every stored row must be in the file; the last one may lack its padding.
         const std::uint64_t sourceStride = StrideOf(header.width, header.bitCount);
         const std::uint64_t lastRowBytes =

@@ -99,20 +99,23 @@ namespace {
 /// Where run-length codes put their pixels: a position that codes move, clipped to the canvas.
 struct RunCursor {
     const Canvas& canvas;
-    bool fourBit;
+    WORD bitCount; ///< 4, 8 or 24
     std::size_t x = 0;
     std::size_t y = 0; ///< from the bottom row
 
     bool Inside() const noexcept { return y < canvas.rowCount; }
-    /// Sets the pixel under the cursor, if it is in the picture, and moves right.
-    void Put(unsigned index) noexcept {
+    /// Sets the pixel under the cursor, if it is in the picture, and moves right. `pixel` is an
+    /// index, or the three bytes blue, green, red of a 24-bit pixel.
+    void Put(const BYTE* pixel, unsigned index) noexcept {
         if (x < canvas.width) {
             BYTE* row = canvas.rows + y * canvas.stride;
-            if (fourBit) {
+            if (bitCount == 4) {
                 row[x / 2] = static_cast<BYTE>(x % 2 == 0 ? (row[x / 2] & 0x0F) | index << 4
                                                           : (row[x / 2] & 0xF0) | index);
-            } else {
+            } else if (bitCount == 8) {
                 row[x] = static_cast<BYTE>(index);
+            } else {
+                std::memcpy(row + 3 * x, pixel, 3);
             }
         }
         ++x;
@@ -121,21 +124,29 @@ struct RunCursor {
 
 } // namespace
 
-void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, bool fourBit,
+void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, WORD bitCount,
                       const Canvas& canvas) noexcept {
-    RunCursor cursor{canvas, fourBit};
+    RunCursor cursor{canvas, bitCount};
+    // An encoded run's value: one byte (RLE4's two nibbles, RLE8's index) or, for RLE24, three.
+    const std::size_t valueBytes = bitCount == 24 ? 3 : 1;
     std::size_t at = 0;
     while (cursor.Inside() && streamBytes - at >= 2) {
         const unsigned count = stream[at];
-        const unsigned code = stream[at + 1];
-        at += 2;
         if (count != 0) {
-            // An encoded run: RLE4 alternates the two nibbles of its byte, high one first.
+            if (streamBytes - at < 1 + valueBytes) {
+                return;
+            }
+            const BYTE* value = stream + at + 1;
+            at += 1 + valueBytes;
+            // RLE4 alternates the two nibbles of its byte, high one first.
             for (unsigned i = 0; i < count && cursor.x < canvas.width; ++i) {
-                cursor.Put(fourBit ? (i % 2 == 0 ? code >> 4 : code & 0x0F) : code);
+                cursor.Put(value,
+                           bitCount == 4 ? (i % 2 == 0 ? *value >> 4 : *value & 0x0F) : *value);
             }
             continue;
         }
+        const unsigned code = stream[at + 1];
+        at += 2;
         if (code == 0) { // end of line
             cursor.x = 0;
             ++cursor.y;
@@ -149,15 +160,18 @@ void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, bool fourBit,
             cursor.y += stream[at + 1];
             at += 2;
         } else { // an absolute run of `code` pixels, its bytes padded to a 16-bit boundary
-            const std::size_t dataBytes = fourBit ? (code + 1) / 2 : code;
+            const std::size_t dataBytes =
+                bitCount == 4 ? (code + 1) / 2 : std::size_t{code} * valueBytes;
             const std::size_t paddedBytes = (dataBytes + 1) & ~std::size_t{1};
             if (streamBytes - at < dataBytes) {
                 return;
             }
             const BYTE* data = stream + at;
             for (unsigned i = 0; i < code && cursor.x < canvas.width; ++i) {
-                cursor.Put(fourBit ? (i % 2 == 0 ? data[i / 2] >> 4 : data[i / 2] & 0x0F)
-                                   : data[i]);
+                const BYTE* pixel = data + i * valueBytes;
+                cursor.Put(pixel, bitCount == 4
+                                      ? (i % 2 == 0 ? data[i / 2] >> 4 : data[i / 2] & 0x0F)
+                                      : *pixel);
             }
             at += paddedBytes <= streamBytes - at ? paddedBytes : streamBytes - at;
         }

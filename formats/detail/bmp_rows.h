@@ -48,10 +48,11 @@ FieldScale MakeFieldScale(DWORD mask);
 void ScaleFieldRows(SourceRows source, WORD sourceBits, const std::array<FieldScale, 4>& fields,
                     WORD canvasBits, const Canvas& canvas) noexcept;
 
-/// A BI_RLE8 or BI_RLE4 stream of `streamBytes` bytes. Runs and deltas that would leave the
-/// picture are clipped to it; decoding stops at the end-of-picture code, past the top row or at
-/// the stream's end, whichever comes first, leaving the rest of the canvas as it is.
-void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, bool fourBit,
+/// A BI_RLE8, BI_RLE4 or OS/2 RLE24 stream of `streamBytes` bytes (`bitCount` 8, 4 or 24). Runs and
+/// deltas that would leave the picture are clipped to it; decoding stops at the end-of-picture
+/// code, past the top row or at the stream's end, whichever comes first, leaving the rest of the
+/// canvas as it is.
+void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, WORD bitCount,
                       const Canvas& canvas) noexcept;
 
 } // namespace orvel::formats::detail

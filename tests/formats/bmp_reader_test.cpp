@@ -143,6 +143,18 @@ std::vector<Decoded> DecodedCases() {
          8,
          {9, 9, 0, 0, 0, 0, 0, 0},
          {}},
+        // A run of three, an absolute run of three clipped at the width with its padding byte,
+        // end of line; a delta one right, a run of two, end of picture.
+        {"Os2RunLength24",
+         MakeBmp({.headerBytes = 64,
+                  .width = 4,
+                  .height = 2,
+                  .compression = 4,
+                  .pixels = {3,  1, 2, 3, 0, 3, 10, 11, 12, 20, 21, 22, 30, 31,
+                             32, 0, 0, 0, 0, 2, 1,  0,  2,  7,  8,  9,  0,  1}}),
+         24,
+         {1, 2, 3, 1, 2, 3, 1, 2, 3, 10, 11, 12, 0, 0, 0, 7, 8, 9, 7, 8, 9, 0, 0, 0},
+         {}},
     };
 }
 
