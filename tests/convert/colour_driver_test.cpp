@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <vector>
 
 namespace {
@@ -20,8 +19,6 @@ class ConvertProbe : public CConvertDib {
 public:
     using CConvertDib::ConvertColorInit;
     using CConvertDib::ConvertColorProc;
-    using CConvertDib::MakeWorkMem;
-    using CConvertDib::ProcessPalette;
     void SetRecordedDepth(WORD bitCount) { m_bih.biBitCount = bitCount; }
     // A successful record over a missing block, which no load leaves but a derived class can.
     HGLOBAL HideBlockKeepingSuccess() {
@@ -99,55 +96,6 @@ TEST_F(ConvertColorDriverTest, SameDirectDepthReturnsAtOnceAndTheTableEntryRefus
     EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0U);
 }
 
-TEST_F(ConvertColorDriverTest, WorkBlockHoldsHeadersTableAndZeroedRows) {
-    ConvertProbe dib;
-    LoadPicture(dib, ArbitraryPicture(8, 10, 3, 4));
-    const PictureSpec picture = HeldPicture(dib);
-    ASSERT_EQ(dib.MakeWorkMem(CDibSupport::MakeBIH(10, 3, 1, BI_RGB, 0, 0, 0, 0, 0)), 1);
-    HGLOBAL work = dib.WorkBlock();
-    ASSERT_NE(work, nullptr);
-    EXPECT_EQ(GlobalFlags(work) & GMEM_LOCKCOUNT, 0U);
-    ASSERT_EQ(GlobalSize(work), 74U); // 54 + 2 entries + 3 rows of 4 bytes
-    const auto* bytes = static_cast<const BYTE*>(GlobalLock(work));
-    const std::vector<std::uint8_t> block(bytes, bytes + 74);
-    GlobalUnlock(work);
-    EXPECT_EQ(block[0], 'B');
-    EXPECT_EQ(block[1], 'M');
-    EXPECT_EQ(U32At(block, 2), 74U);
-    EXPECT_EQ(U32At(block, 10), 62U);
-    EXPECT_EQ(U32At(block, 34), 12U); // biSizeImage filled in
-    EXPECT_EQ(std::memcmp(block.data() + 54, picture.colours.data(), 8), 0); // pre-filled
-    EXPECT_EQ(std::vector<std::uint8_t>(block.begin() + 62, block.end()),
-              std::vector<std::uint8_t>(12, 0));
-}
-
-TEST_F(ConvertColorDriverTest, PaletteMadeForAnUnfinishedConversionIsDestroyedWithTheWork) {
-    ConvertProbe dib;
-    LoadPicture(dib, ArbitraryPicture(24, 4, 2, 4));
-    ASSERT_EQ(dib.MakeWorkMem(CDibSupport::MakeBIH(4, 2, 8, BI_RGB, 0, 0, 0, 0, 0)), 1);
-    CDibInfo work(dib.WorkBlock());
-    ASSERT_NE(work.GetDIB(), nullptr);
-    EXPECT_EQ(dib.ProcessPalette(work.GetBI()), 1); // made here: the halftone palette
-    EXPECT_EQ(work.GetColors()[215].rgbGreen, 255);
-    // The destructor's release frees the work block and the palette; the fixture sees no leak.
-}
-
-TEST_F(ConvertColorDriverTest, FixedPalettesAreMadeAndDestroyed) {
-    CConvertDib dib;
-    LoadPicture(dib, ArbitraryPicture(24, 6, 2, 3));
-    const long paletteObjectsBefore = orvel::testing::GetLiveCounts().gdiObjects;
-    ASSERT_EQ(dib.ConvertColor(4, nullptr), 1);
-    const PictureSpec result = HeldPicture(dib);
-    ASSERT_EQ(result.colours.size(), 16U);
-    EXPECT_EQ(result.colours[1].rgbBlue, 128); // dark blue before dark red
-    EXPECT_EQ(result.colours[3].rgbRed, 128);
-    for (const RGBQUAD& entry : result.colours) {
-        EXPECT_EQ(entry.rgbReserved, 0);
-    }
-    // Only the new picture's own logical palette replaces the old one: the target is gone.
-    EXPECT_EQ(orvel::testing::GetLiveCounts().gdiObjects, paletteObjectsBefore);
-}
-
 TEST_F(ConvertColorDriverTest, CallersPaletteIsUsedAndNeverDestroyed) {
     std::vector<PALETTEENTRY> entries(256);
     for (int i = 0; i < 256; ++i) {
@@ -182,23 +130,6 @@ TEST_F(ConvertColorDriverTest, CallersPaletteIsUsedAndNeverDestroyed) {
     EXPECT_EQ(palette.GetEntryCount(), 256);
 }
 
-TEST_F(ConvertColorDriverTest, EightBitsToEightMapsOntoTheHalftonePalette) {
-    CConvertDib dib;
-    const PictureSpec source = ArbitraryPicture(8, 7, 2, 12);
-    LoadPicture(dib, source);
-    ASSERT_EQ(dib.ConvertColor(8, nullptr), 1);
-    const PictureSpec result = HeldPicture(dib);
-    ASSERT_EQ(result.colours.size(), 256U);
-    EXPECT_EQ(result.colours[215].rgbRed, 255); // the halftone cube's white
-    for (int x = 0; x < 7; ++x) {
-        EXPECT_EQ(RawPixel(result, x, 1), NearestIndex(result.colours, PixelColour(source, x, 1)));
-    }
-    const BITMAPINFOHEADER header = dib.GetBIH();
-    EXPECT_EQ(+header.biClrUsed, 0U);
-    EXPECT_EQ(+header.biClrImportant, 0U);
-    EXPECT_EQ(+header.biSizeImage, 16U);
-}
-
 TEST_F(ConvertColorDriverTest, PictureWithoutRowsStillGetsItsColourTable) {
     CConvertDib dib;
     LoadPicture(dib, PictureSpec{5, 0, 24, {}, {}});
@@ -211,10 +142,9 @@ TEST_F(ConvertColorDriverTest, PictureWithoutRowsStillGetsItsColourTable) {
 }
 
 TEST_F(ConvertColorDriverTest, PictureWithoutColumnsConvertsAtEveryDepthAtOnce) {
-    // The most rows a picture may have, none of them holding a pixel: 1 KiB of file. Walking its
-    // rows would take seconds per conversion; there is nothing in them to convert.
+    // The most rows a picture may have, none of them holding a pixel: 1 KiB of file. There is
+    // nothing in them to convert; a conversion that walked them would take seconds here.
     constexpr int kRows = 1 << 28;
-    const auto start = std::chrono::steady_clock::now();
     for (const int depth : {1, 4, 8, 16, 24, 32}) {
         SCOPED_TRACE(depth);
         CConvertDib dib;
@@ -225,9 +155,6 @@ TEST_F(ConvertColorDriverTest, PictureWithoutColumnsConvertsAtEveryDepthAtOnce) 
         EXPECT_EQ(dib.GetSize(), CSize(0, kRows));
         EXPECT_EQ(dib.GetColorNum(), depth);
     }
-    // No work depends on the row count: even under a memory checker this takes milliseconds,
-    // where walking the rows took over a second natively and minutes under one.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 } // namespace
