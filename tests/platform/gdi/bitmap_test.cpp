@@ -297,12 +297,14 @@ TEST_F(GetDIBitsTest, NullBitsCompletesTheHeaderAndTheColourTableOfTheContextPal
     // A biBitCount of 0 asks for the bitmap's own format, with no table.
     orvel::test::TestDib own(1, 1, 8);
     own.Header()->biBitCount = 0;
+    own.Header()->biClrUsed = own.Header()->biClrImportant = 9; // a table the answer does not have
     own.Info()->bmiColors[0] = {77, 77, 77, 77};
     ASSERT_NE(GetDIBits(screen, bitmap, 0, 4, nullptr, own.Info(), DIB_RGB_COLORS), 0);
     EXPECT_EQ(+own.Header()->biWidth, 6);
     EXPECT_EQ(+own.Header()->biHeight, 4);
     EXPECT_EQ(own.Header()->biBitCount, 4);
     EXPECT_EQ(+own.Header()->biSizeImage, 4U * 4U);
+    EXPECT_EQ(+own.Header()->biClrUsed + own.Header()->biClrImportant, 0U);
     EXPECT_EQ(own.Info()->bmiColors[0].rgbRed, 77);
 
     SelectPalette(screen, previous, TRUE);
