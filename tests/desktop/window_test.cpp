@@ -123,14 +123,18 @@ TEST_P(ScreenTest, FailedScreenReadKeepsItsErrorAndLeaksNothing) {
     EXPECT_TRUE(orvel::testing::FaultFired());
 }
 
-TEST_P(ScreenTest, DestroyedWindowLeavesTheServer) {
-    RequirePrograms({"xwininfo"});
+// Window managers read the size a window keeps from its size hints; a destroyed window leaves.
+TEST_P(ScreenTest, WindowHintsItsSizeAndLeavesTheServerWhenDestroyed) {
+    RequirePrograms({"xwininfo", "xprop"});
     if (IsSkipped()) {
         return;
     }
     {
         ShownWindow window("orvel-destroyed");
         ASSERT_EQ(RunShell("xwininfo -name orvel-destroyed >/dev/null 2>&1"), 0);
+        EXPECT_EQ(RunShell("xprop -name orvel-destroyed WM_NORMAL_HINTS | grep -q "
+                           "'program specified maximum size: 37 by 23'"),
+                  0);
     }
     EXPECT_NE(RunShell("xwininfo -name orvel-destroyed >/dev/null 2>&1"), 0);
 }
