@@ -19,6 +19,7 @@ class ConvertProbe : public CConvertDib {
 public:
     using CConvertDib::ConvertColorInit;
     using CConvertDib::ConvertColorProc;
+    using CConvertDib::MakeWorkMem;
     void SetRecordedDepth(WORD bitCount) { m_bih.biBitCount = bitCount; }
     // A successful record over a missing block, which no load leaves but a derived class can.
     HGLOBAL HideBlockKeepingSuccess() {
@@ -94,6 +95,20 @@ TEST_F(ConvertColorDriverTest, SameDirectDepthReturnsAtOnceAndTheTableEntryRefus
     EXPECT_EQ(dib.GetSafeHandle(), block);
     EXPECT_EQ(dib.WorkBlock(), nullptr);
     EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0U);
+}
+
+// A derived class's own steps see the work block as the file image the result becomes.
+TEST_F(ConvertColorDriverTest, WorkBlockIsAFileImageOfTheNewHeader) {
+    ConvertProbe dib;
+    LoadPicture(dib, ArbitraryPicture(8, 10, 3, 4));
+    ASSERT_EQ(dib.MakeWorkMem(CDibSupport::MakeBIH(10, 3, 1, BI_RGB, 0, 0, 0, 0, 0)), 1);
+    const auto* bytes = static_cast<const BYTE*>(GlobalLock(dib.WorkBlock()));
+    const std::vector<std::uint8_t> head(bytes, bytes + 54);
+    GlobalUnlock(dib.WorkBlock());
+    EXPECT_EQ(U32At(head, 0) & 0xFFFFU, 0x4D42U) << "BM";
+    EXPECT_EQ(U32At(head, 2), 74U); // 54 + 2 entries + 3 rows of 4 bytes
+    EXPECT_EQ(U32At(head, 10), 62U);
+    EXPECT_EQ(U32At(head, 34), 12U); // biSizeImage filled in
 }
 
 TEST_F(ConvertColorDriverTest, CallersPaletteIsUsedAndNeverDestroyed) {
