@@ -174,6 +174,7 @@ Bytes Patched(Bytes file, std::size_t offset, std::uint32_t value) {
 
 std::vector<Refusal> Refusals() {
     const Bytes good = EightBitFile();
+    const Bytes core = CoreFile(2, 1, 8, Colours(256, 3), {1, 2, 0, 0});
     ByteBuilder badMasks;
     badMasks.U32(0x0F00).U32(0x00F0).U32(0x000F);
     ByteBuilder sameByteMasks;
@@ -207,7 +208,8 @@ std::vector<Refusal> Refusals() {
         {"CoreOverTheSizeLimit", CoreFile(65535, 65535, 24, {}, {0, 0, 0, 0})},
         {"EmptyBlock", {}},
         {"OnlyTheFileHeader", Bytes(good.begin(), good.begin() + 14)},
-        {"CoreHeaderCutShort", Bytes(good.begin(), good.begin() + 20)},
+        {"InfoHeaderCutShort", Bytes(good.begin(), good.begin() + 20)},
+        {"CoreHeaderCutShort", Bytes(core.begin(), core.begin() + 20)},
     };
 }
 
