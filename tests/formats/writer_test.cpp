@@ -71,7 +71,8 @@ TEST_P(PngWriteTest, ReadsBackWithEveryPixel) {
     const auto bitCount = static_cast<std::uint16_t>(GetParam());
     const Bytes picture = PictureOfDepth(bitCount);
     orvel::formats::Error error;
-    const Bytes png = Encoded(picture, Format::png, {.pngCompressionLevel = 9});
+    // Both ends of zlib's levels: stored blocks for the indexed depths, the smallest for the rest.
+    const Bytes png = Encoded(picture, Format::png, {.pngCompressionLevel = bitCount <= 8 ? 0 : 9});
     ASSERT_GT(png.size(), 26U);
     EXPECT_EQ(png[25], bitCount <= 8 ? 3 : bitCount == 32 ? 6 : 2) << "IHDR colour type";
     const Bytes back = ReadWithModule(png, &error);

@@ -156,7 +156,7 @@ TEST_F(DrawDibDrawTest, FailsForBadHandlesAndInjectedFaults) {
     EXPECT_TRUE(DrawDibClose(drawDib));
 
     orvel::testing::InjectFault(orvel::testing::kFaultDrawDibOpen, 1);
-    EXPECT_EQ(DrawDibOpen(), nullptr);
+    EXPECT_REFUSED(DrawDibOpen(), nullptr, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_FALSE(draw(drawDib, surface.Dc(), dib.Header())) << "a closed instance draws nothing";
 }
 
