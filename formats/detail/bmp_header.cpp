@@ -92,11 +92,18 @@ bool ChooseCoding(BmpHeader& header, Failure& failure, std::string& fault) {
         fault = "OS/2 Huffman 1D compression is not decoded";
         return false;
     }
-    if (header.os2 && compression == kOs2Rle24) {
-        header.coding = BmpCoding::rle24;
-        if (bits != 24) {
+    // Run-length codes (BI_RLE8, BI_RLE4, OS/2's RLE24) move up the picture from its bottom row;
+    // upside down they mean nothing published.
+    const bool rle24 = header.os2 && compression == kOs2Rle24;
+    if (rle24 || compression == BI_RLE8 || compression == BI_RLE4) {
+        const WORD codedBits = rle24 ? 24 : compression == BI_RLE8 ? 8 : 4;
+        header.coding = rle24            ? BmpCoding::rle24
+                        : codedBits == 8 ? BmpCoding::rle8
+                                         : BmpCoding::rle4;
+        if (bits != codedBits) {
             failure = Failure::corrupt;
-            fault = "RLE24 at " + std::to_string(bits) + " bits per pixel";
+            fault = CompressionName(compression, header.os2) + " at " + std::to_string(bits) +
+                    " bits per pixel";
             return false;
         }
         if (header.topDown) {
@@ -114,24 +121,6 @@ bool ChooseCoding(BmpHeader& header, Failure& failure, std::string& fault) {
             return false;
         }
         return true;
-    case BI_RLE8:
-    case BI_RLE4: {
-        const bool eight = compression == BI_RLE8;
-        header.coding = eight ? BmpCoding::rle8 : BmpCoding::rle4;
-        if (bits != (eight ? 8 : 4)) {
-            failure = Failure::corrupt;
-            fault = CompressionName(compression, header.os2) + " at " + std::to_string(bits) +
-                    " bits per pixel";
-            return false;
-        }
-        // Run-length codes move up the picture from its bottom row; upside down they mean
-        // nothing published.
-        if (header.topDown) {
-            fault = "a top-down run-length picture";
-            return false;
-        }
-        return true;
-    }
     case BI_BITFIELDS:
     case kAlphaBitFields:
         header.coding = BmpCoding::bitFields;
