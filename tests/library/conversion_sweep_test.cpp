@@ -93,18 +93,7 @@ std::vector<SweepCase> SizeCases() {
     return cases;
 }
 
-class ConversionSweepTest : public SweepTest, public ::testing::WithParamInterface<SweepCase> {};
-
-TEST_P(ConversionSweepTest, EveryRefusalLeavesAnAllowedStatusAndStateAndNoLeak) {
-    RecordProperty("injected_faults", static_cast<int>(Sweep(GetParam())));
-}
-
-std::string CaseName(const ::testing::TestParamInfo<SweepCase>& info) {
-    return info.param.name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Colours, ConversionSweepTest, ::testing::ValuesIn(ColourCases()),
-                         CaseName);
-INSTANTIATE_TEST_SUITE_P(Sizes, ConversionSweepTest, ::testing::ValuesIn(SizeCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Colours, SweepTest, ::testing::ValuesIn(ColourCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Sizes, SweepTest, ::testing::ValuesIn(SizeCases()), CaseName);
 
 } // namespace

@@ -338,6 +338,14 @@ void SweepTest::TearDown() {
     }
 }
 
+std::string CaseName(const ::testing::TestParamInfo<SweepCase>& info) {
+    return info.param.name;
+}
+
+TEST_P(SweepTest, EveryRefusalLeavesAnAllowedStatusAndStateAndNoLeak) {
+    RecordProperty("injected_faults", static_cast<int>(Sweep(GetParam())));
+}
+
 } // namespace orvel::test
 
 namespace {

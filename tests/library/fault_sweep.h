@@ -116,11 +116,15 @@ long DistinctCallsRefusedSoFar();
 /// The picture's block bytes followed by its palette colours; empty without a picture or object.
 Bytes PictureState(const CDib* dib);
 
-/// A gtest fixture for the sweeps: leak-checked, clipboard emptied and system palette reset.
-class SweepTest : public LeakCheckedTest {
+/// A gtest fixture for the sweeps: leak-checked, clipboard emptied and system palette reset. Its
+/// one test sweeps the case; each sweep file instantiates it with its cases.
+class SweepTest : public LeakCheckedTest, public ::testing::WithParamInterface<SweepCase> {
 protected:
     void SetUp() override;
     void TearDown() override;
 };
+
+/// The test name of a case: its own name.
+std::string CaseName(const ::testing::TestParamInfo<SweepCase>& info);
 
 } // namespace orvel::test
