@@ -95,53 +95,40 @@ BmpFile ReadBmp(const Bytes& file) {
     auto u16 = [&](std::size_t at) {
         return static_cast<std::uint16_t>(file[at] | file[at + 1] << 8);
     };
-    bmp.fileSize = U32At(file, 2);
-    bmp.offBits = U32At(file, 10);
+    const std::uint32_t offBits = U32At(file, 10);
     bmp.width = static_cast<std::int32_t>(U32At(file, 18));
     bmp.height = static_cast<std::int32_t>(U32At(file, 22));
     bmp.bitCount = u16(28);
-    bmp.compression = U32At(file, 30);
+    const std::uint32_t compression = U32At(file, 30);
     const std::size_t entries = bmp.bitCount <= 8 ? std::size_t{1} << bmp.bitCount : 0;
     for (std::size_t i = 0; i < entries && 54 + 4 * i + 3 < file.size(); ++i) {
         const std::uint8_t* quad = file.data() + 54 + 4 * i;
         bmp.table.push_back(RGB(quad[2], quad[1], quad[0]));
     }
     const std::size_t stride = (static_cast<std::size_t>(bmp.width) * bmp.bitCount + 31) / 32 * 4;
-    if (bmp.compression != BI_RGB || bmp.height <= 0 ||
-        bmp.offBits + stride * static_cast<std::size_t>(bmp.height) > file.size()) {
-        ADD_FAILURE() << "pixels not readable: compression " << bmp.compression << ", " << bmp.width
+    if (compression != BI_RGB || bmp.height <= 0 ||
+        offBits + stride * static_cast<std::size_t>(bmp.height) > file.size()) {
+        ADD_FAILURE() << "pixels not readable: compression " << compression << ", " << bmp.width
                       << "x" << bmp.height << ", " << file.size() << " bytes";
         return bmp;
     }
     for (std::int32_t y = 0; y < bmp.height; ++y) {
         const std::uint8_t* row =
-            file.data() + bmp.offBits + stride * static_cast<std::size_t>(bmp.height - 1 - y);
+            file.data() + offBits + stride * static_cast<std::size_t>(bmp.height - 1 - y);
         for (std::int32_t x = 0; x < bmp.width; ++x) {
             const auto bit = static_cast<std::size_t>(x) * bmp.bitCount;
-            unsigned value = 0;
-            COLORREF colour = 0;
-            switch (bmp.bitCount) {
-            case 1:
-            case 4:
-            case 8:
-                value = (row[bit / 8] >> (8 - bmp.bitCount - bit % 8)) & ((1U << bmp.bitCount) - 1);
-                colour = value < bmp.table.size() ? bmp.table[value] : 0;
-                break;
-            case 16:
-                value = u16(static_cast<std::size_t>(row - file.data()) + bit / 8);
-                colour = RGB(static_cast<BYTE>((value >> 10 & 31) << 3),
-                             static_cast<BYTE>((value >> 5 & 31) << 3),
-                             static_cast<BYTE>((value & 31) << 3));
-                break;
-            default: {
-                const std::uint8_t* pixel = row + bit / 8;
-                value = pixel[0] | pixel[1] << 8 | pixel[2] << 16;
-                colour = RGB(pixel[2], pixel[1], pixel[0]);
-                break;
+            const std::uint8_t* at = row + bit / 8;
+            if (bmp.bitCount <= 8) {
+                const unsigned index =
+                    (at[0] >> (8 - bmp.bitCount - bit % 8)) & ((1U << bmp.bitCount) - 1);
+                bmp.colours.push_back(index < bmp.table.size() ? bmp.table[index] : 0);
+            } else if (bmp.bitCount == 16) {
+                const unsigned value = at[0] | at[1] << 8;
+                bmp.colours.push_back(
+                    RGB((value >> 10 & 31) << 3, (value >> 5 & 31) << 3, (value & 31) << 3));
+            } else {
+                bmp.colours.push_back(RGB(at[2], at[1], at[0]));
             }
-            }
-            bmp.values.push_back(value);
-            bmp.colours.push_back(colour);
         }
     }
     return bmp;

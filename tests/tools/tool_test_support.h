@@ -40,11 +40,7 @@ struct BmpFile {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::uint16_t bitCount = 0;
-    std::uint32_t compression = 0;
-    std::uint32_t fileSize = 0;    ///< bfSize
-    std::uint32_t offBits = 0;     ///< bfOffBits
     std::vector<COLORREF> table;   ///< the colour table (2^bitCount entries up to 8 bits)
-    std::vector<unsigned> values;  ///< pixel values (indexes or packed colours), rows from the top
     std::vector<COLORREF> colours; ///< pixel colours, rows from the top; 16-bit fields widen
                                    ///< as v << 3
     COLORREF At(int x, int y) const {
