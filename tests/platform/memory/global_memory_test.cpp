@@ -57,16 +57,6 @@ TEST_F(GlobalMemoryTest, StaleNullAndForeignHandlesAreRefused) {
     DeleteObject(palette);
 }
 
-TEST_F(GlobalMemoryTest, ReusedSlotDoesNotReviveTheOldHandle) {
-    HGLOBAL first = GlobalAlloc(GHND, 8);
-    GlobalFree(first);
-    HGLOBAL second = GlobalAlloc(GHND, 8);
-    EXPECT_NE(first, second);
-    EXPECT_EQ(GlobalSize(first), 0U);
-    EXPECT_EQ(GlobalSize(second), 8U);
-    GlobalFree(second);
-}
-
 TEST_F(GlobalMemoryTest, EmptyBlockExistsButCannotBeLocked) {
     HGLOBAL block = GlobalAlloc(GHND, 0);
     ASSERT_NE(block, nullptr);
