@@ -96,23 +96,6 @@ TEST_F(ToolClipboardTest, PutServesXclipUntilAnotherProgramTakesTheClipboard) {
     EXPECT_EQ(WaitForExit(put, 10), 0) << "orvel kept serving a clipboard it lost";
 }
 
-TEST_F(ToolClipboardTest, GetWritesWhatXclipPut) {
-    const std::string photo = ScratchPath("photo.png");
-    ASSERT_EQ(RunShell("/usr/bin/python3 -c \"from PIL import Image; Image.open('" + card_ +
-                       "').save('" + photo + "')\""),
-              0);
-    xclip_ = StartProgram({"xclip", "-quiet", "-selection", "clipboard", "-t", "image/png", "-i"},
-                          photo);
-    const std::string got = ScratchPath("got.bmp");
-    int status = 1;
-    for (int attempt = 0; attempt < 100 && status != 0; ++attempt) {
-        status = RunShell(kTool + " clipboard get -o " + got + " 2>/dev/null");
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_EQ(status, 0);
-    EXPECT_EQ(PillowRgb(got), PillowRgb(card_));
-}
-
 TEST_F(ToolClipboardTest, GetWithoutAPictureExitsWithOneAndSaysSo) {
     const std::string text = ScratchPath("text");
     WriteFileBytes(text, {'x'});
