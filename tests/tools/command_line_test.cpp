@@ -4,8 +4,6 @@
 
 #include "../../tools/orvel/options.h"
 
-#include <sstream>
-
 namespace {
 
 using namespace orvel::test;
@@ -70,13 +68,11 @@ class UsageTest : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(UsageTest, ExitsWithTwoNamingTheMistakeAndWritesNothing) {
     const TempDir dir;
-    std::vector<std::string> arguments;
-    std::istringstream words(GetParam().line);
-    for (std::string argument; words >> argument;) {
+    std::vector<std::string> arguments = Words(GetParam().line);
+    for (std::string& argument : arguments) {
         if (const auto at = argument.find("{d}"); at != std::string::npos) {
             argument.replace(at, 3, dir.Path(""));
         }
-        arguments.push_back(argument);
     }
     const bool known = !arguments.empty() && arguments[0] != "frobnicate";
     const std::string usage = arguments.empty() ? "Commands:"

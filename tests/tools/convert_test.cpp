@@ -142,32 +142,23 @@ TEST(ConvertSizeTest, DepthAndSizeTogetherGiveWhatTheyGiveOneAfterTheOther) {
 // the output as it was: an existing file keeps its bytes and no temporary file stays behind.
 struct FailureCase {
     const char* name;
-    std::vector<std::string> arguments; ///< {in} {bad} {out} {dir} stand for test paths
+    const char* arguments; ///< after "convert"; {in} {bad} {out} {dir} stand for test paths
     const char* message;
 };
 
 const FailureCase kFailureCases[] = {
-    {"MissingInput",
-     {"{dir}/absent.bmp", "-o", "{out}"},
+    {"MissingInput", "{dir}/absent.bmp -o {out}",
      "orvel: cannot load '{dir}/absent.bmp': file not found (file error 2)\n"},
-    {"RefusedInput",
-     {"{bad}", "-o", "{out}"},
+    {"RefusedInput", "{bad} -o {out}",
      "orvel: cannot load '{bad}': BMP: the file ends inside its file header (5 bytes)\n"},
-    {"RefusedPaletteFile",
-     {"{in}", "-o", "{out}", "--palette", "{bad}"},
+    {"RefusedPaletteFile", "{in} -o {out} --palette {bad}",
      "orvel: cannot load '{bad}': BMP: the file ends inside its file header (5 bytes)\n"},
-    {"DirectColourPaletteFile",
-     {"{in}", "-o", "{out}", "--palette", "{in}"},
+    {"DirectColourPaletteFile", "{in} -o {out} --palette {in}",
      "orvel: cannot use '{in}' as a palette: it has 24 bits per pixel"},
-    {"NoSuchOutputDirectory",
-     {"{in}", "-o", "{dir}/no/out.bmp"},
+    {"NoSuchOutputDirectory", "{in} -o {dir}/no/out.bmp",
      "orvel: cannot write '{dir}/no/out.bmp': No such file or directory\n"},
-    {"OutputIsADirectory",
-     {"{in}", "-o", "{dir}"},
-     "orvel: cannot write '{dir}': it is a "
-     "directory\n"},
-    {"PictureTooLarge",
-     {"{in}", "-o", "{out}", "--depth", "32", "--size", "65535x65535"},
+    {"OutputIsADirectory", "{in} -o {dir}", "orvel: cannot write '{dir}': it is a directory\n"},
+    {"PictureTooLarge", "{in} -o {out} --depth 32 --size 65535x65535",
      "orvel: cannot resize '{in}' to 65535x65535: the pixels would exceed the 1 GiB"},
 };
 
@@ -194,10 +185,8 @@ TEST_P(ConvertFailureTest, NamesFileAndReasonAndLeavesTheOutputAsItWas) {
         }
         return text;
     };
-    std::vector<std::string> arguments = {"convert"};
-    for (const std::string& argument : GetParam().arguments) {
-        arguments.push_back(expand(argument));
-    }
+    const std::vector<std::string> arguments =
+        Words(expand(std::string("convert ") + GetParam().arguments));
     const Finished run = Orvel(arguments);
     EXPECT_EQ(run.exitCode, 1) << Joined(arguments);
     EXPECT_EQ(run.err.rfind(expand(GetParam().message), 0), 0U) << run.err;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -211,6 +212,11 @@ std::vector<std::string> DirectoryNames(const std::string& path) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::vector<std::string> Words(const std::string& line) {
+    std::istringstream words(line);
+    return {std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
 }
 
 std::string Joined(const std::vector<std::string>& arguments) {

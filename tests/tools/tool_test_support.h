@@ -75,6 +75,9 @@ std::size_t NearestIndex(const std::vector<COLORREF>& palette, COLORREF colour);
 /// Names in a directory, to show that nothing was left behind (temporary files included).
 std::vector<std::string> DirectoryNames(const std::string& path);
 
+/// The words of a command line split at spaces: "convert a.bmp -o b.bmp" as four arguments.
+std::vector<std::string> Words(const std::string& line);
+
 /// "a b c": arguments for messages.
 std::string Joined(const std::vector<std::string>& arguments);
 
