@@ -27,32 +27,26 @@ HMODULE PlatformModule() {
 
 struct EmbeddedBitmap {
     const char* label;
-    WORD id;            // 0 for a string name
-    const char* string; // the name as the caller spells it
+    LPCSTR name; // an integer name, or the string as the caller spells it
     const char* fileName;
 };
 
 class EmbeddedBitmapTest : public LeakCheckedTest,
-                           public ::testing::WithParamInterface<EmbeddedBitmap> {
-protected:
-    LPCSTR Name() const {
-        return GetParam().id != 0 ? MAKEINTRESOURCE(GetParam().id) : GetParam().string;
-    }
-};
+                           public ::testing::WithParamInterface<EmbeddedBitmap> {};
 
 TEST_P(EmbeddedBitmapTest, LockedBytesAreTheFileWithoutItsFileHeader) {
     const std::vector<BYTE> expected = PackedDibOfFile(GetParam().fileName);
     ASSERT_GT(expected.size(), 40U);
-    EXPECT_EQ(BitmapResourceBytes(nullptr, Name()), expected);
-    EXPECT_EQ(BitmapResourceBytes(AfxGetInstanceHandle(), Name()), expected);
+    EXPECT_EQ(BitmapResourceBytes(nullptr, GetParam().name), expected);
+    EXPECT_EQ(BitmapResourceBytes(AfxGetInstanceHandle(), GetParam().name), expected);
 }
 
 // The size is that of a packed DIB with a full colour table; repeated lookups, through either
 // form of the executable's handle, give the same resource and the same data.
 TEST_P(EmbeddedBitmapTest, SizeAndDataAreThePackedDibsAndStayTheSameAcrossLookups) {
-    HRSRC found = FindResourceA(nullptr, Name(), RT_BITMAP);
+    HRSRC found = FindResourceA(nullptr, GetParam().name, RT_BITMAP);
     ASSERT_NE(found, nullptr);
-    EXPECT_EQ(FindResourceA(AfxGetInstanceHandle(), Name(), RT_BITMAP), found);
+    EXPECT_EQ(FindResourceA(AfxGetInstanceHandle(), GetParam().name, RT_BITMAP), found);
     const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(LockResource(LoadResource(AfxGetInstanceHandle(), found)), data);
@@ -67,15 +61,15 @@ TEST_P(EmbeddedBitmapTest, SizeAndDataAreThePackedDibsAndStayTheSameAcrossLookup
 
 INSTANTIATE_TEST_SUITE_P(
     Resources, EmbeddedBitmapTest,
-    ::testing::Values(EmbeddedBitmap{"Rgb24Odd", IDB_RGB24, nullptr, "rgb24_5x3.bmp"},
-                      EmbeddedBitmap{"Indexed4", IDB_INDEXED4, nullptr, "indexed4_3x2.bmp"},
-                      EmbeddedBitmap{"Mono1FromSecondTable", IDB_MONO_NUMBERED, nullptr,
+    ::testing::Values(EmbeddedBitmap{"Rgb24Odd", MAKEINTRESOURCE(IDB_RGB24), "rgb24_5x3.bmp"},
+                      EmbeddedBitmap{"Indexed4", MAKEINTRESOURCE(IDB_INDEXED4), "indexed4_3x2.bmp"},
+                      EmbeddedBitmap{"Mono1FromSecondTable", MAKEINTRESOURCE(IDB_MONO_NUMBERED),
                                      "mono1_9x2.bmp"},
-                      EmbeddedBitmap{"StringAsDeclared", 0, "Mono", "mono1_9x2.bmp"},
-                      EmbeddedBitmap{"StringUpperCase", 0, "MONO", "mono1_9x2.bmp"},
-                      EmbeddedBitmap{"StringLowerCase", 0, "mono", "mono1_9x2.bmp"},
-                      EmbeddedBitmap{"HashFormOfAnInteger", 0, "#101", "rgb24_5x3.bmp"},
-                      EmbeddedBitmap{"HashFormWithLeadingZero", 0, "#0102", "indexed4_3x2.bmp"}),
+                      EmbeddedBitmap{"StringAsDeclared", "Mono", "mono1_9x2.bmp"},
+                      EmbeddedBitmap{"StringUpperCase", "MONO", "mono1_9x2.bmp"},
+                      EmbeddedBitmap{"StringLowerCase", "mono", "mono1_9x2.bmp"},
+                      EmbeddedBitmap{"HashFormOfAnInteger", "#101", "rgb24_5x3.bmp"},
+                      EmbeddedBitmap{"HashFormWithLeadingZero", "#0102", "indexed4_3x2.bmp"}),
     [](const auto& testInfo) { return std::string(testInfo.param.label); });
 
 using ResourceLookupTest = LeakCheckedTest;
@@ -98,10 +92,8 @@ enum class ModuleKind {
 struct FindFailure {
     const char* label;
     ModuleKind module;
-    const char* name; // null with nameId
-    WORD nameId;      // 0: use name
-    const char* type; // null with typeId
-    WORD typeId;      // 0: use type
+    LPCSTR name;
+    LPCSTR type;
     DWORD error;
 };
 
@@ -125,37 +117,32 @@ protected:
 
 TEST_P(FindFailureTest, FailsWithItsErrorNumber) {
     const FindFailure& failure = GetParam();
-    LPCSTR name = failure.nameId != 0 ? MAKEINTRESOURCE(failure.nameId) : failure.name;
-    LPCSTR type = failure.typeId != 0 ? MAKEINTRESOURCE(failure.typeId) : failure.type;
-    EXPECT_REFUSED(FindResourceA(Module(failure.module), name, type), nullptr, failure.error);
+    EXPECT_REFUSED(FindResourceA(Module(failure.module), failure.name, failure.type), nullptr,
+                   failure.error);
 }
+
+using enum ModuleKind;
+constexpr DWORD kNoName = ERROR_RESOURCE_NAME_NOT_FOUND;
+constexpr DWORD kNoType = ERROR_RESOURCE_TYPE_NOT_FOUND;
+const LPCSTR kRgb24 = MAKEINTRESOURCE(IDB_RGB24);
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, FindFailureTest,
-    ::testing::Values(FindFailure{"UnknownIntegerName", ModuleKind::kExecutable, nullptr, 999,
-                                  nullptr, 2, ERROR_RESOURCE_NAME_NOT_FOUND},
-                      FindFailure{"UnknownStringName", ModuleKind::kExecutable, "NOSUCH", 0,
-                                  nullptr, 2, ERROR_RESOURCE_NAME_NOT_FOUND},
-                      FindFailure{"StringThatIsAPrefixOfAName", ModuleKind::kExecutable, "MON", 0,
-                                  nullptr, 2, ERROR_RESOURCE_NAME_NOT_FOUND},
-                      FindFailure{"HashZeroIsNoInteger", ModuleKind::kExecutable, "#0", 0, nullptr,
-                                  2, ERROR_RESOURCE_NAME_NOT_FOUND},
-                      FindFailure{"HashBeyondSixteenBits", ModuleKind::kExecutable, "#65637", 0,
-                                  nullptr, 2, ERROR_RESOURCE_NAME_NOT_FOUND},
-                      FindFailure{"NullName", ModuleKind::kExecutable, nullptr, 0, nullptr, 2,
-                                  ERROR_RESOURCE_NAME_NOT_FOUND},
-                      FindFailure{"UnknownIntegerType", ModuleKind::kExecutable, nullptr, IDB_RGB24,
-                                  nullptr, 10, ERROR_RESOURCE_TYPE_NOT_FOUND},
-                      FindFailure{"TypeNamedAsAString", ModuleKind::kExecutable, nullptr, IDB_RGB24,
-                                  "BITMAP", 0, ERROR_RESOURCE_TYPE_NOT_FOUND},
-                      FindFailure{"NullType", ModuleKind::kExecutable, nullptr, IDB_RGB24, nullptr,
-                                  0, ERROR_RESOURCE_TYPE_NOT_FOUND},
-                      FindFailure{"LibraryWithoutResources", ModuleKind::kWithoutResources, nullptr,
-                                  IDB_RGB24, nullptr, 2, ERROR_RESOURCE_DATA_NOT_FOUND},
-                      FindFailure{"NoModuleAtAll", ModuleKind::kNoModule, nullptr, IDB_RGB24,
-                                  nullptr, 2, ERROR_MOD_NOT_FOUND},
-                      FindFailure{"AddressInsideAModule", ModuleKind::kInsideTheExecutable, nullptr,
-                                  IDB_RGB24, nullptr, 2, ERROR_MOD_NOT_FOUND}),
+    ::testing::Values(
+        FindFailure{"UnknownIntegerName", kExecutable, MAKEINTRESOURCE(999), RT_BITMAP, kNoName},
+        FindFailure{"UnknownStringName", kExecutable, "NOSUCH", RT_BITMAP, kNoName},
+        FindFailure{"StringThatIsAPrefixOfAName", kExecutable, "MON", RT_BITMAP, kNoName},
+        FindFailure{"HashZeroIsNoInteger", kExecutable, "#0", RT_BITMAP, kNoName},
+        FindFailure{"HashBeyondSixteenBits", kExecutable, "#65637", RT_BITMAP, kNoName},
+        FindFailure{"NullName", kExecutable, nullptr, RT_BITMAP, kNoName},
+        FindFailure{"UnknownIntegerType", kExecutable, kRgb24, MAKEINTRESOURCE(10), kNoType},
+        FindFailure{"TypeNamedAsAString", kExecutable, kRgb24, "BITMAP", kNoType},
+        FindFailure{"NullType", kExecutable, kRgb24, nullptr, kNoType},
+        FindFailure{"LibraryWithoutResources", kWithoutResources, kRgb24, RT_BITMAP,
+                    ERROR_RESOURCE_DATA_NOT_FOUND},
+        FindFailure{"NoModuleAtAll", kNoModule, kRgb24, RT_BITMAP, ERROR_MOD_NOT_FOUND},
+        FindFailure{"AddressInsideAModule", kInsideTheExecutable, kRgb24, RT_BITMAP,
+                    ERROR_MOD_NOT_FOUND}),
     [](const auto& testInfo) { return std::string(testInfo.param.label); });
 
 // --- Handles that are not what a call expects are refused ---------------------------------------
