@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -92,17 +93,32 @@ constexpr DWORD RawOf(COLORREF colour) {
                               (GetRValue(colour) << 16));
 }
 
-/// A palette of the given colours.
-inline HPALETTE MakeTestPalette(const std::vector<COLORREF>& colours) {
-    std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(colours.size())));
+/// A palette of the given entries, or of the given colours.
+inline HPALETTE MakeEntryPalette(const std::vector<PALETTEENTRY>& entries) {
+    std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(entries.size())));
     auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
     logPalette->palVersion = PALETTE_VERSION;
-    logPalette->palNumEntries = static_cast<WORD>(colours.size());
-    for (std::size_t i = 0; i < colours.size(); ++i) {
-        logPalette->palPalEntry[i] = {GetRValue(colours[i]), GetGValue(colours[i]),
-                                      GetBValue(colours[i]), 0};
-    }
+    logPalette->palNumEntries = static_cast<WORD>(entries.size());
+    std::copy(entries.begin(), entries.end(), logPalette->palPalEntry);
     return CreatePalette(logPalette);
+}
+inline HPALETTE MakeTestPalette(const std::vector<COLORREF>& colours) {
+    std::vector<PALETTEENTRY> entries;
+    for (const COLORREF c : colours) {
+        entries.push_back({GetRValue(c), GetGValue(c), GetBValue(c), 0});
+    }
+    return MakeEntryPalette(entries);
+}
+
+/// The system palette's colours in index order, as `dc` reads them.
+inline std::vector<COLORREF> SystemColours(HDC dc) {
+    std::vector<PALETTEENTRY> entries(256);
+    EXPECT_EQ(GetSystemPaletteEntries(dc, 0, 256, entries.data()), 256U);
+    std::vector<COLORREF> colours;
+    for (const PALETTEENTRY& e : entries) {
+        colours.push_back(RGB(e.peRed, e.peGreen, e.peBlue));
+    }
+    return colours;
 }
 
 /// A memory context with a fresh bitmap of width x height x depth selected and, when given, a

@@ -27,16 +27,7 @@ protected:
         LeakCheckedTest::TearDown();
     }
 
-    // The system palette's colours in index order.
-    std::vector<COLORREF> System() const {
-        std::vector<PALETTEENTRY> entries(256);
-        EXPECT_EQ(GetSystemPaletteEntries(screen_, 0, 256, entries.data()), 256U);
-        std::vector<COLORREF> colours;
-        for (const PALETTEENTRY& e : entries) {
-            colours.push_back(RGB(e.peRed, e.peGreen, e.peBlue));
-        }
-        return colours;
-    }
+    std::vector<COLORREF> System() const { return orvel::test::SystemColours(screen_); }
 
     static bool Holds(const std::vector<COLORREF>& colours, COLORREF colour) {
         return std::find(colours.begin(), colours.end(), colour) != colours.end();

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -112,14 +113,8 @@ TEST_F(DrawDibDrawTest, RealisesTheContextPaletteInTheForegroundUnlessAskedForTh
     TestDib dib(1, 1, 24);
     HDRAWDIB drawDib = DrawDibOpen();
     auto systemHolds = [&](COLORREF colour) {
-        std::vector<PALETTEENTRY> entries(256);
-        GetSystemPaletteEntries(screen, 0, 256, entries.data());
-        for (const PALETTEENTRY& e : entries) {
-            if (RGB(e.peRed, e.peGreen, e.peBlue) == colour) {
-                return true;
-            }
-        }
-        return false;
+        const std::vector<COLORREF> system = orvel::test::SystemColours(screen);
+        return std::find(system.begin(), system.end(), colour) != system.end();
     };
 
     ASSERT_TRUE(DrawDibDraw(drawDib, screen, 0, 0, 1, 1, dib.Header(), dib.Bits(), 0, 0, 1, 1,
