@@ -1,14 +1,7 @@
 // The colour-conversion driver: which requests it refuses and with which code, what it allocates,
 // and whose palettes it uses, keeps or destroys.
-#include <orvel/orvel.h>
 
 #include "picture_bytes.h"
-#include "status_of.h"
-#include "support/live_objects.h"
-
-#include <gtest/gtest.h>
-
-#include <vector>
 
 namespace {
 
@@ -37,7 +30,7 @@ using ConvertColorDriverTest = LeakCheckedTest;
 TEST_F(ConvertColorDriverTest, ObjectWithoutPictureRefusesAndKeepsClassError6) {
     CConvertDib dib;
     EXPECT_EQ(dib.ConvertColor(8, nullptr), 0);
-    EXPECT_EQ(StatusOf(dib), (Status{HTERR_CLASS, 6}));
+    EXPECT_EQ(StatusOf(dib), ClassError(6));
 }
 
 TEST_F(ConvertColorDriverTest, DepthsWithoutASlotAreRefusedBeforeAnythingIsMade) {
@@ -47,7 +40,7 @@ TEST_F(ConvertColorDriverTest, DepthsWithoutASlotAreRefusedBeforeAnythingIsMade)
         const std::vector<std::uint8_t> before = BlockBytes(dib);
         const LiveObjects live;
         EXPECT_EQ(dib.ConvertColor(depth, nullptr), 0) << depth;
-        EXPECT_EQ(StatusOf(dib), (Status{HTERR_CLASS, 102})) << depth;
+        EXPECT_EQ(StatusOf(dib), ClassError(102)) << depth;
         EXPECT_EQ(BlockBytes(dib), before);
         EXPECT_TRUE(live.Unchanged());
     }
@@ -59,7 +52,7 @@ TEST_F(ConvertColorDriverTest, PictureDepthIsJudgedFirst) {
         LoadPicture(dib, ArbitraryPicture(8, 5, 2, 1));
         dib.SetRecordedDepth(recorded);
         EXPECT_EQ(dib.ConvertColor(0, nullptr), 0); // a bad request too: the picture wins
-        EXPECT_EQ(StatusOf(dib), (Status{HTERR_CLASS, 101})) << recorded;
+        EXPECT_EQ(StatusOf(dib), ClassError(101)) << recorded;
     }
 }
 
@@ -68,10 +61,10 @@ TEST_F(ConvertColorDriverTest, SuccessWithoutABlockIsRefusedWithoutReadingIt) {
     LoadPicture(dib, ArbitraryPicture(8, 5, 2, 1));
     HGLOBAL block = dib.HideBlockKeepingSuccess();
     EXPECT_EQ(dib.ConvertColor(24, nullptr), 0);
-    EXPECT_EQ(StatusOf(dib), (Status{HTERR_PROG, 14}));
+    EXPECT_EQ(StatusOf(dib), kProgError14);
     dib.HideBlockKeepingSuccess();
     EXPECT_EQ(dib.ConvertSize(7, 7), 0);
-    EXPECT_EQ(StatusOf(dib), (Status{HTERR_PROG, 14}));
+    EXPECT_EQ(StatusOf(dib), kProgError14);
     EXPECT_EQ(dib.WorkBlock(), nullptr);
     dib.RestoreBlock(block);
 }
@@ -91,7 +84,7 @@ TEST_F(ConvertColorDriverTest, SameDirectDepthReturnsAtOnceAndTheTableEntryRefus
     // The same pair reached through the table: class error 102, picture kept, work block gone.
     ASSERT_EQ(dib.ConvertColorInit(24), 1);
     EXPECT_EQ(dib.ConvertColorProc(), 0);
-    EXPECT_EQ(StatusOf(dib), (Status{HTERR_CLASS, 102}));
+    EXPECT_EQ(StatusOf(dib), ClassError(102));
     EXPECT_EQ(dib.GetSafeHandle(), block);
     EXPECT_EQ(dib.WorkBlock(), nullptr);
     EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0U);

@@ -1,16 +1,11 @@
 // Every (source depth, target depth) pair of the converter table, checked pixel by pixel against
 // a plain per-pixel model, and the row ends and packings that a model of whole pixels cannot see,
 // checked against bytes written out by hand.
-#include <orvel/orvel.h>
 
 #include "picture_bytes.h"
-#include "support/live_objects.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
-#include <vector>
 
 namespace {
 

@@ -1,15 +1,8 @@
 // Conversions under the refusals whose outcome the library documents: which refusal keeps the
 // picture, which leaves none, and which still converts. Every other refusal is the fault sweep's
 // (tests/library).
-#include <orvel/orvel.h>
 
 #include "picture_bytes.h"
-#include "status_of.h"
-#include "support/live_objects.h"
-
-#include <gtest/gtest.h>
-
-#include <vector>
 
 namespace {
 
@@ -19,29 +12,21 @@ using orvel::testing::InjectFault;
 
 using ConversionFaultTest = LeakCheckedTest;
 
-TEST_F(ConversionFaultTest, WorkBlockThatCannotBeMadeKeepsThePicture) {
-    for (const bool resize : {false, true}) {
-        CConvertDib dib;
-        LoadPicture(dib, ArbitraryPicture(8, 6, 2, 4));
-        const std::vector<std::uint8_t> before = BlockBytes(dib);
-        InjectFault(orvel::testing::kFaultGlobalAlloc, 1); // the work block is the first block
-        EXPECT_EQ(resize ? dib.ConvertSize(12, 4) : dib.ConvertColor(24, nullptr), 0);
-        ClearFault();
-        EXPECT_EQ(StatusOf(dib), (Status{HTERR_SYSTEM, ERROR_NOT_ENOUGH_MEMORY}));
-        EXPECT_EQ(BlockBytes(dib), before);
-    }
-}
-
-TEST_F(ConversionFaultTest, NewBlockThatCannotBeMadeLeavesNoPicture) {
-    for (const bool resize : {false, true}) {
-        CConvertDib dib;
-        LoadPicture(dib, ArbitraryPicture(8, 6, 2, 4));
-        InjectFault(orvel::testing::kFaultGlobalAlloc, 2); // after the work block: the new picture
-        EXPECT_EQ(resize ? dib.ConvertSize(12, 4) : dib.ConvertColor(24, nullptr), 1);
-        ClearFault();
-        EXPECT_EQ(StatusOf(dib), (Status{HTERR_SYSTEM, ERROR_NOT_ENOUGH_MEMORY}));
-        EXPECT_EQ(dib.GetSafeHandle(), nullptr);
-        EXPECT_EQ(dib.GetPalette(), nullptr);
+// The work block is the first block: without it the picture stays. The new picture is the
+// second: without it the conversion has begun (it returns 1) and leaves no picture.
+TEST_F(ConversionFaultTest, WorkBlockKeepsThePictureAndNewBlockLeavesNone) {
+    for (const long nth : {1L, 2L}) {
+        for (const bool resize : {false, true}) {
+            CConvertDib dib;
+            LoadPicture(dib, ArbitraryPicture(8, 6, 2, 4));
+            const std::vector<std::uint8_t> before = BlockBytes(dib);
+            InjectFault(orvel::testing::kFaultGlobalAlloc, nth);
+            EXPECT_EQ(resize ? dib.ConvertSize(12, 4) : dib.ConvertColor(24, nullptr), nth - 1);
+            ClearFault();
+            EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
+            EXPECT_EQ(BlockBytes(dib), nth == 1 ? before : Bytes{});
+            EXPECT_EQ(dib.GetPalette() == nullptr, nth == 2);
+        }
     }
 }
 
@@ -52,7 +37,7 @@ TEST_F(ConversionFaultTest, TargetPaletteObjectThatCannotBeMadeKeepsThePicture) 
     InjectFault(orvel::testing::kFaultObjectAlloc, 1);
     EXPECT_EQ(dib.ConvertColor(4, nullptr), 0);
     ClearFault();
-    EXPECT_EQ(StatusOf(dib), (Status{HTERR_CLASS, 3}));
+    EXPECT_EQ(StatusOf(dib), ClassError(3));
     EXPECT_EQ(BlockBytes(dib), before);
 }
 

@@ -1,12 +1,8 @@
 // Conversions of every one of the 2^24 colours onto the palettes mapped without a search, and onto
 // near misses of them that must not be taken for one, compared with a plain scan of the palette
 // (of every colour, or of every nth row of the picture where the scan of a large palette is slow).
-#include <orvel/orvel.h>
 
 #include "picture_bytes.h"
-#include "support/live_objects.h"
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>

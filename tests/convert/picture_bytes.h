@@ -7,7 +7,9 @@
 
 #include <orvel/orvel.h>
 
-#include "support/byte_builder.h"
+#include "support/bmp_builder.h"
+#include "support/live_objects.h"
+#include "support/status.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +20,6 @@
 #include <vector>
 
 namespace orvel::test {
-
-inline std::size_t StrideOf(int width, int bitCount) {
-    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bitCount) + 31) / 32 * 4;
-}
 
 /// What a test knows about a picture: its geometry, colour table and bottom-up rows (each row a
 /// full stride, padding included).
@@ -55,26 +53,18 @@ inline PictureSpec ArbitraryPicture(int bitCount, int width, int height, unsigne
     return picture;
 }
 
-/// The packed DIB of a picture; the builder's length is checked against the parts.
-inline std::vector<std::uint8_t> PackedDib(const PictureSpec& picture) {
-    ByteBuilder bytes;
-    bytes.U32(40)
-        .I32(picture.width)
-        .I32(picture.height)
-        .U16(1)
-        .U16(static_cast<std::uint16_t>(picture.bitCount))
-        .U32(BI_RGB)
-        .U32(static_cast<std::uint32_t>(picture.rows.size()))
-        .I32(0)
-        .I32(0)
-        .U32(0)
-        .U32(0);
-    for (const RGBQUAD& colour : picture.colours) {
-        bytes.U8(colour.rgbBlue).U8(colour.rgbGreen).U8(colour.rgbRed).U8(colour.rgbReserved);
+/// The packed DIB of a picture.
+inline Bytes PackedDib(const PictureSpec& picture) {
+    Bytes table;
+    for (const RGBQUAD& c : picture.colours) {
+        table.insert(table.end(), {c.rgbBlue, c.rgbGreen, c.rgbRed, c.rgbReserved});
     }
-    bytes.Bytes(picture.rows);
-    EXPECT_EQ(bytes.Size(), 40 + 4 * picture.colours.size() + picture.rows.size());
-    return bytes.Get();
+    return Packed(MakeBmp({.width = picture.width,
+                           .height = picture.height,
+                           .bitCount = static_cast<std::uint16_t>(picture.bitCount),
+                           .sizeImage = static_cast<std::uint32_t>(picture.rows.size()),
+                           .table = table,
+                           .pixels = picture.rows}));
 }
 
 /// Loads a picture into an object through its packed DIB.
@@ -82,24 +72,6 @@ template <class Object>
 void LoadPicture(Object& object, const PictureSpec& picture) {
     std::vector<std::uint8_t> packed = PackedDib(picture);
     ASSERT_TRUE(object.Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data())));
-}
-
-/// Every byte of an object's block; empty when it holds none.
-inline std::vector<std::uint8_t> BlockBytes(const CDib& dib) {
-    HGLOBAL block = dib.GetSafeHandle();
-    if (block == nullptr) {
-        return {};
-    }
-    CDibInfo view(block);
-    const BYTE* base = view.GetDIB();
-    return base == nullptr ? std::vector<std::uint8_t>{}
-                           : std::vector<std::uint8_t>(base, base + GlobalSize(block));
-}
-
-inline std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    std::uint32_t value = 0;
-    std::memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
 }
 
 /// The picture an object holds, read back from its block.

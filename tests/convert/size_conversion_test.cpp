@@ -1,14 +1,9 @@
 // Size conversion: where each source column and row lands, how packed rows are rebuilt, what the
 // new picture keeps, and which sizes are refused.
-#include <orvel/orvel.h>
 
 #include "picture_bytes.h"
-#include "support/live_objects.h"
-
-#include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -200,24 +195,10 @@ TEST_F(ConvertSizeTest, CurrentSizeChangesNothing) {
     EXPECT_TRUE(live.Unchanged());
 }
 
-TEST_F(ConvertSizeTest, ZeroWidthGivesAPictureWithoutPixels) {
-    CConvertDib dib;
-    LoadPicture(dib, ArbitraryPicture(24, 5, 3, 3));
-    EXPECT_EQ(dib.ConvertSize(0, 3), 1);
-    if (dib.IsSucceed()) {
-        EXPECT_EQ(+dib.GetBIH().biWidth, 0);
-        EXPECT_EQ(+dib.GetBIH().biSizeImage, 0U);
-    }
-}
-
 TEST_F(ConvertSizeTest, FailedRecordIsNotResized) {
     CConvertDib dib;
     EXPECT_EQ(dib.ConvertSize(4, 4), 0);
-    unsigned kind = 0;
-    unsigned long code = 0;
-    dib.GetLastError(kind, code);
-    EXPECT_EQ(kind, HTERR_CLASS);
-    EXPECT_EQ(code, 6U);
+    EXPECT_EQ(StatusOf(dib), ClassError(6));
 }
 
 TEST_F(ConvertSizeTest, SizesWithoutAWorkBlockAreRefusedBeforeAnyAllocation) {
@@ -237,11 +218,7 @@ TEST_F(ConvertSizeTest, SizesWithoutAWorkBlockAreRefusedBeforeAnyAllocation) {
         EXPECT_EQ(dib.ConvertSize(refusal.width, refusal.height), 0);
         EXPECT_EQ(orvel::testing::FaultSiteCalls(), 0) << "nothing allocated";
         orvel::testing::ClearFault();
-        unsigned kind = 0;
-        unsigned long code = 0;
-        dib.GetLastError(kind, code);
-        EXPECT_EQ(kind, HTERR_SYSTEM);
-        EXPECT_EQ(code, refusal.code);
+        EXPECT_EQ(StatusOf(dib), SystemError(refusal.code));
         EXPECT_EQ(BlockBytes(dib), before);
     }
 }
@@ -258,19 +235,15 @@ TEST_F(ConvertSizeTest, PictureWhoseRepeatCountsExceedThePictureLimitIsRefusedBe
     EXPECT_EQ(dib.ConvertSize(3, 2), 0);
     EXPECT_EQ(orvel::testing::FaultSiteCalls(), 0) << "nothing allocated";
     orvel::testing::ClearFault();
-    unsigned kind = 0;
-    unsigned long code = 0;
-    dib.GetLastError(kind, code);
-    EXPECT_EQ(kind, HTERR_SYSTEM);
-    EXPECT_EQ(code, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
     EXPECT_TRUE(BlockBytes(dib) == before) << "the picture is kept";
 }
 
 TEST_F(ConvertSizeTest, HeaderFieldsOtherThanTheSizeAreKept) {
     PictureSpec source = ArbitraryPicture(8, 4, 4, 6);
     std::vector<std::uint8_t> packed = PackedDib(source);
-    packed[24] = 0x13; // biXPelsPerMeter
-    packed[28] = 0x27; // biYPelsPerMeter
+    const std::int32_t pels[2] = {0x13, 0x27};
+    std::memcpy(packed.data() + 24, pels, sizeof pels); // biXPelsPerMeter, biYPelsPerMeter
     CConvertDib dib(reinterpret_cast<BITMAPINFOHEADER*>(packed.data()));
     ASSERT_TRUE(dib.IsSucceed());
     ASSERT_EQ(dib.ConvertSize(9, 2), 1);

@@ -13,13 +13,10 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
-/// A BITMAPINFO: a header of `headerSize` bytes' worth of fields, then `table`.
-Bytes InfoOf(const Info& info, const Bytes& table = {}, std::uint32_t headerSize = 40) {
-    ByteBuilder b;
-    b.U32(headerSize).I32(info.width).I32(info.height).U16(info.planes).U16(info.bitCount);
-    b.U32(info.compression).U32(info.sizeImage).I32(0).I32(0).U32(info.clrUsed).U32(0);
-    EXPECT_EQ(b.Size(), 40U);
-    return b.Bytes(table).Get();
+/// A BITMAPINFO: the header, then `table`.
+Bytes InfoOf(Info info, const Bytes& table = {}) {
+    info.table = table;
+    return Packed(MakeBmp(info));
 }
 
 BITMAPINFO* AsInfo(Bytes& bytes) {
@@ -41,8 +38,7 @@ class BlankFillTest : public LeakCheckedTest, public ::testing::WithParamInterfa
 
 TEST_P(BlankFillTest, EveryPixelHoldsTheColourAndThePaddingIsAsExpected) {
     const FillCase& c = GetParam();
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, EightBitFile()));
+    TestDib dib(EightBitFile());
     ASSERT_TRUE(dib.Load(c.size, c.colour, c.bitCount, nullptr));
     EXPECT_EQ(StatusOf(dib), kSuccess);
     const Bytes block = BlockBytes(dib.GetSafeHandle());
@@ -155,10 +151,10 @@ Refusal BySize(const char* name, int width, int height, int bitCount, Status sta
             status};
 }
 
-Refusal ByHeader(const char* name, const Info& info, Status status, std::uint32_t size = 40) {
+Refusal ByHeader(const char* name, const Info& info, Status status) {
     return {name,
             [=](CDib& d) {
-                Bytes bytes = InfoOf(info, Bytes(1024, 0x5A), size);
+                Bytes bytes = InfoOf(info, Bytes(1024, 0x5A));
                 return d.Load(AsInfo(bytes), kRed);
             },
             status};
@@ -167,8 +163,7 @@ Refusal ByHeader(const char* name, const Info& info, Status status, std::uint32_
 class BlankRefusalTest : public LeakCheckedTest, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(BlankRefusalTest, RefusedBeforeAnyAllocationAndLeftEmpty) {
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, EightBitFile()));
+    TestDib dib(EightBitFile());
     InjectFault(orvel::testing::kFaultAllSites, 1000000); // counts the platform calls made
     EXPECT_FALSE(GetParam().load(dib));
     EXPECT_EQ(orvel::testing::FaultSiteCalls(), 0);
@@ -195,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
                  ClassError(1)),
         ByHeader("DepthTwoHeader", {.width = 4, .height = 4, .bitCount = 2}, ClassError(1)),
         ByHeader("TwoPlanes", {.width = 4, .height = 4, .planes = 2}, ClassError(1)),
-        ByHeader("CoreHeader", {.width = 4, .height = 4}, ClassError(1), 12),
+        ByHeader("CoreHeader", {.width = 4, .height = 4, .headerBytes = 12}, ClassError(1)),
         ByHeader("TopDown", {.width = 4, .height = -4}, ClassError(1)),
         ByHeader("ImageShorterThanRows", {.width = 4, .height = 4, .sizeImage = 15}, ClassError(1)),
         ByHeader("ImageOverTheLimit", {.width = 4, .height = 4, .sizeImage = (1U << 30) + 1},
@@ -233,8 +228,7 @@ TEST_F(BlankPictureTest, EachFailingStepReportsItsStatusAndLeavesTheObjectEmpty)
         {kFaultCreatePalette, 1, byHeader, ClassError(4)},
     };
     for (const auto& step : steps) {
-        TestDib dib;
-        ASSERT_TRUE(LoadImage(dib, EightBitFile()));
+        TestDib dib(EightBitFile());
         InjectFault(step.site, step.nth);
         EXPECT_FALSE(step.load(dib));
         EXPECT_EQ(StatusOf(dib), step.status) << "site " << step.site << " call " << step.nth;

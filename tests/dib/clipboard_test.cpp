@@ -2,7 +2,6 @@
 // with colour entries, round trips between objects, every failure with its status, packed DIBs
 // that do not fit their block, and no block, palette or handle left behind.
 #include "drawing_support.h"
-#include "support/live_objects.h"
 
 #include <tuple>
 
@@ -30,12 +29,6 @@ Bytes DirectWithEntriesFile(std::uint32_t clrUsed = 16, std::uint32_t clrImporta
                           table, pixels);
     EXPECT_EQ(file.size(), 54U + 64U + 320U);
     return file;
-}
-
-// A packed DIB: a 40-byte header, then `rest` (masks, colours and pixels as given).
-Bytes PackedDib(const Info& info, const Bytes& rest) {
-    const Bytes file = InfoFile(info, rest, {});
-    return Bytes(file.begin() + 14, file.end());
 }
 
 class ClipboardTest : public LeakCheckedTest {
@@ -92,39 +85,13 @@ protected:
     CWnd other_;
 };
 
-TEST_F(ClipboardTest, EightBitTenByTenIsTheBlockFromOffsetFourteen) {
-    const ColourPicture picture = MakeColourPicture(10, 10, 8);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
-    ASSERT_TRUE(dib.SetClipboard(&window_));
-    EXPECT_EQ(StatusOf(dib), kSuccess);
-    const Bytes clip = ClipboardBytes();
-    ASSERT_EQ(clip.size(), 40U + 1024U + 120U);
-    EXPECT_EQ(clip, Bytes(picture.file.begin() + 14, picture.file.end()));
-    EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE));
-    EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), picture.file) << "the picture does not change";
-}
-
-TEST_F(ClipboardTest, DirectColourWithoutEntriesIsHeaderAndPixelsAndNoPalette) {
-    const ColourPicture picture = MakeColourPicture(10, 10, 24);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
-    ASSERT_TRUE(dib.SetClipboard(&window_));
-    const Bytes clip = ClipboardBytes();
-    ASSERT_EQ(clip.size(), 40U + 320U);
-    EXPECT_EQ(clip, Bytes(picture.file.begin() + 14, picture.file.end()));
-    EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE));
-    EXPECT_EQ(CDib::GetClipPalette(&window_), nullptr);
-}
-
 class ClipboardEntriesTest
     : public ClipboardTest,
       public ::testing::WithParamInterface<std::pair<std::uint32_t, std::uint32_t>> {};
 
 TEST_P(ClipboardEntriesTest, DirectColourLeavesThemOutAndPlacesTheirPalette) {
     const Bytes file = DirectWithEntriesFile(GetParam().first, GetParam().second);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, file));
+    TestDib dib(file);
     const Bytes ownColours = PaletteColours(dib.GetPalette());
     ASSERT_EQ(ownColours.size(), 16U * 3);
     ASSERT_TRUE(dib.SetClipboard(&window_));
@@ -162,37 +129,21 @@ class ClipboardRoundTripTest : public ClipboardTest, public ::testing::WithParam
 
 TEST_P(ClipboardRoundTripTest, AnotherObjectLoadsTheSamePicture) {
     const ColourPicture picture = MakeColourPicture(9, 6, GetParam());
-    TestDib copied;
+    TestDib copied(picture.file);
     TestDib loaded;
-    ASSERT_TRUE(LoadImage(copied, picture.file));
     ASSERT_TRUE(copied.SetClipboard(&window_));
     ASSERT_TRUE(loaded.GetClipboard(&other_));
     EXPECT_EQ(StatusOf(loaded), kSuccess);
     EXPECT_EQ(BlockBytes(loaded.GetSafeHandle()), picture.file);
     EXPECT_EQ(PaletteColours(loaded.GetPalette()), PaletteColours(copied.GetPalette()));
-    EXPECT_EQ(loaded.GetSize(), CSize(9, 6));
     EXPECT_EQ(ClipboardBytes(), Bytes(picture.file.begin() + 14, picture.file.end()))
-        << "the clipboard's block is only read";
+        << "the block from offset 14, only read";
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE)) << "no colour entries, no palette";
+    EXPECT_EQ(BlockBytes(copied.GetSafeHandle()), picture.file) << "the picture does not change";
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDepth, ClipboardRoundTripTest,
                          ::testing::Values(1, 4, 8, 16, 24, 32));
-
-TEST_F(ClipboardTest, RoundTripOfDirectColourWithEntriesDropsThem) {
-    const Bytes file = DirectWithEntriesFile();
-    TestDib copied;
-    TestDib loaded;
-    ASSERT_TRUE(LoadImage(copied, file));
-    ASSERT_TRUE(copied.SetClipboard(&window_));
-    ASSERT_TRUE(loaded.GetClipboard(&window_));
-    const BITMAPINFOHEADER header = loaded.GetBIH();
-    EXPECT_EQ(+header.biClrUsed, 0U);
-    EXPECT_EQ(+header.biClrImportant, 0U);
-    EXPECT_EQ(+header.biBitCount, 24);
-    EXPECT_EQ(PixelArea(loaded), Bytes(file.begin() + 118, file.end()));
-    EXPECT_EQ(U32At(BlockBytes(loaded.GetSafeHandle()), 10), 54U);
-    EXPECT_EQ(PaletteColours(loaded.GetPalette()).size(), 256U * 3) << "the halftone palette";
-}
 
 // Every failure of SetClipboard: its status, the picture unchanged, the clipboard closed, and
 // whatever was made for the clipboard freed when it did not get there.
@@ -211,8 +162,7 @@ TEST_P(SetClipboardFailureTest, RecordsTheFailureAndKeepsThePicture) {
     const SetFailure failure = GetParam();
     const Bytes file =
         failure.withEntries ? DirectWithEntriesFile() : MakeColourPicture(6, 5, 8).file;
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, file));
+    TestDib dib(file);
     HGLOBAL block = dib.GetSafeHandle();
     InjectFault(failure.site, failure.nth);
     EXPECT_FALSE(dib.SetClipboard(&window_));
@@ -247,14 +197,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ClipboardTest, SetClipboardRefusesAFailedObjectWithoutTouchingTheClipboard) {
     const ColourPicture picture = MakeColourPicture(4, 4, 8);
-    Put(PackedDib({.width = 1, .height = 1, .bitCount = 24}, Bytes(4, 0x5A)));
+    Put(Packed(InfoFile({.width = 1, .height = 1, .bitCount = 24}, Bytes(4, 0x5A), {})));
     const Bytes before = ClipboardBytes();
 
     TestDib empty;
     EXPECT_FALSE(empty.SetClipboard(&window_));
     EXPECT_EQ(StatusOf(empty), ClassError(6));
-    TestDib failed;
-    ASSERT_TRUE(LoadImage(failed, picture.file));
+    TestDib failed(picture.file);
     failed.SetClassError(5);
     EXPECT_FALSE(failed.SetClipboard(&window_));
     EXPECT_EQ(StatusOf(failed), ClassError(5));
@@ -263,8 +212,7 @@ TEST_F(ClipboardTest, SetClipboardRefusesAFailedObjectWithoutTouchingTheClipboar
 
 TEST_F(ClipboardTest, GetClipboardWithoutACfDibKeepsThePicture) {
     const ColourPicture picture = MakeColourPicture(4, 4, 8);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
+    TestDib dib(picture.file);
     HGLOBAL block = dib.GetSafeHandle();
     EXPECT_FALSE(dib.GetClipboard(&window_));
     EXPECT_EQ(StatusOf(dib), ClassError(8));
@@ -291,8 +239,7 @@ TEST_P(GetClipboardFailureTest, RecordsTheFailure) {
     const ColourPicture held = MakeColourPicture(4, 4, 8);
     const ColourPicture offered = MakeColourPicture(3, 2, 24);
     Put(Bytes(offered.file.begin() + 14, offered.file.end()));
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, held.file));
+    TestDib dib(held.file);
     HGLOBAL block = dib.GetSafeHandle();
     InjectFault(failure.site, failure.nth);
     EXPECT_FALSE(dib.GetClipboard(&window_));
@@ -322,8 +269,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ClipboardTest, AnnouncedCfDibWithoutDataIsTheSystemsError) {
     const ColourPicture picture = MakeColourPicture(4, 4, 8);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
+    TestDib dib(picture.file);
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
     ASSERT_NE(SetClipboardData(CF_DIB, nullptr), nullptr);
@@ -360,8 +306,8 @@ TEST_F(ClipboardTest, ShortColourTableIsReadAsTheBlockStoresIt) {
     // 8 bits per pixel, 4 x 2, three colours stored (biClrUsed 3), then 8 bytes of pixels.
     const Bytes colours = {10, 20, 30, 0, 40, 50, 60, 0, 70, 80, 90, 0};
     const Bytes pixels = {0, 1, 2, 1, 2, 1, 0, 0};
-    const Bytes packed = PackedDib({.width = 4, .height = 2, .bitCount = 8, .clrUsed = 3},
-                                   ByteBuilder().Bytes(colours).Bytes(pixels).Get());
+    const Bytes packed = Packed(InfoFile({.width = 4, .height = 2, .bitCount = 8, .clrUsed = 3},
+                                         ByteBuilder().Bytes(colours).Bytes(pixels).Get(), {}));
     ASSERT_EQ(packed.size(), 40U + 12U + 8U);
     Put(packed);
     TestDib dib;
@@ -373,36 +319,16 @@ TEST_F(ClipboardTest, ShortColourTableIsReadAsTheBlockStoresIt) {
     EXPECT_EQ(PixelArea(dib), pixels);
 }
 
-TEST_F(ClipboardTest, BitFieldPixelsAreRepackedOrRefused) {
-    // 16-bit 5-6-5: pure red, pure green, pure blue and white, one row.
-    ByteBuilder masks565;
-    masks565.U32(0xF800).U32(0x07E0).U32(0x001F);
-    masks565.U16(0xF800).U16(0x07E0).U16(0x001F).U16(0xFFFF);
-    Put(PackedDib({.width = 4, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS},
-                  masks565.Get()));
+TEST_F(ClipboardTest, BitFieldMasksCutOffByTheBlockAreRefused) {
     TestDib dib;
-    ASSERT_TRUE(dib.GetClipboard(&window_));
-    EXPECT_EQ(+dib.GetBIH().biCompression, static_cast<DWORD>(BI_RGB));
-    EXPECT_EQ(PixelArea(dib), (Bytes{0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255}));
-
-    // Masks the library cannot turn into its own pixel form.
-    ByteBuilder odd;
-    odd.U32(0x0F00).U32(0x00F0).U32(0x000F).U16(0x0F00).U16(0);
-    Put(PackedDib({.width = 2, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS},
-                  odd.Get()));
-    EXPECT_FALSE(dib.GetClipboard(&window_));
-    EXPECT_EQ(StatusOf(dib), ClassError(1));
-
-    // Masks cut off by the end of the block.
-    Put(PackedDib({.width = 2, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS},
-                  ByteBuilder().U32(0xF800).U32(0x07E0).Get()));
+    Put(Packed(InfoFile({.width = 2, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS},
+                        ByteBuilder().U32(0xF800).U32(0x07E0).Get(), {})));
     EXPECT_FALSE(dib.GetClipboard(&window_));
     EXPECT_EQ(StatusOf(dib), ClassError(1));
 }
 
 TEST_F(ClipboardTest, GetClipPaletteLendsTheClipboardsPaletteAndRecordsNothing) {
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, DirectWithEntriesFile()));
+    TestDib dib(DirectWithEntriesFile());
     ASSERT_TRUE(dib.SetClipboard(&window_));
     dib.SetClassError(5);
     const long gdiObjects = orvel::testing::GetLiveCounts().gdiObjects;

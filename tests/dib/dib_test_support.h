@@ -4,94 +4,36 @@
 
 #include <orvel/orvel.h>
 
-#include "support/byte_builder.h"
+#include "support/bmp_builder.h"
+#include "support/live_objects.h"
 #include "support/status.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
-#include <vector>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
 
 namespace orvel::test {
 
-using Bytes = std::vector<std::uint8_t>;
-
-/// The fields of a 40-byte information header.
-struct Info {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::uint16_t bitCount = 8;
-    std::uint32_t compression = BI_RGB;
-    std::uint32_t sizeImage = 0;
-    std::uint32_t clrUsed = 0;
-    std::uint32_t clrImportant = 0;
-    std::uint16_t planes = 1;
-};
-
-/// A BMP file: file header, 40-byte header, `table` (colours or masks, as given), pixels.
-/// bfOffBits and bfSize follow the content unless given.
-inline Bytes InfoFile(const Info& info, const Bytes& table, const Bytes& pixels,
-                      std::int64_t offBits = -1, std::int64_t fileSize = -1) {
-    const auto off = static_cast<std::uint32_t>(offBits >= 0 ? offBits : 54 + table.size());
-    const auto size =
-        static_cast<std::uint32_t>(fileSize >= 0 ? fileSize : 54 + table.size() + pixels.size());
-    ByteBuilder b;
-    b.U16(0x4D42).U32(size).U16(0).U16(0).U32(off);
-    b.U32(40).I32(info.width).I32(info.height).U16(info.planes).U16(info.bitCount);
-    b.U32(info.compression)
-        .U32(info.sizeImage)
-        .I32(2835)
-        .I32(2835)
-        .U32(info.clrUsed)
-        .U32(info.clrImportant);
-    EXPECT_EQ(b.Size(), 54U);
-    b.Bytes(table).Bytes(pixels);
-    return b.Get();
+/// A BMP file with a 40-byte header (InfoFile) or a 12-byte one with RGBTRIPLE colours (CoreFile).
+inline Bytes InfoFile(Info info, const Bytes& table, const Bytes& pixels, std::int64_t offBits = -1,
+                      std::int64_t fileSize = -1) {
+    info.table = table;
+    info.pixels = pixels;
+    info.offBits = offBits;
+    info.fileSize = fileSize;
+    return MakeBmp(info);
 }
-
-/// An OS/2 file: file header, 12-byte core header, RGBTRIPLE colours, pixels.
 inline Bytes CoreFile(std::uint16_t width, std::uint16_t height, std::uint16_t bitCount,
                       const Bytes& triples, const Bytes& pixels) {
-    const auto off = static_cast<std::uint32_t>(26 + triples.size());
-    ByteBuilder b;
-    b.U16(0x4D42).U32(static_cast<std::uint32_t>(off + pixels.size())).U16(0).U16(0).U32(off);
-    b.U32(12).U16(width).U16(height).U16(1).U16(bitCount);
-    EXPECT_EQ(b.Size(), 26U);
-    b.Bytes(triples).Bytes(pixels);
-    return b.Get();
-}
-
-/// `count` colour entries: entry i is (blue i, green 2i, red 3i).
-inline Bytes Colours(unsigned count, unsigned entryBytes = 4) {
-    Bytes table;
-    for (unsigned i = 0; i < count; ++i) {
-        table.push_back(static_cast<std::uint8_t>(i));
-        table.push_back(static_cast<std::uint8_t>(2 * i));
-        table.push_back(static_cast<std::uint8_t>(3 * i));
-        if (entryBytes == 4) {
-            table.push_back(0);
-        }
-    }
-    return table;
-}
-
-/// Every byte of a block.
-inline Bytes BlockBytes(HGLOBAL block) {
-    Bytes bytes(GlobalSize(block));
-    if (const auto* base = static_cast<const std::uint8_t*>(GlobalLock(block))) {
-        std::memcpy(bytes.data(), base, bytes.size());
-        // One unlock for the one lock: a full unlock here would hide a lock an operation leaked.
-        GlobalUnlock(block);
-    }
-    return bytes;
-}
-
-/// A 32-bit field of a block or file image.
-inline std::uint32_t U32At(const Bytes& bytes, std::size_t offset) {
-    std::uint32_t value = 0;
-    std::memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
+    return MakeBmp({.width = width,
+                    .height = height,
+                    .bitCount = bitCount,
+                    .headerBytes = 12,
+                    .table = triples,
+                    .pixels = pixels});
 }
 
 /// The pixel area of an object's block: bfOffBits up to the end of the image.
@@ -120,6 +62,10 @@ inline Bytes PaletteColours(const CPalette* palette) {
 class TestDib : public CDib {
 public:
     using CDib::CDib;
+    /// Loaded from a file image in memory.
+    explicit TestDib(Bytes image) {
+        EXPECT_TRUE(Load(reinterpret_cast<BITMAPFILEHEADER*>(image.data())));
+    }
     // Between operations a picture's block is never locked; the destructor would end any lock
     // left behind, so the test looks first.
     ~TestDib() override {
@@ -146,10 +92,6 @@ public:
 inline BOOL LoadImage(CDib& dib, Bytes image) {
     return dib.Load(reinterpret_cast<BITMAPFILEHEADER*>(image.data()));
 }
-
-} // namespace orvel::test
-
-namespace orvel::test {
 
 /// Hands `dib` a block holding exactly `bytes`.
 inline BOOL AttachBytes(CDib& dib, const Bytes& bytes) {
@@ -210,15 +152,6 @@ inline std::vector<PictureSample> SamplePictures() {
          false},
     };
 }
-
-} // namespace orvel::test
-
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <unistd.h>
-
-namespace orvel::test {
 
 /// A folder of its own for one test, removed with the object.
 class TempDir {

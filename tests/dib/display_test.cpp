@@ -2,7 +2,6 @@
 // reading every pixel back: own size, sub-rectangles in DIB coordinates, stretching, raster
 // operations, the default rectangles, the palette put back, and each way a draw fails.
 #include "drawing_support.h"
-#include "support/live_objects.h"
 
 #include <algorithm>
 #include <optional>
@@ -61,8 +60,7 @@ class ShowOwnSizeTest : public LeakCheckedTest,
 TEST_P(ShowOwnSizeTest, ReadsBackAsThePicturesColours) {
     const auto [depth, path] = GetParam();
     const ColourPicture picture = MakeColourPicture(7, 5, depth);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
+    TestDib dib(picture.file);
     Choose(dib, path);
     Surface surface(10, 8);
 
@@ -99,8 +97,7 @@ class ShowRectanglesTest : public LeakCheckedTest,
 TEST_P(ShowRectanglesTest, DrawsTheSourceRectangleStretchedIntoTheDestination) {
     const auto [depth, path, rects] = GetParam();
     const ColourPicture picture = MakeColourPicture(7, 5, depth);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
+    TestDib dib(picture.file);
     Choose(dib, path);
     Surface surface(16, 12);
     ASSERT_TRUE(dib.Show(surface.Dc(), rects.destination, rects.source));
@@ -136,8 +133,7 @@ class ShowRasterOperationTest : public LeakCheckedTest,
 TEST_P(ShowRasterOperationTest, AppliesOnlyOnTheStretchDIBitsPath) {
     const Path path = GetParam();
     const ColourPicture picture = MakeColourPicture(4, 3, 24);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
+    TestDib dib(picture.file);
     Choose(dib, path);
     const CRect whole(0, 0, 4, 3);
     const bool applies = path == Path::StretchDIBits;
@@ -236,8 +232,7 @@ class ShowPaletteTest : public LeakCheckedTest, public ::testing::WithParamInter
 
 TEST_P(ShowPaletteTest, TheCallersPaletteIsSelectedAgainAfterEveryDraw) {
     const ColourPicture picture = MakeColourPicture(4, 4, 8);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
+    TestDib dib(picture.file);
     Choose(dib, GetParam());
     Surface surface(4, 4);
     CPalette mine;
@@ -260,8 +255,7 @@ TEST_P(ShowPaletteTest, TheCallersPaletteIsSelectedAgainAfterEveryDraw) {
 // background drawing takes no system entries, on either path.
 TEST_P(ShowPaletteTest, RealisesThePicturesPaletteInTheForegroundOnly) {
     const ColourPicture picture = MakeColourPicture(4, 4, 8);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
+    TestDib dib(picture.file);
     Choose(dib, GetParam());
     CWnd window;
     ASSERT_TRUE(window.Create(nullptr, "display", 0, CRect(0, 0, 8, 8), nullptr, 0));
@@ -293,8 +287,7 @@ using DisplayTest = LeakCheckedTest;
 
 TEST_F(DisplayTest, FailedDrawDibIsClassErrorFiveAndTheObjectRefusesToDrawUntilItSucceeds) {
     const ColourPicture picture = MakeColourPicture(4, 3, 24);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
+    TestDib dib(picture.file);
     Surface surface(4, 3);
     const CRect whole(0, 0, 4, 3);
 
@@ -314,8 +307,7 @@ TEST_F(DisplayTest, FailedDrawDibIsClassErrorFiveAndTheObjectRefusesToDrawUntilI
 
     // Any operation that records success makes the picture drawable again: pasting the same
     // picture over it does, since the destination's own record is not consulted.
-    TestDib same;
-    ASSERT_TRUE(LoadImage(same, picture.file));
+    TestDib same(picture.file);
     ASSERT_TRUE(dib.Attach(same, CPoint(0, 0)));
     EXPECT_TRUE(dib.Show(surface.Dc(), whole, whole));
     EXPECT_EQ(surface.Pixels(), Expected(picture, 4, 3, whole, whole));
@@ -323,8 +315,7 @@ TEST_F(DisplayTest, FailedDrawDibIsClassErrorFiveAndTheObjectRefusesToDrawUntilI
 
 TEST_F(DisplayTest, StretchDIBitsPathIgnoresDrawDibAndReportsThePlatformsError) {
     const ColourPicture picture = MakeColourPicture(4, 3, 8);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
+    TestDib dib(picture.file);
     Surface surface(4, 3);
     const CRect whole(0, 0, 4, 3);
     EXPECT_EQ(dib.UseDrawDIB(0), TRUE);
@@ -383,8 +374,7 @@ TEST_F(DisplayTest, DrawWithoutAPictureOrAContextFailsBeforeThePlatform) {
 // refused before the platform reads a pixel.
 TEST_F(DisplayTest, BlockWhoseHeaderNoLongerFitsIsNotDrawn) {
     const ColourPicture picture = MakeColourPicture(3, 3, 24);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
+    TestDib dib(picture.file);
     auto* base = static_cast<BYTE*>(GlobalLock(dib.GetSafeHandle()));
     const std::int32_t widerThanTheBlock = 300;
     std::memcpy(base + 18, &widerThanTheBlock, sizeof widerThanTheBlock); // biWidth

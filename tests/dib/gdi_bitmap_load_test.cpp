@@ -154,8 +154,7 @@ TEST_F(BitmapPictureTest, HandlesThatAreNoReadableBitmapAreInvalidHandles) {
     stale.Attach(staleHandle);
     notABitmap.Attach(palette.m_hObject); // reads as a palette's entry count
     for (const CBitmap* bitmap : {&empty, &stale, &notABitmap}) {
-        TestDib dib;
-        ASSERT_TRUE(LoadImage(dib, EightBitFile()));
+        TestDib dib(EightBitFile());
         EXPECT_FALSE(dib.Load(*bitmap, nullptr));
         EXPECT_EQ(StatusOf(dib), SystemError(ERROR_INVALID_HANDLE));
         EXPECT_TRUE(HoldsNothing(dib));
@@ -195,8 +194,7 @@ TEST_F(BitmapPictureTest, EachFailingStepReportsItsStatusAndLeavesTheObjectEmpty
         {orvel::testing::kFaultCreatePalette, 1, ClassError(4)},
     };
     for (const auto& step : steps) {
-        TestDib dib;
-        ASSERT_TRUE(LoadImage(dib, EightBitFile()));
+        TestDib dib(EightBitFile());
         orvel::testing::InjectFault(step.site, step.nth);
         EXPECT_FALSE(dib.Load(bitmap, &palette));
         EXPECT_EQ(StatusOf(dib), step.status) << "site " << step.site;

@@ -1,6 +1,5 @@
 // The object's set-up, release, hand-out and accessors, and the status setters.
 #include "dib_test_support.h"
-#include "support/live_objects.h"
 
 namespace {
 
@@ -45,8 +44,7 @@ TEST_F(LifecycleTest, UnavailableDrawDibIsClassErrorTwoUntilALoadSucceeds) {
 }
 
 TEST_F(LifecycleTest, AccessorsReportTheInstalledHeader) {
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, EightBitFile()));
+    TestDib dib(EightBitFile());
     CSize size;
     WORD bits = 0;
     BITMAPINFOHEADER header{};

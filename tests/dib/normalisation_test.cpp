@@ -1,6 +1,5 @@
 // The normalisation funnel: what it keeps, what it rebuilds, and what it refuses.
 #include "dib_test_support.h"
-#include "support/live_objects.h"
 
 #include <string>
 
@@ -108,8 +107,7 @@ TEST_F(NormalisationTest, GapBeforePixelsIsClosed) {
 TEST_F(NormalisationTest, BlockWithoutSignatureGetsOneAndSavesAsAFileThatReadsBack) {
     Bytes image = EightBitFile();
     image[0] = '0';
-    TestDib held;
-    ASSERT_TRUE(LoadImage(held, image));
+    TestDib held(image);
     const Bytes block = BlockBytes(held.GetSafeHandle());
     EXPECT_EQ(block[0], 'B');
     EXPECT_EQ(block[1], 'M');

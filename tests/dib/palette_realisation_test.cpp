@@ -2,7 +2,6 @@
 // the system palette changed, a missing palette is replaced by a halftone one made and deleted on
 // the spot, and the context gets its previous palette back.
 #include "drawing_support.h"
-#include "support/live_objects.h"
 
 #include <algorithm>
 
@@ -138,8 +137,7 @@ TEST_F(PaletteRealisationTest, HalftonePaletteTheSystemWillNotMakeLeavesNothingB
 
 TEST_F(PaletteRealisationTest, MemberFormRealisesThePicturesOwnPalette) {
     const ColourPicture picture = MakeColourPicture(4, 4, 8);
-    TestDib dib;
-    ASSERT_TRUE(LoadImage(dib, picture.file));
+    TestDib dib(picture.file);
     CClientDC dc(&window_);
     dib.DoRealizePalette(&window_, &dc, TRUE);
     EXPECT_TRUE(SystemHolds(dc, TableColour(100)));

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "dib_test_support.h"
-#include "support/live_objects.h"
 
 #include <initializer_list>
 #include <vector>

@@ -3,10 +3,6 @@
 #include "dib_test_bitmaps.h"
 #include "dib_test_support.h"
 
-#include "support/live_objects.h"
-
-#include <gtest/gtest.h>
-
 namespace {
 
 using namespace orvel::test;
@@ -28,15 +24,6 @@ TEST_F(ResourceLoadTest, IndexedResourceBecomesTheFileItWasMadeFrom) {
     EXPECT_EQ(U32At(block, 10), 1078U);
     EXPECT_EQ(PixelArea(dib), (Bytes{0, 1, 2, 3, 252, 253, 254, 255}));
     EXPECT_EQ(dib.GetPalette()->GetEntryCount(), 256);
-}
-
-TEST_F(ResourceLoadTest, DirectColourResourceHasNoTable) {
-    TestDib dib;
-    ASSERT_TRUE(dib.Load(IDB_DIRECT24));
-    EXPECT_EQ(dib.GetSize(), CSize(3, 2));
-    EXPECT_EQ(U32At(BlockBytes(dib.GetSafeHandle()), 10), 54U);
-    EXPECT_EQ(PixelArea(dib), (Bytes{1,  2,  3,  4,  5,  6,  7,  8,  9,  0, 0, 0,
-                                     10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0}));
 }
 
 TEST_F(ResourceLoadTest, ShortTableIsWidenedAndThePixelsFoundAfterIt) {

@@ -1,6 +1,5 @@
 // Run-length decoding: streams built byte by byte and the rows they must give.
 #include "dib_test_support.h"
-#include "support/live_objects.h"
 
 #include <string>
 

@@ -24,18 +24,18 @@ std::vector<Decoded> DecodedCases() {
     const Bytes rle4 = {3, 0x12, 0, 3, 0x34, 0x50, 0, 0, 0, 2, 1, 0, 2, 0x77, 0, 1};
     return {
         {"Core4BitThreeByteEntries",
-         MakeBmp({.headerBytes = 12,
-                  .width = 3,
+         MakeBmp({.width = 3,
                   .bitCount = 4,
+                  .headerBytes = 12,
                   .table = core4Table,
                   .pixels = {0x10, 0x20, 0, 0}}),
          4,
          {0x10, 0x20, 0, 0},
          {1, 2, 3, 0, 4, 5, 6, 0}},
         {"Os2Header16",
-         MakeBmp({.headerBytes = 16,
-                  .width = 2,
+         MakeBmp({.width = 2,
                   .bitCount = 8,
+                  .headerBytes = 16,
                   .table = Colours(256),
                   .pixels = {5, 7, 0, 0}}),
          8,
@@ -77,30 +77,30 @@ std::vector<Decoded> DecodedCases() {
          {0x11, 0x22, 0x44, 0x88},
          {}},
         {"V3HeaderTenBitFieldsKeepTheirTopBits",
-         MakeBmp({.headerBytes = 56,
-                  .bitCount = 32,
+         MakeBmp({.bitCount = 32,
                   .compression = BI_BITFIELDS,
+                  .headerBytes = 56,
                   .masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0},
                   .pixels = {0x01, 0x00, 0xF8, 0x3F}}),
          24,
          {0x00, 0x80, 0xFF, 0},
          {}},
         {"V4TopDownOneBitClearsBitsPastTheWidth",
-         MakeBmp({.headerBytes = 108,
-                  .width = 9,
+         MakeBmp({.width = 9,
                   .height = -2,
                   .bitCount = 1,
+                  .headerBytes = 108,
                   .table = Colours(2),
                   .pixels = {0xFF, 0xFF, 0, 0, 0x00, 0x80, 0, 0}}),
          1,
          {0x00, 0x80, 0, 0, 0xFF, 0x80, 0, 0},
          {}},
         {"V5RunLength4",
-         MakeBmp({.headerBytes = 124,
-                  .width = 5,
+         MakeBmp({.width = 5,
                   .height = 2,
                   .bitCount = 4,
                   .compression = BI_RLE4,
+                  .headerBytes = 124,
                   .table = Colours(16),
                   .pixels = rle4}),
          4,
@@ -117,6 +117,7 @@ std::vector<Decoded> DecodedCases() {
         {"FullTableStoredDespiteASmallClrUsed",
          MakeBmp({.width = 1,
                   .bitCount = 1,
+                  .sizeImage = 4,
                   .clrUsed = 1,
                   .table = {9, 8, 7, 0, 6, 5, 4, 0},
                   .pixels = {0x80, 0, 0, 0}}),
@@ -146,10 +147,11 @@ std::vector<Decoded> DecodedCases() {
         // A run of three, an absolute run of three clipped at the width with its padding byte,
         // end of line; a delta one right, a run of two, end of picture.
         {"Os2RunLength24",
-         MakeBmp({.headerBytes = 64,
-                  .width = 4,
+         MakeBmp({.width = 4,
                   .height = 2,
+                  .bitCount = 24,
                   .compression = 4,
+                  .headerBytes = 64,
                   .pixels = {3,  1, 2, 3, 0, 3, 10, 11, 12, 20, 21, 22, 30, 31,
                              32, 0, 0, 0, 0, 2, 1,  0,  2,  7,  8,  9,  0,  1}}),
          24,
@@ -189,7 +191,8 @@ struct Refused {
 
 std::vector<Refused> RefusedCases() {
     const Bytes rows24 = Bytes(16, 0x40);
-    Bytes pixelsBeforeHeaders = MakeBmp({.width = 2, .height = 2, .pixels = rows24});
+    Bytes pixelsBeforeHeaders =
+        MakeBmp({.width = 2, .height = 2, .bitCount = 24, .pixels = rows24});
     pixelsBeforeHeaders[10] = 20;
     return {
         {"OverlappingMasks",
@@ -205,17 +208,17 @@ std::vector<Refused> RefusedCases() {
                   .pixels = {0, 0, 0, 0}}),
          Failure::corrupt, "the blue mask is not one run of bits within 16 bits"},
         {"MaskBeyondThePixel",
-         MakeBmp({.headerBytes = 52,
-                  .bitCount = 16,
+         MakeBmp({.bitCount = 16,
                   .compression = BI_BITFIELDS,
+                  .headerBytes = 52,
                   .masks = {0x1F0000, 0x07E0, 0x1F},
                   .pixels = {0, 0, 0, 0}}),
          Failure::corrupt, "BMP BITMAPV2INFOHEADER (52 bytes): the red mask"},
         {"Os2Huffman",
-         MakeBmp({.headerBytes = 64,
-                  .width = 8,
+         MakeBmp({.width = 8,
                   .bitCount = 1,
                   .compression = 3,
+                  .headerBytes = 64,
                   .table = Colours(2),
                   .pixels = {0, 0, 0, 0}}),
          Failure::unsupported,
@@ -227,16 +230,18 @@ std::vector<Refused> RefusedCases() {
                   .table = Colours(256),
                   .pixels = {0, 1}}),
          Failure::unsupported, "a top-down run-length picture"},
-        {"RowsPastTheEnd", MakeBmp({.width = 2, .height = 2, .pixels = Bytes(13, 0)}),
+        {"RowsPastTheEnd",
+         MakeBmp({.width = 2, .height = 2, .bitCount = 24, .pixels = Bytes(13, 0)}),
          Failure::truncated, "the file ends inside the pixels (13 of 14 bytes)"},
         {"HugeClaimInAHundredBytes",
-         MakeBmp({.width = 100000, .height = 100000, .pixels = Bytes(46, 0)}), Failure::tooLarge,
-         "100000 x 100000 pixels exceed the limit of 1073741824 bytes"},
-        {"UnknownHeaderSize", MakeBmp({.headerBytes = 200}), Failure::unsupported,
+         MakeBmp({.width = 100000, .height = 100000, .bitCount = 24, .pixels = Bytes(46, 0)}),
+         Failure::tooLarge, "100000 x 100000 pixels exceed the limit of 1073741824 bytes"},
+        {"UnknownHeaderSize", MakeBmp({.bitCount = 24, .headerBytes = 200}), Failure::unsupported,
          "an information header of 200 bytes"},
         {"PixelsBeforeTheHeaders", pixelsBeforeHeaders, Failure::corrupt,
          "the pixels start at offset 20"},
-        {"NegativeWidth", MakeBmp({.width = -2}), Failure::corrupt, "a negative width"},
+        {"NegativeWidth", MakeBmp({.width = -2, .bitCount = 24}), Failure::corrupt,
+         "a negative width"},
         {"ThreeBitsPerPixel", MakeBmp({.bitCount = 3}), Failure::unsupported, "3 bits per pixel"},
         {"BitFieldsAtEightBits",
          MakeBmp({.bitCount = 8,
@@ -268,7 +273,8 @@ using BmpReaderTest = LeakCheckedTest;
 // A file laid out as the library keeps pictures is the picture, byte for byte (its own image size
 // and row padding included); one whose image size is wrong is rebuilt with the right one.
 TEST_F(BmpReaderTest, AFileInTheLibrarysOwnLayoutIsKeptAsItStands) {
-    Bytes file = MakeBmp({.width = 3, .height = 2, .pixels = Bytes(24, 0x3C)});
+    Bytes file = MakeBmp(
+        {.width = 3, .height = 2, .bitCount = 24, .sizeImage = 24, .pixels = Bytes(24, 0x3C)});
     orvel::formats::Error error;
     EXPECT_EQ(ReadWithModule(file, &error), file) << error.message;
     file[34] = 23; // biSizeImage one short
@@ -282,8 +288,9 @@ TEST_F(BmpReaderTest, AFileInTheLibrarysOwnLayoutIsKeptAsItStands) {
 }
 
 TEST_F(BmpReaderTest, ABlockThatCannotBeLockedIsFreedAndReported) {
-    for (const Bytes& file : {MakeBmp({.width = 3, .height = 2, .pixels = Bytes(24, 0x3C)}),
-                              MakeBmp({.headerBytes = 108, .pixels = Bytes(4, 1)})}) {
+    for (const Bytes& file :
+         {MakeBmp({.width = 3, .height = 2, .bitCount = 24, .pixels = Bytes(24, 0x3C)}),
+          MakeBmp({.bitCount = 24, .headerBytes = 108, .pixels = Bytes(4, 1)})}) {
         orvel::testing::InjectFault(orvel::testing::kFaultGlobalLock, 1);
         orvel::formats::Error error;
         EXPECT_TRUE(ReadWithModule(file, &error).empty());
@@ -294,9 +301,9 @@ TEST_F(BmpReaderTest, ABlockThatCannotBeLockedIsFreedAndReported) {
 
 // What InspectPicture reports of a V5 header: its masks, colour space, intent and profile.
 TEST_F(BmpReaderTest, FactsOfAV5HeaderNameItsColourSpaceData) {
-    Bytes file = MakeBmp({.headerBytes = 124,
-                          .bitCount = 32,
+    Bytes file = MakeBmp({.bitCount = 32,
                           .compression = BI_BITFIELDS,
+                          .headerBytes = 124,
                           .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000},
                           .pixels = Bytes(4, 1)});
     const auto put = [&file](std::size_t offset, std::uint32_t value) {

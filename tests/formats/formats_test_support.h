@@ -9,53 +9,6 @@
 
 namespace orvel::test {
 
-/// A BMP file of any header version. The information header holds the common fields (those of
-/// the 40-byte header, cut at `headerBytes` or padded with zero bytes), masks in the header for
-/// versions of 52 bytes and more and right after it for the 40-byte one, then `table`, then
-/// `pixels`. The 12-byte header holds 16-bit sizes.
-struct BmpLayout {
-    std::uint32_t headerBytes = 40;
-    std::int32_t width = 1;
-    std::int32_t height = 1;
-    std::uint16_t bitCount = 24;
-    std::uint32_t compression = BI_RGB;
-    std::vector<std::uint32_t> masks{}; ///< red, green, blue and maybe alpha
-    std::uint32_t clrUsed = 0;
-    Bytes table{};
-    Bytes pixels{};
-};
-
-inline Bytes MakeBmp(const BmpLayout& layout) {
-    ByteBuilder header;
-    if (layout.headerBytes == 12) {
-        header.U32(12).U16(static_cast<std::uint16_t>(layout.width));
-        header.U16(static_cast<std::uint16_t>(layout.height)).U16(1).U16(layout.bitCount);
-    } else {
-        header.U32(layout.headerBytes)
-            .I32(layout.width)
-            .I32(layout.height)
-            .U16(1)
-            .U16(layout.bitCount);
-        header.U32(layout.compression).U32(static_cast<std::uint32_t>(layout.pixels.size()));
-        header.U32(2835).U32(2835).U32(layout.clrUsed).U32(0);
-        for (std::size_t i = 0; layout.headerBytes >= 52 && i < layout.masks.size(); ++i) {
-            header.U32(layout.masks[i]);
-        }
-    }
-    Bytes info = header.Get();
-    info.resize(layout.headerBytes, 0);
-    ByteBuilder masks;
-    for (std::size_t i = 0; layout.headerBytes == 40 && i < layout.masks.size(); ++i) {
-        masks.U32(layout.masks[i]);
-    }
-    const auto offBits =
-        static_cast<std::uint32_t>(14 + info.size() + masks.Size() + layout.table.size());
-    ByteBuilder file;
-    file.U16(0x4D42).U32(static_cast<std::uint32_t>(offBits + layout.pixels.size())).U32(0);
-    file.U32(offBits).Bytes(info).Bytes(masks.Get()).Bytes(layout.table).Bytes(layout.pixels);
-    return file.Get();
-}
-
 /// The canonical rows of a block (from bfOffBits, biSizeImage bytes).
 inline Bytes RowsOf(const Bytes& block) {
     const std::size_t offset = U32At(block, 10);

@@ -99,7 +99,8 @@ Bytes TwentyFourBitsOf(const Bytes& picture) {
             row[3 * x + 2] = pixel[0];
         }
     }
-    return MakeBmp({.width = header.biWidth, .height = header.biHeight, .pixels = rows});
+    return MakeBmp(
+        {.width = header.biWidth, .height = header.biHeight, .bitCount = 24, .pixels = rows});
 }
 
 class JpegWriteTest : public LeakCheckedTest, public ::testing::WithParamInterface<int> {};
@@ -129,6 +130,7 @@ TEST_F(FormatsWriteTest, AnIndexedPictureOfGreysBecomesAGreyJpeg) {
     const Bytes picture = MakeBmp({.width = 4,
                                    .height = 2,
                                    .bitCount = 8,
+                                   .sizeImage = 8,
                                    .table = greys,
                                    .pixels = {0, 80, 160, 240, 255, 170, 85, 0}});
     orvel::formats::Error error;
@@ -202,11 +204,11 @@ class TruncationTest : public LeakCheckedTest, public ::testing::WithParamInterf
 // Every prefix of a file is refused cleanly or read whole; a BMP or PNG shorter than its pixels
 // and any cut JPEG are refused, never returned with pixels that were not decoded.
 TEST_P(TruncationTest, EveryPrefixIsRefusedOrReadWhole) {
-    const Bytes bmp = MakeBmp({.headerBytes = 124,
-                               .width = 5,
+    const Bytes bmp = MakeBmp({.width = 5,
                                .height = 3,
                                .bitCount = 16,
                                .compression = BI_BITFIELDS,
+                               .headerBytes = 124,
                                .masks = {0xF800, 0x07E0, 0x1F, 0},
                                .pixels = Bytes(36, 0x5A)});
     const Bytes file =
