@@ -29,17 +29,8 @@ public:
         bytes_.insert(bytes_.end(), count, value);
         return *this;
     }
-    /// Overwrites a 32-bit field already written, for sizes known only at the end.
-    ByteBuilder& PatchU32(std::size_t offset, std::uint32_t value) {
-        for (int i = 0; i < 4; ++i) {
-            bytes_.at(offset + i) = static_cast<std::uint8_t>(value >> (8 * i));
-        }
-        return *this;
-    }
-
     std::size_t Size() const noexcept { return bytes_.size(); }
     const std::vector<std::uint8_t>& Get() const noexcept { return bytes_; }
-    std::uint8_t* Data() noexcept { return bytes_.data(); }
 
 private:
     std::vector<std::uint8_t> bytes_;
