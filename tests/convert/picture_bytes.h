@@ -102,27 +102,6 @@ inline bool SameColours(const std::vector<RGBQUAD>& a, const std::vector<RGBQUAD
            });
 }
 
-/// A palette of the given entries; the caller destroys it.
-inline HPALETTE MakePalette(const std::vector<PALETTEENTRY>& entries) {
-    std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(entries.size())));
-    auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
-    logPalette->palVersion = PALETTE_VERSION;
-    logPalette->palNumEntries = static_cast<WORD>(entries.size());
-    std::copy(entries.begin(), entries.end(), logPalette->palPalEntry);
-    return CreatePalette(logPalette);
-}
-
-/// The system's halftone palette, all 256 entries.
-inline std::vector<PALETTEENTRY> HalftoneEntries() {
-    HDC screen = GetDC(nullptr);
-    HPALETTE halftone = CreateHalftonePalette(screen);
-    ReleaseDC(nullptr, screen);
-    std::vector<PALETTEENTRY> entries(256);
-    GetPaletteEntries(halftone, 0, 256, entries.data());
-    DeleteObject(halftone);
-    return entries;
-}
-
 /// A colour as red, green, blue.
 struct Colour {
     int red = 0;

@@ -223,21 +223,14 @@ TEST_P(ShowPaletteTest, RealisesThePicturesPaletteInTheForegroundOnly) {
     Choose(dib, GetParam());
     CWnd window;
     ASSERT_TRUE(window.Create(nullptr, "display", 0, CRect(0, 0, 8, 8), nullptr, 0));
-    auto systemHolds = [](CDC& dc, COLORREF colour) {
-        std::vector<PALETTEENTRY> entries(256);
-        GetSystemPaletteEntries(dc.GetSafeHdc(), 0, 256, entries.data());
-        return std::any_of(entries.begin(), entries.end(), [colour](const PALETTEENTRY& e) {
-            return RGB(e.peRed, e.peGreen, e.peBlue) == colour;
-        });
-    };
     {
         CClientDC dc(&window);
         orvel::testing::ResetSystemPalette();
-        ASSERT_FALSE(systemHolds(dc, TableColour(100)));
+        ASSERT_FALSE(SystemHolds(dc, TableColour(100)));
         ASSERT_TRUE(dib.Show(&dc, CRect(0, 0, 4, 4), CRect(0, 0, 0, 0), FALSE));
-        EXPECT_FALSE(systemHolds(dc, TableColour(100)));
+        EXPECT_FALSE(SystemHolds(dc, TableColour(100)));
         ASSERT_TRUE(dib.Show(&dc, CRect(0, 0, 4, 4), CRect(0, 0, 0, 0), TRUE));
-        EXPECT_TRUE(systemHolds(dc, TableColour(100)));
+        EXPECT_TRUE(SystemHolds(dc, TableColour(100)));
         EXPECT_EQ(dc.GetPixel(1, 2), picture.At(1, 2));
     }
     orvel::testing::ResetSystemPalette();

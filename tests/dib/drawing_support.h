@@ -4,6 +4,7 @@
 
 #include "dib_test_support.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace orvel::test {
@@ -83,6 +84,15 @@ inline ColourPicture MakeColourPicture(int width, int height, int bitCount,
                             table, pixels);
     EXPECT_EQ(picture.file.size(), 54 + table.size() + pixels.size());
     return picture;
+}
+
+/// Whether the system palette holds `colour` in any entry.
+inline bool SystemHolds(CDC& dc, COLORREF colour) {
+    std::vector<PALETTEENTRY> entries(256);
+    GetSystemPaletteEntries(dc.GetSafeHdc(), 0, 256, entries.data());
+    return std::any_of(entries.begin(), entries.end(), [colour](const PALETTEENTRY& e) {
+        return RGB(e.peRed, e.peGreen, e.peBlue) == colour;
+    });
 }
 
 /// A memory device context holding a 32-bit bitmap filled with kBackground; everything is given

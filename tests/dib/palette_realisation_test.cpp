@@ -11,14 +11,11 @@ using namespace orvel::test;
 
 // A palette of colours that no static entry and no earlier palette holds.
 HPALETTE FreshPalette(BYTE green) {
-    std::vector<BYTE> storage(LogPaletteBytes(8));
-    auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
-    logPalette->palVersion = PALETTE_VERSION;
-    logPalette->palNumEntries = 8;
+    std::vector<PALETTEENTRY> entries;
     for (BYTE i = 0; i < 8; ++i) {
-        logPalette->palPalEntry[i] = {static_cast<BYTE>(17 + i), green, 211, 0};
+        entries.push_back({static_cast<BYTE>(17 + i), green, 211, 0});
     }
-    return CreatePalette(logPalette);
+    return MakePalette(entries);
 }
 
 class PaletteRealisationTest : public LeakCheckedTest {
@@ -42,14 +39,6 @@ protected:
         CRect area(-1, -1, -1, -1);
         GetUpdateRect(window.m_hWnd, area, FALSE);
         return area;
-    }
-
-    static bool SystemHolds(CDC& dc, COLORREF colour) {
-        std::vector<PALETTEENTRY> entries(256);
-        GetSystemPaletteEntries(dc.GetSafeHdc(), 0, 256, entries.data());
-        return std::any_of(entries.begin(), entries.end(), [colour](const PALETTEENTRY& e) {
-            return RGB(e.peRed, e.peGreen, e.peBlue) == colour;
-        });
     }
 
     CWnd window_;

@@ -61,24 +61,17 @@ inline COLORREF ColourAt(const Bytes& block, int x, int y) {
 }
 
 inline void MakePalette(CPalette& palette, const std::vector<COLORREF>& colours) {
-    std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(colours.size())));
-    auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
-    logPalette->palVersion = PALETTE_VERSION;
-    logPalette->palNumEntries = static_cast<WORD>(colours.size());
-    for (std::size_t i = 0; i < colours.size(); ++i) {
-        logPalette->palPalEntry[i] = {GetRValue(colours[i]), GetGValue(colours[i]),
-                                      GetBValue(colours[i]), 0};
+    std::vector<PALETTEENTRY> entries;
+    for (const COLORREF c : colours) {
+        entries.push_back({GetRValue(c), GetGValue(c), GetBValue(c), 0});
     }
-    ASSERT_TRUE(palette.CreatePalette(logPalette));
+    ASSERT_TRUE(palette.Attach(MakePalette(entries)));
 }
 
 inline std::vector<COLORREF> HalftoneColours() {
-    CPalette halftone;
-    halftone.CreateHalftonePalette(nullptr);
-    const Bytes rgb = PaletteColours(&halftone);
     std::vector<COLORREF> colours;
-    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
-        colours.push_back(RGB(rgb[i], rgb[i + 1], rgb[i + 2]));
+    for (const PALETTEENTRY& e : HalftoneEntries()) {
+        colours.push_back(RGB(e.peRed, e.peGreen, e.peBlue));
     }
     return colours;
 }

@@ -6,6 +6,7 @@
 
 #include "support/byte_builder.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -102,6 +103,27 @@ inline std::uint32_t U32At(const Bytes& bytes, std::size_t offset) {
     std::uint32_t value = 0;
     std::memcpy(&value, bytes.data() + offset, sizeof value);
     return value;
+}
+
+/// A palette of the given entries; the caller destroys it.
+inline HPALETTE MakePalette(const std::vector<PALETTEENTRY>& entries) {
+    std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(entries.size())));
+    auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
+    logPalette->palVersion = PALETTE_VERSION;
+    logPalette->palNumEntries = static_cast<WORD>(entries.size());
+    std::copy(entries.begin(), entries.end(), logPalette->palPalEntry);
+    return CreatePalette(logPalette);
+}
+
+/// The system's halftone palette, all 256 entries.
+inline std::vector<PALETTEENTRY> HalftoneEntries() {
+    HDC screen = GetDC(nullptr);
+    HPALETTE halftone = CreateHalftonePalette(screen);
+    ReleaseDC(nullptr, screen);
+    std::vector<PALETTEENTRY> entries(256);
+    GetPaletteEntries(halftone, 0, 256, entries.data());
+    DeleteObject(halftone);
+    return entries;
 }
 
 } // namespace orvel::test
