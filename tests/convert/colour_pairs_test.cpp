@@ -223,20 +223,4 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(testInfo.param.name);
     });
 
-using ConvertColorPackingTest = LeakCheckedTest;
-
-TEST_F(ConvertColorPackingTest, OneBitRowsExpandBitSevenFirstAndIgnoreTheirPadding) {
-    PictureSpec source{10, 1, 1, {{0, 0, 0, 0}, {255, 255, 255, 0}}, {0xA5, 0xC0, 0x3F, 0xFF}};
-    CConvertDib dib;
-    LoadPicture(dib, source);
-    ASSERT_EQ(dib.ConvertColor(24, nullptr), 1);
-    const PictureSpec result = HeldPicture(dib);
-    const std::vector<int> white = {1, 0, 1, 0, 0, 1, 0, 1, 1, 1};
-    for (int x = 0; x < 10; ++x) {
-        EXPECT_EQ(RawPixel(result, x, 0), white[x] ? 0xFFFFFFU : 0U) << "x " << x;
-    }
-    EXPECT_EQ(result.rows[30], 0); // padding after the tenth pixel
-    EXPECT_EQ(result.rows[31], 0);
-}
-
 } // namespace

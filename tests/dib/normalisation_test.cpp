@@ -104,21 +104,17 @@ TEST_F(NormalisationTest, GapBeforePixelsIsClosed) {
     EXPECT_EQ(PixelArea(dib), (Bytes{0xA5, 0, 0, 0}));
 }
 
-TEST_F(NormalisationTest, BlockWithoutSignatureGetsOneAndSavesAsAFileThatReadsBack) {
+// The saved file is the block (the round trips), so it reads back.
+TEST_F(NormalisationTest, BlockWithoutSignatureGetsOne) {
     Bytes image = EightBitFile();
     image[0] = '0';
     TestDib held(image);
-    const Bytes block = BlockBytes(held.GetSafeHandle());
+    const Bytes block = BlockBytes(held);
     EXPECT_EQ(block[0], 'B');
     EXPECT_EQ(block[1], 'M');
     EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 1078),
               Bytes(image.begin() + 54, image.begin() + 1078));
     EXPECT_EQ(PixelArea(held), Bytes(image.begin() + 1078, image.end()));
-    TempDir dir;
-    ASSERT_TRUE(held.SaveAs(dir.Path("saved.bmp").c_str()));
-    TestDib read(CString(dir.Path("saved.bmp")));
-    EXPECT_EQ(StatusOf(read), kSuccess);
-    EXPECT_EQ(PixelArea(read), PixelArea(held));
 }
 
 TEST_F(NormalisationTest, TopDownRowsAreTurnedBottomUp) {
