@@ -210,15 +210,22 @@ TEST_F(ClipboardTest, SetClipboardRefusesAFailedObjectWithoutTouchingTheClipboar
     EXPECT_EQ(ClipboardBytes(), before);
 }
 
+// No CF_DIB, or one announced without data: the picture stays.
 TEST_F(ClipboardTest, GetClipboardWithoutACfDibKeepsThePicture) {
     const ColourPicture picture = MakeColourPicture(4, 4, 8);
     TestDib dib(picture.file);
     HGLOBAL block = dib.GetSafeHandle();
     EXPECT_FALSE(dib.GetClipboard(&window_));
     EXPECT_EQ(StatusOf(dib), ClassError(8));
+    EXPECT_EQ(CDib::GetClipPalette(&window_), nullptr);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    ASSERT_NE(SetClipboardData(CF_DIB, nullptr), nullptr);
+    CloseClipboard();
+    EXPECT_FALSE(dib.GetClipboard(&window_));
+    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_FOUND));
     EXPECT_EQ(dib.GetSafeHandle(), block);
     EXPECT_EQ(BlockBytes(block), picture.file);
-    EXPECT_EQ(CDib::GetClipPalette(&window_), nullptr);
 }
 
 // Failures before the clipboard's data is read keep the picture; later ones leave the object
@@ -267,39 +274,28 @@ INSTANTIATE_TEST_SUITE_P(
         GetFailure{"PaletteObject", orvel::testing::kFaultObjectAlloc, 1, ClassError(3), false}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST_F(ClipboardTest, AnnouncedCfDibWithoutDataIsTheSystemsError) {
-    const ColourPicture picture = MakeColourPicture(4, 4, 8);
-    TestDib dib(picture.file);
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    ASSERT_NE(SetClipboardData(CF_DIB, nullptr), nullptr);
-    CloseClipboard();
-    EXPECT_FALSE(dib.GetClipboard(&window_));
-    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_FOUND));
-    EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), picture.file);
-}
-
-// Every prefix of a packed DIB: refused without reading past the clipboard's block.
-TEST_F(ClipboardTest, PackedDibThatDoesNotFitItsBlockIsRefused) {
+// Every prefix of a packed DIB, a 108-byte header and bit-field masks cut off by the block:
+// refused without reading past the clipboard's block.
+TEST_F(ClipboardTest, PackedDibThatDoesNotFitItsBlockOrHasAnotherHeaderIsRefused) {
     const ColourPicture picture = MakeColourPicture(5, 3, 8);
-    const Bytes packed(picture.file.begin() + 14, picture.file.end());
+    const Bytes packed = Packed(picture.file);
+    std::vector<Bytes> refused = {
+        Packed(MakeBmp(
+            {.width = 2, .height = 2, .bitCount = 24, .headerBytes = 108, .pixels = Bytes(16, 0)})),
+        Packed(MakeBmp({.width = 2,
+                        .bitCount = 16,
+                        .compression = BI_BITFIELDS,
+                        .table = ByteBuilder().U32(0xF800).U32(0x07E0).Get()}))};
     for (std::size_t length = 0; length < packed.size(); length += length < 64 ? 1 : 37) {
-        Put(Bytes(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(length)));
-        TestDib dib;
-        EXPECT_FALSE(dib.GetClipboard(&window_)) << length;
-        // A block of no bytes cannot be locked at all.
-        EXPECT_EQ(StatusOf(dib), length == 0 ? kProgError14 : ClassError(1)) << length;
+        refused.emplace_back(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(length));
     }
-}
-
-TEST_F(ClipboardTest, HeadersOtherThanFortyBytesAreRefused) {
-    ByteBuilder v4;
-    v4.U32(108).I32(2).I32(2).U16(1).U16(24).U32(BI_RGB).Fill(108 - 20 + 16, 0);
-    ASSERT_EQ(v4.Size(), 108U + 16U);
-    Put(v4.Get());
-    TestDib dib;
-    EXPECT_FALSE(dib.GetClipboard(&window_));
-    EXPECT_EQ(StatusOf(dib), ClassError(1));
+    for (const Bytes& block : refused) {
+        Put(block);
+        TestDib dib;
+        EXPECT_FALSE(dib.GetClipboard(&window_)) << block.size();
+        // A block of no bytes cannot be locked at all.
+        EXPECT_EQ(StatusOf(dib), block.empty() ? kProgError14 : ClassError(1)) << block.size();
+    }
 }
 
 TEST_F(ClipboardTest, ShortColourTableIsReadAsTheBlockStoresIt) {
@@ -317,14 +313,6 @@ TEST_F(ClipboardTest, ShortColourTableIsReadAsTheBlockStoresIt) {
     EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 66), colours);
     EXPECT_EQ(Bytes(block.begin() + 66, block.begin() + 1078), Bytes(1012, 0));
     EXPECT_EQ(PixelArea(dib), pixels);
-}
-
-TEST_F(ClipboardTest, BitFieldMasksCutOffByTheBlockAreRefused) {
-    TestDib dib;
-    Put(Packed(InfoFile({.width = 2, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS},
-                        ByteBuilder().U32(0xF800).U32(0x07E0).Get(), {})));
-    EXPECT_FALSE(dib.GetClipboard(&window_));
-    EXPECT_EQ(StatusOf(dib), ClassError(1));
 }
 
 TEST_F(ClipboardTest, GetClipPaletteLendsTheClipboardsPaletteAndRecordsNothing) {

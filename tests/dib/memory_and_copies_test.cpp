@@ -8,14 +8,13 @@ using orvel::testing::InjectFault;
 using MemoryTest = LeakCheckedTest;
 
 TEST_F(MemoryTest, NullPointersReleaseThePictureWithProgramErrorFourteen) {
-    TestDib dib(EightBitFile());
-    EXPECT_FALSE(dib.Load(static_cast<BITMAPFILEHEADER*>(nullptr)));
-    EXPECT_EQ(StatusOf(dib), kProgError14);
-    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
-    ASSERT_TRUE(LoadImage(dib, EightBitFile()));
-    EXPECT_FALSE(dib.Load(static_cast<BITMAPINFOHEADER*>(nullptr)));
-    EXPECT_EQ(StatusOf(dib), kProgError14);
-    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+    for (const bool packed : {false, true}) {
+        TestDib dib(EightBitFile());
+        EXPECT_FALSE(packed ? dib.Load(static_cast<BITMAPINFOHEADER*>(nullptr))
+                            : dib.Load(static_cast<BITMAPFILEHEADER*>(nullptr)));
+        EXPECT_EQ(StatusOf(dib), kProgError14);
+        EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+    }
 }
 
 TEST_F(MemoryTest, PackedDibAlwaysCarriesTheFullTableAndMasksFollowTheHeader) {
@@ -158,12 +157,6 @@ TEST_F(MemoryTest, RefusedHalftonePaletteLeavesADirectColourPictureLoaded) {
     ASSERT_NE(dib.GetPalette(), nullptr);
     EXPECT_EQ(dib.GetPalette()->m_hObject, nullptr);
 }
-
-} // namespace
-
-namespace {
-
-using namespace orvel::test;
 
 TEST_F(MemoryTest, BlockAllocationFailuresOfEachLoad) {
     Bytes image = EightBitFile();

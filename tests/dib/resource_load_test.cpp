@@ -44,21 +44,16 @@ TEST_F(ResourceLoadTest, MissingResourceIsASystemErrorAndKeepsThePicture) {
     EXPECT_EQ(StatusOf(dib), SystemError(ERROR_RESOURCE_NAME_NOT_FOUND));
     EXPECT_EQ(dib.GetSafeHandle(), before);
 
-    // FindResourceA, then LoadResource: either refusal leaves the picture in place.
-    for (long call : {1L, 2L}) {
-        orvel::testing::InjectFault(orvel::testing::kFaultResource, call);
+    // FindResourceA, then LoadResource: either refusal leaves the picture in place; the block
+    // after the lookup leaves the object empty.
+    for (const auto& [site, call] : {std::pair{orvel::testing::kFaultResource, 1L},
+                                     std::pair{orvel::testing::kFaultResource, 2L},
+                                     std::pair{orvel::testing::kFaultGlobalAlloc, 1L}}) {
+        orvel::testing::InjectFault(site, call);
         EXPECT_FALSE(dib.Load(IDB_INDEXED8));
-        EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY)) << "call " << call;
-        EXPECT_EQ(dib.GetSafeHandle(), before);
+        EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY)) << site << " " << call;
+        EXPECT_EQ(dib.GetSafeHandle(), site == orvel::testing::kFaultResource ? before : nullptr);
     }
-}
-
-TEST_F(ResourceLoadTest, BlockFailureAfterTheLookupLeavesTheObjectEmpty) {
-    TestDib dib(IDB_DIRECT24);
-    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
-    EXPECT_FALSE(dib.Load(IDB_INDEXED8));
-    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
-    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
 }
 
 } // namespace
