@@ -1,4 +1,5 @@
 // Pictures written as PNG and JPEG by the formats module, and files cut short at every length.
+#include "dib/drawing_support.h"
 #include "formats_test_support.h"
 
 #include <algorithm>
@@ -8,40 +9,14 @@ namespace {
 using namespace orvel::test;
 using orvel::formats::Format;
 
-// A canonical picture of `bitCount` bits whose pixels all differ by position.
+// A canonical picture of `bitCount` bits whose pixels vary in x and y, with zero padding (which a
+// PNG does not keep) and, at 32 bits, opaque.
 Bytes PictureOfDepth(std::uint16_t bitCount) {
-    const int width = 13;
-    const int height = 5;
-    const std::size_t stride = (std::size_t{bitCount} * width + 31) / 32 * 4;
-    Bytes rows(stride * height);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        rows[i] = static_cast<std::uint8_t>(i * 29 + 7);
+    Bytes file = MakeColourPicture(13, 5, bitCount).file;
+    for (std::size_t at = U32At(file, 10) + 3; bitCount == 32 && at < file.size(); at += 4) {
+        file[at] = 0xFF;
     }
-    if (bitCount == 16) {
-        for (std::size_t i = 1; i < rows.size(); i += 2) {
-            rows[i] &= 0x7F; // 5-5-5: the top bit is not a field
-        }
-    }
-    if (bitCount == 32) {
-        for (std::size_t i = 3; i < rows.size(); i += 4) {
-            rows[i] = 0xFF; // opaque
-        }
-    }
-    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
-        // Bits past the last pixel are padding, which a PNG does not keep.
-        const std::size_t used = (std::size_t{bitCount} * width + 7) / 8;
-        std::fill(rows.begin() + static_cast<std::ptrdiff_t>(y * stride + used),
-                  rows.begin() + static_cast<std::ptrdiff_t>((y + 1) * stride), 0);
-        if (bitCount < 8) {
-            const unsigned tail = (bitCount * width) % 8;
-            rows[y * stride + used - 1] &= static_cast<std::uint8_t>(0xFF << (8 - tail));
-        }
-    }
-    return MakeBmp({.width = width,
-                    .height = height,
-                    .bitCount = bitCount,
-                    .table = bitCount <= 8 ? Colours(1U << bitCount) : Bytes{},
-                    .pixels = rows});
+    return file;
 }
 
 HGLOBAL BlockOf(const Bytes& bytes) {
@@ -113,7 +88,7 @@ TEST_P(JpegWriteTest, EncodesThePicturesColours) {
     orvel::formats::Error error;
     const Bytes back = ReadWithModule(Encoded(picture, Format::jpeg, {}), &error);
     ASSERT_FALSE(back.empty()) << error.message;
-    EXPECT_EQ(HeaderOf(back).biBitCount, 24) << "the table of Colours() is not grey";
+    EXPECT_EQ(HeaderOf(back).biBitCount, 24) << "the picture's table is not grey";
     const Bytes reference =
         ReadWithModule(Encoded(TwentyFourBitsOf(picture), Format::jpeg, {}), &error);
     EXPECT_EQ(back, reference);

@@ -30,7 +30,7 @@ HGLOBAL MakeCountingBlock(SIZE_T size = 54 + 1024 + 8) {
     return block;
 }
 
-TEST_F(DibViewTest, ViewWithoutABlockReturnsNullEverywhere) {
+TEST_F(DibViewTest, ViewWithoutABlockOrALockReturnsNullEverywhere) {
     CDibInfo view;
     EXPECT_EQ(view.GetDIB(), nullptr);
     EXPECT_EQ(view.GetBI(), nullptr);
@@ -39,6 +39,16 @@ TEST_F(DibViewTest, ViewWithoutABlockReturnsNullEverywhere) {
     CDibInfo fromNull(nullptr);
     EXPECT_EQ(fromNull.GetImage(), nullptr);
     EXPECT_EQ(fromNull.Load(nullptr), 0);
+    // A block whose lock fails is no better.
+    HGLOBAL block = MakeCountingBlock();
+    orvel::testing::InjectFault(orvel::testing::kFaultGlobalLock, 1);
+    CDibInfo unlocked(block);
+    EXPECT_EQ(unlocked.GetDIB(), nullptr);
+    EXPECT_EQ(unlocked.GetBI(), nullptr);
+    EXPECT_EQ(unlocked.GetImage(), nullptr);
+    orvel::testing::ClearFault();
+    unlocked.Load(nullptr);
+    GlobalFree(block);
 }
 
 TEST_F(DibViewTest, AccessorsPointAtTheFixedOffsetsAndBfOffBits) {
@@ -86,18 +96,6 @@ TEST_F(DibViewTest, LoadEndsTheOldViewAndReturnsTheNewAddress) {
     EXPECT_EQ(LockCount(second), 0U);
     GlobalFree(first);
     GlobalFree(second);
-}
-
-TEST_F(DibViewTest, FailedLockLeavesEveryAccessorNull) {
-    HGLOBAL block = MakeCountingBlock();
-    orvel::testing::InjectFault(orvel::testing::kFaultGlobalLock, 1);
-    CDibInfo view(block);
-    EXPECT_EQ(view.GetDIB(), nullptr);
-    EXPECT_EQ(view.GetBI(), nullptr);
-    EXPECT_EQ(view.GetImage(), nullptr);
-    orvel::testing::ClearFault();
-    view.Load(nullptr);
-    GlobalFree(block);
 }
 
 TEST_F(DibViewTest, PackedDibIsEverythingAfterTheFileHeader) {
