@@ -202,35 +202,29 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BlankPictureTest, EachFailingStepReportsItsStatusAndLeavesTheObjectEmpty) {
     Bytes info = InfoOf({.width = 3, .height = 3, .bitCount = 8}, Colours(256));
-    const std::function<BOOL(CDib&)> mono = [](CDib& d) {
-        return d.Load(CSize(3, 3), 0, 1, nullptr);
-    };
-    const std::function<BOOL(CDib&)> direct = [](CDib& d) {
-        return d.Load(CSize(3, 3), 0, 24, nullptr);
-    };
-    const std::function<BOOL(CDib&)> byHeader = [&](CDib& d) { return d.Load(AsInfo(info), 0); };
     using namespace orvel::testing;
     const struct {
         FaultSite site;
         long nth;
-        const std::function<BOOL(CDib&)>& load;
+        int bitCount; ///< by size at this depth; 0: by header
         Status status;
     } steps[] = {
         // By size: the temporary header, the temporary standard palette, the temporary picture.
-        {kFaultObjectAlloc, 1, mono, ClassError(3)},
-        {kFaultObjectAlloc, 2, mono, ClassError(3)},
-        {kFaultObjectAlloc, 2, direct, ClassError(3)},
+        {kFaultObjectAlloc, 1, 1, ClassError(3)},
+        {kFaultObjectAlloc, 2, 1, ClassError(3)},
+        {kFaultObjectAlloc, 2, 24, ClassError(3)},
         // By header: the temporary picture, the block, then the normalisation's palette object
         // and logical palette, whose failure takes the new block with it.
-        {kFaultObjectAlloc, 1, byHeader, ClassError(3)},
-        {kFaultGlobalAlloc, 1, byHeader, kTooLarge},
-        {kFaultObjectAlloc, 2, byHeader, ClassError(3)},
-        {kFaultCreatePalette, 1, byHeader, ClassError(4)},
+        {kFaultObjectAlloc, 1, 0, ClassError(3)},
+        {kFaultGlobalAlloc, 1, 0, kTooLarge},
+        {kFaultObjectAlloc, 2, 0, ClassError(3)},
+        {kFaultCreatePalette, 1, 0, ClassError(4)},
     };
     for (const auto& step : steps) {
         TestDib dib(EightBitFile());
         InjectFault(step.site, step.nth);
-        EXPECT_FALSE(step.load(dib));
+        EXPECT_FALSE(step.bitCount == 0 ? dib.Load(AsInfo(info), 0)
+                                        : dib.Load(CSize(3, 3), 0, step.bitCount, nullptr));
         EXPECT_EQ(StatusOf(dib), step.status) << "site " << step.site << " call " << step.nth;
         EXPECT_TRUE(HoldsNothing(dib));
     }

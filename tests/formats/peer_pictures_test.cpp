@@ -48,6 +48,10 @@ bool Installed(Peer peer) {
     return std::filesystem::exists(kPrograms.at(peer).first);
 }
 
+// A grey PNG of a bit depth below 8, written by ImageMagick.
+#define ORVEL_GREY_PNG(bits)                                                                       \
+    "{in} -colorspace gray -define png:bit-depth=" bits " -define png:color-type=0 {out}"
+
 struct PeerPicture {
     const char* name;
     Peer writer;
@@ -94,18 +98,9 @@ const PeerPicture kPeerPictures[] = {
     // PNG: each colour type at each bit depth of 8 and less, read back by ImageMagick through
     // libpng. ImageMagick's own reduction of 16-bit samples differs from rounding by one now and
     // then; the PNG codec's suite checks the rounding of 16-bit files libpng writes.
-    {"PngGrey1", Peer::imageMagick,
-     "{in} -colorspace gray -define png:bit-depth=1 -define "
-     "png:color-type=0 {out}",
-     "p.png", Peer::imageMagick, false},
-    {"PngGrey2", Peer::imageMagick,
-     "{in} -colorspace gray -define png:bit-depth=2 -define "
-     "png:color-type=0 {out}",
-     "p.png", Peer::imageMagick, false},
-    {"PngGrey4", Peer::imageMagick,
-     "{in} -colorspace gray -define png:bit-depth=4 -define "
-     "png:color-type=0 {out}",
-     "p.png", Peer::imageMagick, false},
+    {"PngGrey1", Peer::imageMagick, ORVEL_GREY_PNG("1"), "p.png", Peer::imageMagick, false},
+    {"PngGrey2", Peer::imageMagick, ORVEL_GREY_PNG("2"), "p.png", Peer::imageMagick, false},
+    {"PngGrey4", Peer::imageMagick, ORVEL_GREY_PNG("4"), "p.png", Peer::imageMagick, false},
     {"PngGrey8", Peer::imageMagick, "{in} -colorspace gray PNG8:{out}", "p.png", Peer::imageMagick,
      false},
     {"PngRgb8", Peer::imageMagick, "{in} PNG24:{out}", "p.png", Peer::imageMagick, false},
