@@ -13,22 +13,14 @@ using orvel::testing::InjectFault;
 // A 24-bit 10 x 10 picture carrying 16 colour entries that only suggest a palette, announced by
 // biClrUsed, biClrImportant or both (biClrImportant counts when it is not 0).
 Bytes DirectWithEntriesFile(std::uint32_t clrUsed = 16, std::uint32_t clrImportant = 0) {
-    const ColourPicture picture = MakeColourPicture(10, 10, 24);
-    Bytes table;
-    for (unsigned i = 0; i < 16; ++i) {
-        const COLORREF c = TableColour(i + 40);
-        table.insert(table.end(), {GetBValue(c), GetGValue(c), GetRValue(c), 0});
-    }
-    const Bytes pixels(picture.file.begin() + 54, picture.file.end());
-    Bytes file = InfoFile({.width = 10,
-                           .height = 10,
-                           .bitCount = 24,
-                           .sizeImage = 320,
-                           .clrUsed = clrUsed,
-                           .clrImportant = clrImportant},
-                          table, pixels);
-    EXPECT_EQ(file.size(), 54U + 64U + 320U);
-    return file;
+    const Bytes file = MakeColourPicture(10, 10, 24).file;
+    return InfoFile({.width = 10,
+                     .height = 10,
+                     .bitCount = 24,
+                     .sizeImage = 320,
+                     .clrUsed = clrUsed,
+                     .clrImportant = clrImportant},
+                    Colours(16), Bytes(file.begin() + 54, file.end()));
 }
 
 class ClipboardTest : public LeakCheckedTest {

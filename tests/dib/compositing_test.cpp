@@ -28,12 +28,8 @@ struct Picture {
             }
         }
         const unsigned entries = depth <= 8 ? 1U << depth : 0;
-        file = InfoFile({.width = w,
-                         .height = h,
-                         .bitCount = static_cast<std::uint16_t>(depth),
-                         .sizeImage = static_cast<std::uint32_t>(pixels.size())},
+        file = InfoFile({.width = w, .height = h, .bitCount = static_cast<std::uint16_t>(depth)},
                         Colours(entries), pixels);
-        EXPECT_EQ(file.size(), 54 + 4 * entries + pixels.size());
     }
 
     // Offset in the file of pixel (x, y), y counted from the top; rows are stored bottom-up.
