@@ -181,6 +181,7 @@ TEST_F(CompStateTest, BeginEndsFirstAndEndIsSentOnlyWhileCompressing) {
     EXPECT_EQ(recorder.Messages(),
               (Messages{ICM_COMPRESS_BEGIN, ICM_COMPRESS_END, ICM_COMPRESS_BEGIN, ICM_COMPRESS_END,
                         ICM_COMPRESS_BEGIN, ICM_COMPRESS}));
+    EXPECT_EQ(recorder.Last(ICM_COMPRESS_END)->param2, 0) << "the end carries no parameters";
 }
 
 TEST_F(CompStateTest, CloseEndsFreesAndClosesAndOpenClosesTheOldCompressorFirst) {
@@ -221,6 +222,7 @@ TEST_F(CompStateTest, NewFormatsDuringACompressionEndItBeforeTheOldOnesAreFreed)
               (Messages{ICM_COMPRESS_END, ICM_COMPRESS_GET_FORMAT, ICM_COMPRESS_GET_FORMAT,
                         ICM_COMPRESS_BEGIN, ICM_COMPRESS}));
     EXPECT_EQ(recorder.Last(ICM_COMPRESS_BEGIN)->param2, reinterpret_cast<LPARAM>(output));
+    EXPECT_EQ(recorder.Log()[0].param2, 0) << "the end carries no parameters";
 }
 
 TEST_F(CompStateTest, DestructorEndsAndClosesAndMovesHandOverWithoutSharing) {
