@@ -47,6 +47,10 @@ TEST_F(MemoryTest, PackedDibAlwaysCarriesTheFullTableAndMasksFollowTheHeader) {
     EXPECT_FALSE(dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(coreForm.data())));
     EXPECT_EQ(StatusOf(dib), ClassError(1));
     EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+    // An image size over the limit is refused before the memory it claims is read.
+    Bytes huge = Packed(InfoFile({.bitCount = 24, .sizeImage = 0xFFFFFFFF}, {}, {1, 2, 3, 0}));
+    EXPECT_FALSE(dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(huge.data())));
+    EXPECT_EQ(StatusOf(dib), ClassError(1));
 }
 
 TEST_F(MemoryTest, CopiesAreDeepAndIndependent) {
