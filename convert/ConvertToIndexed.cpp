@@ -21,19 +21,27 @@ using namespace orvel::convert::detail;
 template <unsigned kTargetBits>
 constexpr std::size_t kTargetPositionsPerByte = 8 / kTargetBits;
 
-// An 8-bit or direct-colour source, pixel by pixel. Groups are the pixels of one target byte.
+// An 8-bit or direct-colour source, pixel by pixel, one part's rows in order. Groups are the
+// pixels of one target byte.
 template <unsigned kTargetBits, std::size_t kSourceBytes, class IndexOf>
-void PackRows(const RowPair& rows, IndexOf&& indexOf) {
+void PackPartRows(const RowPair& part, IndexOf&& indexOf) {
     constexpr std::size_t kGroup = kTargetPositionsPerByte<kTargetBits>;
     const std::size_t positions = PositionsToConvert(
-        rows.width, kGroup, rows.sourceStride / kSourceBytes, rows.targetStride * kGroup);
-    ForEachRow(rows, [&](const BYTE* source, BYTE* target) {
+        part.width, kGroup, part.sourceStride / kSourceBytes, part.targetStride * kGroup);
+    ForEachRowInOrder(part, [&](const BYTE* source, BYTE* target) {
         PackIndexes<kTargetBits>(target, positions, [&] {
             const unsigned index = indexOf(source);
             source += kSourceBytes;
             return index;
         });
     });
+}
+
+// The same for a whole picture, whose rows may be shared among threads: indexOf keeps no state.
+template <unsigned kTargetBits, std::size_t kSourceBytes, class IndexOf>
+void PackRows(const RowPair& rows, const IndexOf& indexOf) {
+    ForEachPart(
+        rows, [&](const RowPair& part) { PackPartRows<kTargetBits, kSourceBytes>(part, indexOf); });
 }
 
 // A direct-colour pixel's red, green and blue handed to a fixed palette's mapping.
@@ -84,16 +92,19 @@ void SearchRows(const CDibInfo& source, const CDibInfo& target, const BYTE* /*in
         break;
     }
     // Any other palette asks the platform's search, once for each run of equal colours: a
-    // picture's neighbouring pixels are often the same colour.
-    COLORREF lastColour = CLR_INVALID;
-    UINT lastIndex = 0;
-    PackRows<kTargetBits, Source::kBytes>(rows, [&](const BYTE* pixel) {
-        const COLORREF colour = Source::ColourRef(pixel);
-        if (colour != lastColour) {
-            lastColour = colour;
-            lastIndex = ::GetNearestPaletteIndex(targetPalette, colour);
-        }
-        return lastIndex;
+    // picture's neighbouring pixels are often the same colour. Each part of the rows remembers
+    // its own last colour, so threads share nothing but the (thread-safe) palette.
+    ForEachPart(rows, [&](const RowPair& part) {
+        COLORREF lastColour = CLR_INVALID;
+        UINT lastIndex = 0;
+        PackPartRows<kTargetBits, Source::kBytes>(part, [&](const BYTE* pixel) {
+            const COLORREF colour = Source::ColourRef(pixel);
+            if (colour != lastColour) {
+                lastColour = colour;
+                lastIndex = ::GetNearestPaletteIndex(targetPalette, colour);
+            }
+            return lastIndex;
+        });
     });
 }
 

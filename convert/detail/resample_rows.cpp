@@ -182,13 +182,19 @@ RowWriter PackedRowWriter(int largest) {
                                                : &RepeatPackedPixels<kBits, false>;
 }
 
-// Walks the source rows in memory order: a row with count 0 is dropped, any other is written
-// once and then copied whole, padding included, onto the next count - 1 target rows.
+// Walks the source rows from `first` to `end` in memory order: a row with count 0 is dropped,
+// any other is written once and then copied whole, padding included, onto the next count - 1
+// target rows. The part's first target row follows the target rows of every source row before it.
 template <class WriteRow>
-void RepeatRows(const RowPair& rows, const int* rowCounts, WriteRow&& writeRow) {
-    const BYTE* sourceRow = rows.sourceRow;
-    BYTE* targetRow = rows.targetRow;
-    for (LONG y = 0; y < rows.height; ++y, sourceRow += rows.sourceStride) {
+void RepeatRows(const RowPair& rows, const int* rowCounts, std::size_t first, std::size_t end,
+                WriteRow&& writeRow) {
+    std::size_t targetRowsBefore = 0;
+    for (std::size_t y = 0; y < first; ++y) {
+        targetRowsBefore += static_cast<std::size_t>(std::max(rowCounts[y], 0));
+    }
+    const BYTE* sourceRow = rows.sourceRow + first * rows.sourceStride;
+    BYTE* targetRow = rows.targetRow + targetRowsBefore * rows.targetStride;
+    for (std::size_t y = first; y < end; ++y, sourceRow += rows.sourceStride) {
         const int repeat = rowCounts[y];
         if (repeat <= 0) {
             continue;
@@ -200,6 +206,24 @@ void RepeatRows(const RowPair& rows, const int* rowCounts, WriteRow&& writeRow) 
         }
         targetRow += rows.targetStride;
     }
+}
+
+// Bytes read and written: the source rows and as many target rows as the counts make, which
+// are at most the work block's and never more than the counts' sum.
+std::size_t ResampleBytes(const RowPair& rows, const int* rowCounts) noexcept {
+    std::size_t targetRows = 0;
+    for (LONG y = 0; y < rows.height; ++y) {
+        targetRows += static_cast<std::size_t>(std::max(rowCounts[y], 0));
+    }
+    std::size_t source = 0;
+    std::size_t target = 0;
+    std::size_t bytes = 0;
+    if (__builtin_mul_overflow(rows.sourceStride, static_cast<std::size_t>(rows.height), &source) ||
+        __builtin_mul_overflow(rows.targetStride, targetRows, &target) ||
+        __builtin_add_overflow(source, target, &bytes)) {
+        return SIZE_MAX;
+    }
+    return bytes;
 }
 
 } // namespace
@@ -230,9 +254,18 @@ void ResampleRows(const RowPair& rows, const int* columnCounts, const int* rowCo
     default:
         return;
     }
-    RepeatRows(rows, rowCounts, [&](const BYTE* sourceRow, BYTE* targetRow) {
-        writeRow(sourceRow, targetRow, columnCounts, plan.keptEnd);
-    });
+    if (rows.height < 1) {
+        return;
+    }
+    // Source rows are shared among the worker threads for a large picture; each part finds its
+    // first target row from the counts before it, so the result is the same however it is cut.
+    orvel::platform::ForEachSlice(
+        static_cast<std::size_t>(rows.height), ResampleBytes(rows, rowCounts),
+        [&](std::size_t first, std::size_t end) noexcept {
+            RepeatRows(rows, rowCounts, first, end, [&](const BYTE* sourceRow, BYTE* targetRow) {
+                writeRow(sourceRow, targetRow, columnCounts, plan.keptEnd);
+            });
+        });
 }
 
 } // namespace orvel::convert::detail

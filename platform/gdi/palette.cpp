@@ -141,7 +141,7 @@ __attribute__((target("avx"), flatten)) UINT NearestPaletteIndexAvx(HPALETTE pal
 #if defined(__x86_64__) && defined(__ELF__)
 // Runs while the dynamic linker binds the platform's symbols, before any of the platform's code
 // and before a sanitizer's runtime has set up its shadow memory: it must not be instrumented.
-extern "C" __attribute__((no_sanitize("address", "undefined"))) NearestIndexFunction
+extern "C" __attribute__((no_sanitize("address", "undefined", "thread"))) NearestIndexFunction
 orvel_platform_choose_nearest_palette_index() noexcept {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx") != 0) {
