@@ -3,8 +3,13 @@
 // Each pair is measured twice: the whole operation as a caller sees it (work block, converter,
 // picture replacement through the normalisation step), and the converter or resampler alone on a
 // work block made once, which is the library's hot loop. Items are pixels: source pixels for
-// colour conversion, target pixels for size conversion. Times are CPU time, the page faults of
-// fresh blocks included.
+// colour conversion, target pixels for size conversion. Times are wall time, the page faults of
+// fresh blocks included: a large picture's rows are shared among the worker threads, whose work
+// the calling thread's CPU time would not show. ORVEL_THREADS=1 gives the one-thread figures.
+//
+// Crossover/ times the converter and the resampler on squares of growing side, where sharing
+// starts to pay: run it with ORVEL_THREADS=1 and with ORVEL_PARALLEL_BYTES=0 (every size shared)
+// and compare.
 #include <orvel/orvel.h>
 
 #include <benchmark/benchmark.h>
@@ -104,8 +109,35 @@ const std::vector<BYTE>& PackedAt(int bitCount) {
     return pictures.emplace(bitCount, std::move(packed)).first->second;
 }
 
-void LoadAt(CConvertDib& dib, int bitCount) {
-    std::vector<BYTE> packed = PackedAt(bitCount);
+// The photo at a depth, cut to a side x side square (from its lower-left corner) when smaller.
+const std::vector<BYTE>& PackedAt(int bitCount, int side) {
+    static std::map<std::pair<int, int>, std::vector<BYTE>> squares;
+    if (side == kSide) {
+        return PackedAt(bitCount);
+    }
+    auto found = squares.find({bitCount, side});
+    if (found != squares.end()) {
+        return found->second;
+    }
+    std::vector<BYTE> whole = PackedAt(bitCount);
+    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(whole.data());
+    const std::size_t colours =
+        bitCount <= 8 ? std::size_t{4} << static_cast<unsigned>(bitCount) : 0;
+    const std::size_t wholeStride = CDibSupport::GetBytePerLine(*header);
+    header->biWidth = side;
+    header->biHeight = side;
+    header->biSizeImage = 0;
+    const std::size_t stride = CDibSupport::GetBytePerLine(*header);
+    std::vector<BYTE> square(whole.begin(), whole.begin() + 40 + colours);
+    const BYTE* row = whole.data() + 40 + colours;
+    for (int y = 0; y < side; ++y, row += wholeStride) {
+        square.insert(square.end(), row, row + stride);
+    }
+    return squares.emplace(std::make_pair(bitCount, side), std::move(square)).first->second;
+}
+
+void LoadAt(CConvertDib& dib, int bitCount, int side = kSide) {
+    std::vector<BYTE> packed = PackedAt(bitCount, side);
     dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data()));
 }
 
@@ -125,15 +157,15 @@ void ConvertColorWhole(benchmark::State& state, int sourceBits, int targetBits) 
     state.SetItemsProcessed(state.iterations() * kSide * kSide);
 }
 
-void ConverterAlone(benchmark::State& state, int sourceBits, int targetBits) {
+void ConverterAlone(benchmark::State& state, int sourceBits, int targetBits, int side) {
     ConvertProbe dib;
-    LoadAt(dib, sourceBits);
+    LoadAt(dib, sourceBits, side);
     dib.ConvertColorInit(targetBits);
     const ConvertProbe::Converter converter = ConvertProbe::ConverterFor(sourceBits, targetBits);
     for (auto _ : state) {
         benchmark::DoNotOptimize(dib.RunConverter(converter));
     }
-    state.SetItemsProcessed(state.iterations() * kSide * kSide);
+    state.SetItemsProcessed(state.iterations() * side * side);
 }
 
 void ConvertSizeWhole(benchmark::State& state, int bitCount, int side) {
@@ -152,12 +184,12 @@ void ConvertSizeWhole(benchmark::State& state, int bitCount, int side) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(side) * side);
 }
 
-void ResamplerAlone(benchmark::State& state, int bitCount, int side) {
+void ResamplerAlone(benchmark::State& state, int bitCount, int side, int sourceSide) {
     ConvertProbe dib;
-    LoadAt(dib, bitCount);
+    LoadAt(dib, bitCount, sourceSide);
     dib.ConvertSizeInit(CSize(side, side));
-    std::vector<int> columnCounts(kSide);
-    std::vector<int> rowCounts(kSide);
+    std::vector<int> columnCounts(sourceSide);
+    std::vector<int> rowCounts(sourceSide);
     dib.ConvertSizeCompute(columnCounts.data(), rowCounts.data());
     for (auto _ : state) {
         dib.Resample(static_cast<WORD>(bitCount), columnCounts.data(), rowCounts.data());
@@ -198,25 +230,43 @@ const bool g_registered = [] {
     for (const Pair& pair : kPairs) {
         benchmark::RegisterBenchmark((std::string("ConvertColor/") + pair.name).c_str(),
                                      ConvertColorWhole, pair.sourceBits, pair.targetBits)
-            ->Unit(benchmark::kMillisecond);
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         benchmark::RegisterBenchmark((std::string("Converter/") + pair.name).c_str(),
-                                     ConverterAlone, pair.sourceBits, pair.targetBits)
-            ->Unit(benchmark::kMillisecond);
+                                     ConverterAlone, pair.sourceBits, pair.targetBits, kSide)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     }
     for (const int bitCount : {8, 24}) {
         for (const int side : {kSide / 2, kSide * 2}) {
             const std::string name = std::to_string(bitCount) + "Bits/To" + std::to_string(side);
             benchmark::RegisterBenchmark(("ConvertSize/" + name).c_str(), ConvertSizeWhole,
                                          bitCount, side)
-                ->Unit(benchmark::kMillisecond);
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
             benchmark::RegisterBenchmark(("Resampler/" + name).c_str(), ResamplerAlone, bitCount,
-                                         side)
-                ->Unit(benchmark::kMillisecond);
+                                         side, kSide)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
         }
         benchmark::RegisterBenchmark(
             ("FreshBlockCopy/" + std::to_string(bitCount) + "Bits/To8192").c_str(), FreshBlockCopy,
             bitCount / 8, kSide * 2)
-            ->Unit(benchmark::kMillisecond);
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    // Squares of 2^(k/2) pixels a side, about twice the bytes a step.
+    for (const int side : {64, 90, 128, 181, 256, 362, 512, 724, 1024}) {
+        benchmark::RegisterBenchmark(
+            ("Crossover/Converter24To8Halftone/" + std::to_string(side)).c_str(), ConverterAlone,
+            24, 8, side)
+            ->Unit(benchmark::kMicrosecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(
+            ("Crossover/Resampler24BitsTwice/" + std::to_string(side)).c_str(), ResamplerAlone, 24,
+            side * 2, side)
+            ->Unit(benchmark::kMicrosecond)
+            ->UseRealTime();
     }
     return true;
 }();

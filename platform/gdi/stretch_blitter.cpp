@@ -1,7 +1,11 @@
 #include "detail/stretch_blitter.h"
 
+#include "../workers/worker_pool.h"
+
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -277,10 +281,6 @@ bool StretchBlit(Surface& target, const PixelColours& targetColours, const Sourc
                 offset *= bytesPerPixel;
             }
         }
-        std::vector<DWORD> sourceValues(static_cast<std::size_t>(count));
-        std::vector<DWORD> result(static_cast<std::size_t>(count));
-        RowFetcher fetcher(source, targetColours);
-
         const int depth = target.BitsPerPixel();
         const bool wholeBytes = depth >= 8;
         const std::size_t spanBytes =
@@ -288,29 +288,56 @@ bool StretchBlit(Surface& target, const PixelColours& targetColours, const Sourc
         const std::size_t spanStart =
             static_cast<std::size_t>(columns.firstTarget) * static_cast<std::size_t>(depth / 8);
         const DWORD mask = targetColours.ValueMask();
-        int previousSourceRow = -1;
-        BYTE* previousRow = nullptr;
-        int y = rows.firstTarget;
-        for (const int sourceRow : rows.sources) {
-            BYTE* row = target.Row(y++);
-            const bool sameSource = needsSource && sourceRow == previousSourceRow;
-            if (sameSource && !UsesDestination(op) && wholeBytes) {
-                // A repeated source row makes the same pixels again: copy the row drawn last.
-                std::memcpy(row + spanStart, previousRow + spanStart, spanBytes);
-                previousRow = row;
-                continue;
+        // Target rows are shared among the worker threads for a large drawing. Each part has its
+        // own fetcher (whose last colour is its own) and buffers, and starts without a row drawn
+        // before it, so the pixels are the same however the rows are cut.
+        std::atomic<bool> outOfMemory{false};
+        auto drawRows = [&](std::size_t first, std::size_t end) noexcept {
+            try {
+                std::vector<DWORD> sourceValues(static_cast<std::size_t>(count));
+                std::vector<DWORD> result(static_cast<std::size_t>(count));
+                RowFetcher fetcher(source, targetColours);
+                int previousSourceRow = -1;
+                BYTE* previousRow = nullptr;
+                int y = rows.firstTarget + static_cast<int>(first);
+                for (std::size_t i = first; i < end; ++i) {
+                    const int sourceRow = rows.sources[i];
+                    BYTE* row = target.Row(y++);
+                    const bool sameSource = needsSource && sourceRow == previousSourceRow;
+                    if (sameSource && !UsesDestination(op) && wholeBytes) {
+                        // A repeated source row makes the same pixels again: copy the row drawn
+                        // last.
+                        std::memcpy(row + spanStart, previousRow + spanStart, spanBytes);
+                        previousRow = row;
+                        continue;
+                    }
+                    if (needsSource && !sameSource) {
+                        const BYTE* sourceLine = source.topRow + source.rowStep * sourceRow;
+                        fetcher.Fetch(sourceLine, offsets.data(), count, sourceValues.data());
+                    }
+                    if (UsesDestination(op)) {
+                        ReadRow(row, columns.firstTarget, count, depth, result.data());
+                    }
+                    CombineRow(op, needsSource ? sourceValues.data() : nullptr, result.data(),
+                               count, mask);
+                    StoreRow(row, columns.firstTarget, count, depth, result.data());
+                    previousSourceRow = sourceRow;
+                    previousRow = row;
+                }
+            } catch (const std::bad_alloc&) {
+                outOfMemory.store(true, std::memory_order_relaxed);
             }
-            if (needsSource && !sameSource) {
-                const BYTE* sourceLine = source.topRow + source.rowStep * sourceRow;
-                fetcher.Fetch(sourceLine, offsets.data(), count, sourceValues.data());
-            }
-            if (UsesDestination(op)) {
-                ReadRow(row, columns.firstTarget, count, depth, result.data());
-            }
-            CombineRow(op, needsSource ? sourceValues.data() : nullptr, result.data(), count, mask);
-            StoreRow(row, columns.firstTarget, count, depth, result.data());
-            previousSourceRow = sourceRow;
-            previousRow = row;
+        };
+        // Work: each target row written (and read, for operations on the destination) and a
+        // source row fetched for it, four bytes a pixel at most each way.
+        const std::size_t rowCount = rows.sources.size();
+        std::size_t work = 0;
+        if (__builtin_mul_overflow(rowCount, static_cast<std::size_t>(count) * 8, &work)) {
+            work = SIZE_MAX;
+        }
+        ForEachSlice(rowCount, work, drawRows);
+        if (outOfMemory.load(std::memory_order_relaxed)) {
+            return false;
         }
         return true;
     } catch (const std::bad_alloc&) {
