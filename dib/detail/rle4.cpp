@@ -25,8 +25,10 @@ void PutLow(BYTE* byte, unsigned nibble) noexcept {
 // one-by-one rule would. `position` never exceeds twice `size`.
 class Rle4Writer {
 public:
-    Rle4Writer(BYTE* pixels, std::size_t size, std::size_t stride) noexcept
-        : pixels_(pixels), limit_(2 * size), stride_(stride) {}
+    // Starts at the row that begins at byte rowStart; writes below byte `size` only.
+    Rle4Writer(BYTE* pixels, std::size_t size, std::size_t stride, std::size_t rowStart) noexcept
+        : pixels_(pixels), limit_(2 * size), stride_(stride), position_(2 * rowStart),
+          rowStart_(rowStart) {}
 
     bool Run(BYTE count, BYTE value) noexcept {
         const std::size_t room = limit_ - position_;
@@ -100,16 +102,18 @@ private:
     BYTE* pixels_;
     std::size_t limit_;
     std::size_t stride_;
-    std::size_t position_ = 0;
-    std::size_t rowStart_ = 0;
+    std::size_t position_;
+    std::size_t rowStart_;
 };
 
 } // namespace
 
 void DecodeRle4(const BYTE* stream, std::size_t streamBytes, BYTE* pixels, std::size_t pixelBytes,
                 std::size_t stride) noexcept {
-    Rle4Writer writer(pixels, pixelBytes, stride);
-    DecodeRleStream(stream, streamBytes, writer);
+    DecodeRleShared(stream, streamBytes, pixels, pixelBytes, stride, 4,
+                    [&](std::size_t limit, std::size_t rowStart) {
+                        return Rle4Writer(pixels, limit, stride, rowStart);
+                    });
 }
 
 } // namespace orvel::dib::detail

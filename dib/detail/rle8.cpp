@@ -34,8 +34,9 @@ inline void CopyRun(BYTE* target, const BYTE* source, std::size_t count) noexcep
 // expect. `position` never exceeds `size`.
 class Rle8Writer {
 public:
-    Rle8Writer(BYTE* pixels, std::size_t size, std::size_t stride) noexcept
-        : pixels_(pixels), size_(size), stride_(stride) {}
+    // Starts at the row that begins at byte rowStart; writes below byte `size` only.
+    Rle8Writer(BYTE* pixels, std::size_t size, std::size_t stride, std::size_t rowStart) noexcept
+        : pixels_(pixels), size_(size), stride_(stride), position_(rowStart), rowStart_(rowStart) {}
 
     bool Run(BYTE count, BYTE value) noexcept {
         const std::size_t room = size_ - position_;
@@ -75,16 +76,18 @@ private:
     BYTE* pixels_;
     std::size_t size_;
     std::size_t stride_;
-    std::size_t position_ = 0;
-    std::size_t rowStart_ = 0;
+    std::size_t position_;
+    std::size_t rowStart_;
 };
 
 } // namespace
 
 void DecodeRle8(const BYTE* stream, std::size_t streamBytes, BYTE* pixels, std::size_t pixelBytes,
                 std::size_t stride) noexcept {
-    Rle8Writer writer(pixels, pixelBytes, stride);
-    DecodeRleStream(stream, streamBytes, writer);
+    DecodeRleShared(stream, streamBytes, pixels, pixelBytes, stride, 2,
+                    [&](std::size_t limit, std::size_t rowStart) {
+                        return Rle8Writer(pixels, limit, stride, rowStart);
+                    });
 }
 
 } // namespace orvel::dib::detail

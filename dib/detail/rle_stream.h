@@ -8,11 +8,18 @@
 // The stream is read only up to its end, and the writer refuses to put anything outside its
 // pixel area. A stream that ends without an end-of-picture code, or a code that would leave the
 // pixel area, ends decoding there: the pixels decoded so far are kept, as in a picture cut short.
+//
+// A large picture's stream is cut at line starts found by one pass over its codes, and the parts
+// are decoded on the worker threads; the pixels are the same as one pass in order gives.
 #pragma once
 
 #include "../../platform/win/types.h"
+#include "../../platform/workers/worker_pool.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstddef>
+#include <cstring>
 
 namespace orvel::dib::detail {
 
@@ -20,9 +27,10 @@ namespace orvel::dib::detail {
 /// `bool Run(count, value)`, `bool EndOfLine()`, `bool Delta(right, up)`,
 /// `static std::size_t AbsoluteStreamBytes(count)` and
 /// `bool Absolute(source, count, availableBytes)`; each returns false when it reached the limit
-/// of the pixel area, which ends decoding.
+/// of the pixel area, which ends decoding. Returns true when decoding ran to the stream's end,
+/// false when the limit or an end-of-picture code ended it.
 template <class PixelWriter>
-void DecodeRleStream(const BYTE* stream, std::size_t streamBytes, PixelWriter& writer) noexcept {
+bool DecodeRleStream(const BYTE* stream, std::size_t streamBytes, PixelWriter& writer) noexcept {
     const BYTE* read = stream;
     const BYTE* const end = stream + streamBytes;
     while (end - read >= 2) {
@@ -31,21 +39,21 @@ void DecodeRleStream(const BYTE* stream, std::size_t streamBytes, PixelWriter& w
         read += 2;
         if (count != 0) {
             if (!writer.Run(count, code)) {
-                return;
+                return false;
             }
             continue;
         }
         switch (code) {
         case 0:
             if (!writer.EndOfLine()) {
-                return;
+                return false;
             }
             break;
         case 1:
-            return;
+            return false;
         case 2:
             if (end - read < 2 || !writer.Delta(read[0], read[1])) {
-                return;
+                return false;
             }
             read += 2;
             break;
@@ -54,12 +62,122 @@ void DecodeRleStream(const BYTE* stream, std::size_t streamBytes, PixelWriter& w
             const auto available = static_cast<std::size_t>(end - read);
             if (!writer.Absolute(read, code, wanted < available ? wanted : available) ||
                 wanted > available) {
-                return;
+                return false;
             }
             read += wanted;
             break;
         }
         }
+    }
+    return true;
+}
+
+/// Where decoding can start afresh: just after an end-of-line code, at the start of a row.
+struct RleLineStart {
+    std::size_t streamOffset = 0;
+    std::size_t rowStart = 0; // byte offset of the row in the pixel area
+};
+
+/// The most parts a stream is cut into.
+inline constexpr std::size_t kMostRleParts = 64;
+
+/// One pass over the codes, without writing, for up to `wanted` line starts spread evenly over
+/// the pixel area; the first is the stream's start. Row starts follow end-of-line and delta codes
+/// only (runs never move to another row's start), and the pass stops where decoding would stop
+/// at the latest: an end-of-picture code, a row past the area, the stream's end.
+inline std::size_t FindRleLineStarts(const BYTE* stream, std::size_t streamBytes,
+                                     std::size_t pixelBytes, std::size_t stride,
+                                     std::size_t absoluteUnit, RleLineStart* starts,
+                                     std::size_t wanted) noexcept {
+    std::size_t found = 1;
+    starts[0] = {};
+    const std::size_t spacing = pixelBytes / wanted + 1;
+    std::size_t next = spacing;
+    std::size_t rowStart = 0;
+    const BYTE* read = stream;
+    const BYTE* const end = stream + streamBytes;
+    while (end - read >= 2 && found < wanted) {
+        const BYTE count = read[0];
+        const BYTE code = read[1];
+        read += 2;
+        if (count != 0) {
+            continue;
+        }
+        if (code == 0) {
+            rowStart += stride;
+            if (rowStart > pixelBytes) {
+                break;
+            }
+            if (rowStart >= next) {
+                starts[found++] = {static_cast<std::size_t>(read - stream), rowStart};
+                next = rowStart + spacing;
+            }
+        } else if (code == 1) {
+            break;
+        } else if (code == 2) {
+            if (end - read < 2) {
+                break;
+            }
+            rowStart += std::size_t{read[1]} * stride;
+            read += 2;
+        } else {
+            // An absolute run's pixels, in whole 16-bit words of the stream.
+            const std::size_t units = (std::size_t{code} + absoluteUnit - 1) / absoluteUnit;
+            const std::size_t bytes = units * 2;
+            if (static_cast<std::size_t>(end - read) < bytes) {
+                break;
+            }
+            read += bytes;
+        }
+    }
+    return found;
+}
+
+/// Decodes a stream as DecodeRleStream does, its rows shared among the worker threads when the
+/// picture is large. `makeWriter(limit, rowStart)` makes a writer that starts at a row and may
+/// write below byte `limit` only. The stream is cut at line starts; each part writes only its
+/// own rows, so parts never touch each other's bytes. A part that its limit or an end code stops
+/// before its end (a run spilling into the next part's rows, a picture cut short) cannot know
+/// what the rest would do: from that part on, its rows are cleared and decoded again in order,
+/// which gives exactly the pixels one pass in order gives.
+template <class MakeWriter>
+void DecodeRleShared(const BYTE* stream, std::size_t streamBytes, BYTE* pixels,
+                     std::size_t pixelBytes, std::size_t stride, std::size_t absoluteUnit,
+                     MakeWriter&& makeWriter) noexcept {
+    const std::size_t threads = orvel::platform::SharingThreads();
+    const std::size_t work = pixelBytes + streamBytes;
+    RleLineStart starts[kMostRleParts + 1];
+    std::size_t parts = 1;
+    if (threads > 1 && work >= orvel::platform::SharingThreshold() && stride != 0) {
+        parts = FindRleLineStarts(stream, streamBytes, pixelBytes, stride, absoluteUnit, starts,
+                                  std::min(kMostRleParts, threads * 4));
+    }
+    if (parts < 2) {
+        auto writer = makeWriter(pixelBytes, std::size_t{0});
+        DecodeRleStream(stream, streamBytes, writer);
+        return;
+    }
+    starts[parts] = {streamBytes, pixelBytes};
+    std::atomic<std::size_t> firstStopped{parts};
+    orvel::platform::ForEachSlice(parts, work, [&](std::size_t first, std::size_t end) noexcept {
+        for (std::size_t part = first; part < end; ++part) {
+            auto writer = makeWriter(starts[part + 1].rowStart, starts[part].rowStart);
+            const std::size_t offset = starts[part].streamOffset;
+            if (!DecodeRleStream(stream + offset, starts[part + 1].streamOffset - offset, writer) &&
+                part + 1 < parts) {
+                std::size_t stopped = firstStopped.load(std::memory_order_relaxed);
+                while (part < stopped && !firstStopped.compare_exchange_weak(
+                                             stopped, part, std::memory_order_relaxed)) {
+                }
+            }
+        }
+    });
+    const std::size_t stopped = firstStopped.load(std::memory_order_relaxed);
+    if (stopped < parts) {
+        const RleLineStart& from = starts[stopped];
+        std::memset(pixels + from.rowStart, 0, pixelBytes - from.rowStart);
+        auto writer = makeWriter(pixelBytes, from.rowStart);
+        DecodeRleStream(stream + from.streamOffset, streamBytes - from.streamOffset, writer);
     }
 }
 

@@ -1,0 +1,277 @@
+// Work shared among the worker threads gives the same bytes as on one thread: every case —
+// conversions, resizes, run-length decoding, drawing — runs here, with the process's pool, and in
+// a forked child whose pool has one thread, and the results are compared.
+#include <orvel/orvel.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+struct SharedCase {
+    int from;        // the source's depth, made from the 24-bit picture without a palette
+    int to;          // the target depth (ignored when resizing)
+    bool ownPalette; // onto a 200-entry palette of arbitrary colours: the search path
+    CSize resizeTo;  // a size conversion instead of a colour conversion when not empty
+};
+
+// Large enough for every depth to pass the pool's threshold; odd sizes so that no row ends on
+// a byte or word boundary.
+constexpr int kWidth = 2003;
+constexpr int kHeight = 701;
+
+const SharedCase kCases[] = {
+    {24, 8, false, {}},
+    {24, 8, true, {}},
+    {32, 8, false, {}},
+    {24, 4, false, {}},
+    {24, 1, false, {}},
+    {16, 4, true, {}},
+    {32, 1, true, {}},
+    {8, 24, false, {}},
+    {4, 32, false, {}},
+    {1, 16, false, {}},
+    {24, 16, false, {}},
+    {16, 32, false, {}},
+    {8, 1, false, {}},
+    {4, 8, true, {}},
+    {24, 0, false, {4007, 1403}},
+    {24, 0, false, {667, 233}},
+    {8, 0, false, {3000, 999}},
+    {1, 0, false, {4001, 1500}},
+    {4, 0, false, {1001, 2101}},
+    {32, 0, false, {2003, 350}},
+    {16, 0, false, {5000, 701}},
+};
+
+std::uint64_t Fnv1a(const BYTE* bytes, std::size_t size) {
+    std::uint64_t hash = 1469598103934665603ULL;
+    for (std::size_t i = 0; i < size; ++i) {
+        hash = (hash ^ bytes[i]) * 1099511628211ULL;
+    }
+    return hash;
+}
+
+std::uint64_t BlockHash(HGLOBAL block) {
+    const auto* bytes = static_cast<const BYTE*>(::GlobalLock(block));
+    const std::uint64_t hash = bytes == nullptr ? 0 : Fnv1a(bytes, ::GlobalSize(block));
+    ::GlobalUnlock(block);
+    return hash;
+}
+
+// A packed run-length DIB of kWidth x kHeight whose stream has every kind of code: runs,
+// absolute runs, deltas, and runs that spill past a row's end into the next rows (which the later
+// rows' codes overwrite). Cut short, it stops two thirds of the way without an end code.
+std::vector<BYTE> RunLengthPicture(int bitCount, bool cutShort) {
+    std::mt19937 random(bitCount);
+    std::vector<BYTE> stream;
+    for (int y = 0; y < kHeight; ++y) {
+        // One row in 32 spills its last run into the next rows; the others end at their edge.
+        const bool spills = random() % 32 == 0;
+        int x = 0;
+        while (x < kWidth) {
+            const std::uint32_t value = random();
+            const int room = kWidth - x;
+            int count = 1 + static_cast<int>(value % 200);
+            count = spills ? count : std::min(count, room);
+            unsigned kind = (value >> 8U) % 8;
+            kind = kind == 0 && count < 3 ? 2 : kind;
+            switch (kind) {
+            case 0: { // an absolute run, padded to whole 16-bit words
+                stream.insert(stream.end(), {0, static_cast<BYTE>(count)});
+                const int bytes = bitCount == 8 ? (count + 1) / 2 * 2 : (count + 3) / 4 * 2;
+                for (int i = 0; i < bytes; ++i) {
+                    stream.push_back(static_cast<BYTE>(random()));
+                }
+                break;
+            }
+            case 1: { // a delta: a few columns right, sometimes a row up
+                const int up = (value >> 16U) % 5 == 0 && y + 1 < kHeight ? 1 : 0;
+                count = std::min(count % 9, room);
+                stream.insert(stream.end(),
+                              {0, 2, static_cast<BYTE>(count), static_cast<BYTE>(up)});
+                y += up;
+                break;
+            }
+            default:
+                stream.insert(stream.end(),
+                              {static_cast<BYTE>(count), static_cast<BYTE>(value >> 16U)});
+                break;
+            }
+            x += count;
+        }
+        stream.insert(stream.end(), {0, 0});
+    }
+    stream.insert(stream.end(), {0, 1});
+    if (cutShort) {
+        stream.resize(stream.size() * 2 / 3);
+    }
+    const int colours = 1 << bitCount;
+    std::vector<BYTE> packed(sizeof(BITMAPINFOHEADER) + 4 * static_cast<std::size_t>(colours));
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = kWidth;
+    header.biHeight = kHeight;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<WORD>(bitCount);
+    header.biCompression = bitCount == 8 ? BI_RLE8 : BI_RLE4;
+    header.biSizeImage = static_cast<DWORD>(stream.size());
+    std::memcpy(packed.data(), &header, sizeof header);
+    for (int i = 0; i < colours; ++i) {
+        packed[sizeof header + 4 * static_cast<std::size_t>(i)] = static_cast<BYTE>(i * 7);
+    }
+    packed.insert(packed.end(), stream.begin(), stream.end());
+    return packed;
+}
+
+// The 24-bit picture: noise with runs of equal pixels, as photographs and drawings have.
+void FillPixels(CConvertDib& picture) {
+    CDibInfo info(picture.GetSafeHandle());
+    const std::size_t bytes = CDibSupport::GetBytePerLine(info.GetBI()->bmiHeader) * kHeight;
+    std::mt19937 random(7);
+    BYTE* pixel = info.GetImage();
+    for (std::size_t i = 0; i < bytes; i += 3) {
+        const std::uint32_t value = random();
+        const std::size_t run = (value >> 24U) % 4 == 0 ? 12 : 3;
+        for (std::size_t j = i; j < i + run && j < bytes; ++j) {
+            pixel[j] = static_cast<BYTE>(value >> (8 * ((j - i) % 3)));
+        }
+        i += run - 3;
+    }
+}
+
+// StretchDIBits of the 24-bit picture, enlarged by half onto a 32-bit bitmap, or shrunk onto an
+// 8-bit one under `palette` (each pixel then asks the nearest-colour search), read back whole.
+std::uint64_t DrawingHash(int targetBits, CPalette& palette) {
+    CConvertDib picture(CSize(kWidth, kHeight), 0, 24, nullptr);
+    FillPixels(picture);
+    const CSize size = targetBits == 32 ? CSize(kWidth * 3 / 2, kHeight * 3 / 2)
+                                        : CSize(kWidth * 2 / 3, kHeight * 2 / 3);
+    const HDC dc = ::CreateCompatibleDC(nullptr);
+    const HBITMAP surface =
+        ::CreateBitmap(size.cx, size.cy, 1, static_cast<UINT>(targetBits), nullptr);
+    const HGDIOBJ previous = ::SelectObject(dc, surface);
+    const HPALETTE previousPalette = ::SelectPalette(dc, palette, FALSE);
+    ::RealizePalette(dc);
+    std::vector<BYTE> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = size.cx;
+    header.biHeight = size.cy;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<WORD>(targetBits);
+    header.biCompression = BI_RGB;
+    std::memcpy(info.data(), &header, sizeof header);
+    std::vector<BYTE> pixels(CDibSupport::GetBytePerLine(header) *
+                             static_cast<std::size_t>(size.cy));
+    std::uint64_t hash = 0;
+    {
+        CDibInfo view(picture.GetSafeHandle());
+        if (::StretchDIBits(dc, 0, 0, size.cx, size.cy, 0, 0, kWidth, kHeight, view.GetImage(),
+                            view.GetBI(), DIB_RGB_COLORS, SRCCOPY) != 0) {
+            ::SelectObject(dc, previous); // GetDIBits reads a bitmap no context holds
+            if (::GetDIBits(dc, surface, 0, static_cast<UINT>(size.cy), pixels.data(),
+                            reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS) != 0) {
+                hash = Fnv1a(pixels.data(), pixels.size());
+            }
+        }
+    }
+    ::SelectObject(dc, previous);
+    ::SelectPalette(dc, previousPalette, FALSE);
+    ::DeleteObject(surface);
+    ::DeleteDC(dc);
+    return hash;
+}
+
+// Every case's whole result, hashed.
+std::vector<std::uint64_t> RunCases() {
+    std::vector<BYTE> logical(sizeof(LOGPALETTE) + 200 * sizeof(PALETTEENTRY));
+    auto* entries = reinterpret_cast<LOGPALETTE*>(logical.data());
+    entries->palVersion = 0x300;
+    entries->palNumEntries = 200;
+    std::mt19937 random(11);
+    for (int i = 0; i < 200; ++i) {
+        const std::uint32_t value = random();
+        entries->palPalEntry[i] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8U),
+                                   static_cast<BYTE>(value >> 16U), 0};
+    }
+    CPalette palette;
+    palette.CreatePalette(entries);
+
+    std::vector<std::uint64_t> hashes;
+    for (const int bitCount : {8, 4}) {
+        for (const bool cutShort : {false, true}) {
+            std::vector<BYTE> packed = RunLengthPicture(bitCount, cutShort);
+            CDib picture(reinterpret_cast<BITMAPINFOHEADER*>(packed.data()));
+            hashes.push_back(BlockHash(picture.GetSafeHandle()));
+        }
+    }
+    for (const int targetBits : {32, 8}) {
+        hashes.push_back(DrawingHash(targetBits, palette));
+    }
+    for (const SharedCase& shared : kCases) {
+        CConvertDib picture(CSize(kWidth, kHeight), 0, 24, nullptr);
+        FillPixels(picture);
+        if (shared.from != 24) {
+            picture.ConvertColor(shared.from, nullptr);
+        }
+        if (shared.resizeTo.cx != 0) {
+            picture.ConvertSize(shared.resizeTo);
+        } else {
+            picture.ConvertColor(shared.to, shared.ownPalette ? &palette : nullptr);
+        }
+        hashes.push_back(BlockHash(picture.GetSafeHandle()));
+    }
+    return hashes;
+}
+
+TEST(SharedRows, EveryConversionGivesTheSameBytesOnOneThreadAndOnMany) {
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(channel[0]);
+        ::setenv("ORVEL_THREADS", "1", 1);
+        const std::vector<std::uint64_t> alone = RunCases();
+        const std::size_t size = alone.size() * sizeof alone[0];
+        const bool written = ::write(channel[1], alone.data(), size) == static_cast<ssize_t>(size);
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(channel[1]);
+    const std::vector<std::uint64_t> shared = RunCases();
+    std::vector<std::uint64_t> alone(shared.size());
+    std::size_t received = 0;
+    const std::size_t size = alone.size() * sizeof alone[0];
+    while (received < size) {
+        const ssize_t got =
+            ::read(channel[0], reinterpret_cast<char*>(alone.data()) + received, size - received);
+        if (got <= 0) {
+            break;
+        }
+        received += static_cast<std::size_t>(got);
+    }
+    ::close(channel[0]);
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(received, size);
+    for (std::size_t i = 0; i < shared.size(); ++i) {
+        SCOPED_TRACE(::testing::Message()
+                     << "case " << i << ": " << kCases[i].from << " -> " << kCases[i].to
+                     << ", size " << kCases[i].resizeTo.cx << " x " << kCases[i].resizeTo.cy);
+        EXPECT_NE(shared[i], 0U);
+        EXPECT_EQ(shared[i], alone[i]);
+    }
+}
+
+} // namespace
