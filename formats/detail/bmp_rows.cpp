@@ -120,6 +120,21 @@ struct RunCursor {
         }
         ++x;
     }
+    /// For 8-bit pixels: `count` pixels from `pixels` (or `count` copies of *pixels when
+    /// `repeat`), clipped at the row's end, as that many Put calls would leave them.
+    void Put8(const BYTE* pixels, std::size_t count, bool repeat) noexcept {
+        if (x >= canvas.width) {
+            return;
+        }
+        const std::size_t put = count < canvas.width - x ? count : canvas.width - x;
+        BYTE* at = canvas.rows + y * canvas.stride + x;
+        if (repeat) {
+            std::memset(at, *pixels, put);
+        } else {
+            std::memcpy(at, pixels, put);
+        }
+        x += put;
+    }
 };
 
 } // namespace
@@ -138,6 +153,10 @@ void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, WORD bitCount
             }
             const BYTE* value = stream + at + 1;
             at += 1 + valueBytes;
+            if (bitCount == 8) {
+                cursor.Put8(value, count, true);
+                continue;
+            }
             // RLE4 alternates the two nibbles of its byte, high one first.
             for (unsigned i = 0; i < count && cursor.x < canvas.width; ++i) {
                 cursor.Put(value,
@@ -167,11 +186,15 @@ void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, WORD bitCount
                 return;
             }
             const BYTE* data = stream + at;
-            for (unsigned i = 0; i < code && cursor.x < canvas.width; ++i) {
-                const BYTE* pixel = data + i * valueBytes;
-                cursor.Put(pixel, bitCount == 4
-                                      ? (i % 2 == 0 ? data[i / 2] >> 4 : data[i / 2] & 0x0F)
-                                      : *pixel);
+            if (bitCount == 8) {
+                cursor.Put8(data, code, false);
+            } else {
+                for (unsigned i = 0; i < code && cursor.x < canvas.width; ++i) {
+                    const BYTE* pixel = data + i * valueBytes;
+                    cursor.Put(pixel, bitCount == 4
+                                          ? (i % 2 == 0 ? data[i / 2] >> 4 : data[i / 2] & 0x0F)
+                                          : *pixel);
+                }
             }
             at += paddedBytes <= streamBytes - at ? paddedBytes : streamBytes - at;
         }

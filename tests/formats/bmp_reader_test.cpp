@@ -134,15 +134,17 @@ std::vector<Decoded> DecodedCases() {
          4,
          {0x12, 0x34, 0x50, 0x00},
          {}},
-        {"RunLength8EndingEarlyKeepsWhatItDecoded",
+        // A run of five and an absolute run of four, each clipped at the width of three; the
+        // stream then ends without an end code.
+        {"RunLength8ClipsAtTheWidthAndKeepsWhatItDecoded",
          MakeBmp({.width = 3,
                   .height = 2,
                   .bitCount = 8,
                   .compression = BI_RLE8,
                   .table = Colours(256),
-                  .pixels = {2, 9}}),
+                  .pixels = {5, 9, 0, 0, 0, 4, 1, 2, 3, 4}}),
          8,
-         {9, 9, 0, 0, 0, 0, 0, 0},
+         {9, 9, 9, 0, 1, 2, 3, 0},
          {}},
         // A run of three, an absolute run of three clipped at the width with its padding byte,
         // end of line; a delta one right, a run of two, end of picture.
