@@ -50,7 +50,7 @@ struct Pool {
 // (the workers did not come along) and keeps it reachable here.
 std::mutex g_makeMutex;
 std::atomic<Pool*> g_pool{nullptr};
-Pool* g_forgottenPool = nullptr;
+std::atomic<Pool*> g_forgottenPool{nullptr};
 
 // Runs the slices nobody has taken yet.
 void RunAvailableSlices(Pool& pool) noexcept {
@@ -127,7 +127,7 @@ void AfterForkInParent() noexcept {
 
 void AfterForkInChild() noexcept {
     if (Pool* pool = g_pool.load(std::memory_order_acquire); pool != nullptr) {
-        g_forgottenPool = pool;
+        g_forgottenPool.store(pool, std::memory_order_relaxed);
         g_pool.store(nullptr, std::memory_order_release);
     }
     g_makeMutex.unlock();
