@@ -120,6 +120,9 @@ inline std::size_t FindRleLineStarts(const BYTE* stream, std::size_t streamBytes
             }
             rowStart += std::size_t{read[1]} * stride;
             read += 2;
+            if (rowStart > pixelBytes) {
+                break;
+            }
         } else {
             // An absolute run's pixels, in whole 16-bit words of the stream.
             const std::size_t units = (std::size_t{code} + absoluteUnit - 1) / absoluteUnit;
@@ -144,13 +147,16 @@ template <class MakeWriter>
 void DecodeRleShared(const BYTE* stream, std::size_t streamBytes, BYTE* pixels,
                      std::size_t pixelBytes, std::size_t stride, std::size_t absoluteUnit,
                      MakeWriter&& makeWriter) noexcept {
-    const std::size_t threads = orvel::platform::SharingThreads();
     const std::size_t work = pixelBytes + streamBytes;
     RleLineStart starts[kMostRleParts + 1];
     std::size_t parts = 1;
-    if (threads > 1 && work >= orvel::platform::SharingThreshold() && stride != 0) {
-        parts = FindRleLineStarts(stream, streamBytes, pixelBytes, stride, absoluteUnit, starts,
-                                  std::min(kMostRleParts, threads * 4));
+    if (work >= orvel::platform::SharingThreshold() && stride != 0) {
+        // Only now the pool is made, if it is not yet: a small picture starts no thread.
+        const std::size_t threads = orvel::platform::SharingThreads();
+        if (threads > 1) {
+            parts = FindRleLineStarts(stream, streamBytes, pixelBytes, stride, absoluteUnit, starts,
+                                      std::min(kMostRleParts, threads * 4));
+        }
     }
     if (parts < 2) {
         auto writer = makeWriter(pixelBytes, std::size_t{0});

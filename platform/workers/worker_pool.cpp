@@ -42,7 +42,6 @@ struct Pool {
     std::atomic<std::size_t> nextSlice{0};
 
     unsigned threads = 1; // workers + the caller
-    std::size_t threshold = kDefaultThreshold;
 };
 
 // The pool, made at the first call that asks for it and never destroyed: workers may still wait
@@ -51,6 +50,10 @@ struct Pool {
 std::mutex g_makeMutex;
 std::atomic<Pool*> g_pool{nullptr};
 std::atomic<Pool*> g_forgottenPool{nullptr};
+// The sharing threshold, read from the environment at its first use (kUnread before), so that
+// work below it never makes the pool: a program of small pictures starts no thread.
+constexpr std::size_t kUnread = SIZE_MAX;
+std::atomic<std::size_t> g_threshold{kUnread};
 
 // Runs the slices nobody has taken yet.
 void RunAvailableSlices(Pool& pool) noexcept {
@@ -130,6 +133,7 @@ void AfterForkInChild() noexcept {
         g_forgottenPool.store(pool, std::memory_order_relaxed);
         g_pool.store(nullptr, std::memory_order_release);
     }
+    g_threshold.store(kUnread, std::memory_order_relaxed);
     g_makeMutex.unlock();
 }
 
@@ -144,8 +148,6 @@ Pool& MadePool() noexcept {
     static const bool registered =
         pthread_atfork(&BeforeFork, &AfterForkInParent, &AfterForkInChild) == 0;
     auto* pool = new Pool;
-    pool->threshold =
-        static_cast<std::size_t>(EnvironmentNumber("ORVEL_PARALLEL_BYTES", kDefaultThreshold));
     const auto cap = EnvironmentNumber("ORVEL_THREADS", kMostThreads);
     const unsigned wanted =
         static_cast<unsigned>(std::clamp<unsigned long long>(cap, 1, kMostThreads));
@@ -177,7 +179,15 @@ unsigned SharingThreads() noexcept {
 }
 
 std::size_t SharingThreshold() noexcept {
-    return MadePool().threshold;
+    const std::size_t threshold = g_threshold.load(std::memory_order_relaxed);
+    if (threshold != kUnread) {
+        return threshold;
+    }
+    // Two first callers may both read the environment; they store the same value.
+    const auto read = static_cast<std::size_t>(std::min<unsigned long long>(
+        EnvironmentNumber("ORVEL_PARALLEL_BYTES", kDefaultThreshold), kUnread - 1));
+    g_threshold.store(read, std::memory_order_relaxed);
+    return read;
 }
 
 void RunSlices(std::size_t count, std::size_t bytesOfWork, SliceFunction slice,
@@ -185,12 +195,12 @@ void RunSlices(std::size_t count, std::size_t bytesOfWork, SliceFunction slice,
     if (count == 0) {
         return;
     }
-    if (count == 1 || t_inSlice) {
+    if (count == 1 || t_inSlice || bytesOfWork < SharingThreshold()) {
         slice(context, 0, count);
         return;
     }
     Pool& pool = MadePool();
-    if (pool.threads < 2 || bytesOfWork < pool.threshold || !pool.submit.try_lock()) {
+    if (pool.threads < 2 || !pool.submit.try_lock()) {
         slice(context, 0, count);
         return;
     }

@@ -1,10 +1,10 @@
 // The process's worker threads: row work of large pictures split across every core.
 //
 // One pool serves the whole process. It is made at the first piece of work large enough to share
-// and holds one thread fewer than the cores the process may run on, for the caller works too.
-// Work is a count of items (rows, as a rule) cut into contiguous slices; a slice runs on one
-// thread, and the call returns once every slice is done, so the caller sees the finished result
-// exactly as if it had run every slice itself.
+// (a process of small pictures starts no thread) and holds one thread fewer than the cores the
+// process may run on, for the caller works too. Work is a count of items (rows, as a rule) cut into
+// contiguous slices; a slice runs on one thread, and the call returns once every slice is done, so
+// the caller sees the finished result exactly as if it had run every slice itself.
 //
 // Sharing only pays above a size: work below it runs on the calling thread, as does work asked
 // for while the pool is busy with another caller's (two callers never wait for each other) and
@@ -41,7 +41,7 @@ ORVEL_PLATFORM_API void RunSlices(std::size_t count, std::size_t bytesOfWork, Sl
 /// workers). Makes the pool if it is not made yet.
 ORVEL_PLATFORM_API unsigned SharingThreads() noexcept;
 
-/// The size, in bytes of work, from which RunSlices shares work.
+/// The size, in bytes of work, from which RunSlices shares work. Does not make the pool.
 ORVEL_PLATFORM_API std::size_t SharingThreshold() noexcept;
 
 /// RunSlices for any callable taking (begin, end). The callable must not throw.
