@@ -15,7 +15,7 @@ namespace {
 // Shared work costs a wake-up of each worker and a wait for the last one, some tens of
 // microseconds; below this much work (bytes read plus written) one thread finishes first. Measured
 // with the converters and the resampler (README, "Every core").
-constexpr std::size_t kDefaultThreshold = std::size_t{64} * 1024;
+constexpr std::size_t kDefaultThreshold = std::size_t{1024} * 1024;
 // Slices per thread: enough that a thread slowed by the rest of the machine does not hold the
 // others up at the end, few enough that a slice's start costs nothing beside its rows.
 constexpr std::size_t kSlicesPerThread = 4;
