@@ -303,7 +303,8 @@ bool StretchBlit(Surface& target, const PixelColours& targetColours, const Sourc
                 for (std::size_t i = first; i < end; ++i) {
                     const int sourceRow = rows.sources[i];
                     BYTE* row = target.Row(y++);
-                    const bool sameSource = needsSource && sourceRow == previousSourceRow;
+                    const bool sameSource =
+                        needsSource && previousRow != nullptr && sourceRow == previousSourceRow;
                     if (sameSource && !UsesDestination(op) && wholeBytes) {
                         // A repeated source row makes the same pixels again: copy the row drawn
                         // last.
