@@ -266,9 +266,8 @@ TEST(SharedRows, EveryConversionGivesTheSameBytesOnOneThreadAndOnMany) {
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     ASSERT_EQ(received, size);
     for (std::size_t i = 0; i < shared.size(); ++i) {
-        SCOPED_TRACE(::testing::Message()
-                     << "case " << i << ": " << kCases[i].from << " -> " << kCases[i].to
-                     << ", size " << kCases[i].resizeTo.cx << " x " << kCases[i].resizeTo.cy);
+        // RunCases' order: four run-length decodes, two drawings, then the conversion table.
+        SCOPED_TRACE(::testing::Message() << "result " << i);
         EXPECT_NE(shared[i], 0U);
         EXPECT_EQ(shared[i], alone[i]);
     }
