@@ -4,6 +4,8 @@
 
 #include <orvel/orvel.h>
 
+#include "support/bmp_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -93,14 +95,9 @@ constexpr DWORD RawOf(COLORREF colour) {
                               (GetRValue(colour) << 16));
 }
 
-/// A palette of the given entries, or of the given colours.
+/// A palette of the given entries (the support builder's), or of the given colours.
 inline HPALETTE MakeEntryPalette(const std::vector<PALETTEENTRY>& entries) {
-    std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(entries.size())));
-    auto* logPalette = reinterpret_cast<LOGPALETTE*>(storage.data());
-    logPalette->palVersion = PALETTE_VERSION;
-    logPalette->palNumEntries = static_cast<WORD>(entries.size());
-    std::copy(entries.begin(), entries.end(), logPalette->palPalEntry);
-    return CreatePalette(logPalette);
+    return MakePalette(entries);
 }
 inline HPALETTE MakeTestPalette(const std::vector<COLORREF>& colours) {
     std::vector<PALETTEENTRY> entries;
