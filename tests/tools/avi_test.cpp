@@ -225,8 +225,8 @@ TEST(AviPaletteTest, FramesWithTablesOfTheirOwnShareTheChosenPalette) {
     std::vector<std::string> frames;
     for (std::uint32_t i = 0; i < 2; ++i) {
         frames.push_back(dir.Write("frame" + std::to_string(i) + ".bmp",
-                                   Bmp8(kWidth, kHeight, SomeColours(256, 50 + i),
-                                        std::vector<std::uint8_t>(kWidth * kHeight, 200))));
+                                   IndexedBmp(kWidth, kHeight, SomeColours(256, 50 + i),
+                                              std::vector<std::uint8_t>(kWidth * kHeight, 200))));
     }
     const Finished run =
         Orvel({"avi", frames[0], frames[1], "--palette", "16", "-o", dir.Path("out.avi")});

@@ -60,7 +60,7 @@ TEST_P(ConvertDepthTest, EveryPixelTakesItsNearestPaletteColourOrItsOwnChannels)
     const DepthCase& test = GetParam();
     const TempDir dir;
     const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, SourceColours()));
-    const std::string palette = dir.Write("pal.bmp", Bmp8(1, 1, FileColours(), {0}));
+    const std::string palette = dir.Write("pal.bmp", IndexedBmp(1, 1, FileColours(), {0}));
     std::vector<std::string> arguments = {"convert", input, "-o", dir.Path("out.bmp")};
     for (const std::string& option : test.options) {
         arguments.push_back(option == "{pal}" ? palette : option);
@@ -92,7 +92,7 @@ TEST(ConvertTest, APictureAlreadyAtTheDepthIsWrittenUnchangedUnlessAPaletteIsGiv
     for (std::size_t i = 0; i < indexes.size(); ++i) {
         indexes[i] = static_cast<std::uint8_t>(i * 37);
     }
-    const Bytes file = Bmp8(kWidth, kHeight, SomeColours(256, 3), indexes);
+    const Bytes file = IndexedBmp(kWidth, kHeight, SomeColours(256, 3), indexes);
     const std::string input = dir.Write("in.bmp", file);
     ASSERT_EQ(Orvel({"convert", input, "--depth", "8", "-o", dir.Path("same.bmp")}).exitCode, 0);
     EXPECT_EQ(ReadFileBytes(dir.Path("same.bmp")), file);

@@ -26,10 +26,10 @@ struct InfoCase {
 
 std::vector<InfoCase> InfoCases() {
     const Bytes rle8 = {2, 9, 0, 0, 0, 2, 0, 0, 0, 1}; // two 9s, end of line, end of picture
-    const Bytes full = Bmp8(4, 4, {}, Bytes(16, 0));
+    const Bytes full = IndexedBmp(4, 4, {}, Bytes(16, 0));
     return {
         {"Indexed8",
-         Bmp8(5, 3, SomeColours(256), std::vector<std::uint8_t>(15, 7)),
+         IndexedBmp(5, 3, SomeColours(256), std::vector<std::uint8_t>(15, 7)),
          0,
          {"  format        BMP, BITMAPINFOHEADER (40 bytes)\n",
           "  size          5 x 3, bottom-up\n", "  bit count     8\n", "  compression   BI_RGB\n",

@@ -1,9 +1,12 @@
 #include "tool_test_support.h"
 
+#include "dib/picture_reader.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 
@@ -89,82 +92,64 @@ Bytes ReadFileBytes(const std::string& path) {
 
 BmpFile ReadBmp(const Bytes& file) {
     BmpFile bmp;
-    if (file.size() < 54 || file[0] != 'B' || file[1] != 'M' || U32At(file, 14) != 40) {
-        ADD_FAILURE() << "not a BMP file with a 40-byte header (" << file.size() << " bytes)";
+    const bool readable = file.size() >= 54 && file[0] == 'B' && file[1] == 'M' &&
+                          U32At(file, 14) == 40 && U32At(file, 30) == BI_RGB;
+    const BITMAPINFOHEADER header = readable ? HeaderOf(file) : BITMAPINFOHEADER{};
+    if (!readable || header.biHeight <= 0 ||
+        U32At(file, 10) + StrideOf(header.biWidth, header.biBitCount) * header.biHeight >
+            file.size()) {
+        ADD_FAILURE() << "not a bottom-up BI_RGB BMP file with a 40-byte header (" << file.size()
+                      << " bytes)";
         return bmp;
     }
-    auto u16 = [&](std::size_t at) {
-        return static_cast<std::uint16_t>(file[at] | file[at + 1] << 8);
-    };
-    const std::uint32_t offBits = U32At(file, 10);
-    bmp.width = static_cast<std::int32_t>(U32At(file, 18));
-    bmp.height = static_cast<std::int32_t>(U32At(file, 22));
-    bmp.bitCount = u16(28);
-    const std::uint32_t compression = U32At(file, 30);
-    const std::size_t entries = bmp.bitCount <= 8 ? std::size_t{1} << bmp.bitCount : 0;
-    for (std::size_t i = 0; i < entries && 54 + 4 * i + 3 < file.size(); ++i) {
-        const std::uint8_t* quad = file.data() + 54 + 4 * i;
-        bmp.table.push_back(RGB(quad[2], quad[1], quad[0]));
-    }
-    const std::size_t stride = (static_cast<std::size_t>(bmp.width) * bmp.bitCount + 31) / 32 * 4;
-    if (compression != BI_RGB || bmp.height <= 0 ||
-        offBits + stride * static_cast<std::size_t>(bmp.height) > file.size()) {
-        ADD_FAILURE() << "pixels not readable: compression " << compression << ", " << bmp.width
-                      << "x" << bmp.height << ", " << file.size() << " bytes";
-        return bmp;
-    }
+    bmp.width = header.biWidth;
+    bmp.height = header.biHeight;
+    bmp.bitCount = header.biBitCount;
+    bmp.table = TableOf(file);
     for (std::int32_t y = 0; y < bmp.height; ++y) {
-        const std::uint8_t* row =
-            file.data() + offBits + stride * static_cast<std::size_t>(bmp.height - 1 - y);
         for (std::int32_t x = 0; x < bmp.width; ++x) {
-            const auto bit = static_cast<std::size_t>(x) * bmp.bitCount;
-            const std::uint8_t* at = row + bit / 8;
-            if (bmp.bitCount <= 8) {
-                const unsigned index =
-                    (at[0] >> (8 - bmp.bitCount - bit % 8)) & ((1U << bmp.bitCount) - 1);
-                bmp.colours.push_back(index < bmp.table.size() ? bmp.table[index] : 0);
-            } else if (bmp.bitCount == 16) {
-                const unsigned value = at[0] | at[1] << 8;
-                bmp.colours.push_back(
-                    RGB((value >> 10 & 31) << 3, (value >> 5 & 31) << 3, (value & 31) << 3));
-            } else {
-                bmp.colours.push_back(RGB(at[2], at[1], at[0]));
-            }
+            bmp.colours.push_back(ColourAt(file, x, y));
         }
     }
     return bmp;
 }
 
-Bytes Bmp24(int width, int height, const std::vector<COLORREF>& colours) {
-    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+Bytes PackedBmp(int width, int height, int bitCount, const std::vector<COLORREF>& table,
+                const std::function<COLORREF(std::size_t)>& value) {
+    const std::size_t stride = StrideOf(width, bitCount);
     Bytes pixels(stride * static_cast<std::size_t>(height), 0);
     for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = pixels.data() + stride * static_cast<std::size_t>(height - 1 - y);
         for (int x = 0; x < width; ++x) {
-            const COLORREF c = colours[static_cast<std::size_t>(y * width + x)];
-            row[3 * x] = GetBValue(c);
-            row[3 * x + 1] = GetGValue(c);
-            row[3 * x + 2] = GetRValue(c);
+            const COLORREF v = value(static_cast<std::size_t>(y * width + x));
+            const auto bit = static_cast<std::size_t>(x * bitCount);
+            std::uint8_t* at =
+                pixels.data() + stride * static_cast<std::size_t>(height - 1 - y) + bit / 8;
+            if (bitCount <= 8) { // the leftmost pixel in the highest bits
+                at[0] |= static_cast<std::uint8_t>(v << (8 - bitCount - bit % 8));
+            } else {
+                at[0] = GetBValue(v);
+                at[1] = GetGValue(v);
+                at[2] = GetRValue(v);
+            }
         }
     }
-    return InfoFile({.width = width, .height = height, .bitCount = 24}, {}, pixels);
-}
-
-Bytes Bmp8(int width, int height, const std::vector<COLORREF>& table,
-           const std::vector<std::uint8_t>& indexes) {
-    const std::size_t stride = (static_cast<std::size_t>(width) + 3) & ~std::size_t{3};
-    Bytes pixels(stride * static_cast<std::size_t>(height), 0);
-    for (int y = 0; y < height; ++y) {
-        std::copy_n(indexes.begin() + y * width, width,
-                    pixels.begin() + static_cast<std::ptrdiff_t>(
-                                         stride * static_cast<std::size_t>(height - 1 - y)));
-    }
     Bytes colours;
-    for (std::size_t i = 0; i < 256; ++i) {
+    for (std::size_t i = 0; bitCount <= 8 && i < std::size_t{1} << bitCount; ++i) {
         const COLORREF c = i < table.size() ? table[i] : 0;
         colours.insert(colours.end(), {GetBValue(c), GetGValue(c), GetRValue(c), 0});
     }
-    return InfoFile({.width = width, .height = height, .bitCount = 8}, colours, pixels);
+    return InfoFile(
+        {.width = width, .height = height, .bitCount = static_cast<std::uint16_t>(bitCount)},
+        colours, pixels);
+}
+
+Bytes Bmp24(int width, int height, const std::vector<COLORREF>& colours) {
+    return PackedBmp(width, height, 24, {}, [&](std::size_t i) { return colours[i]; });
+}
+
+Bytes IndexedBmp(int width, int height, const std::vector<COLORREF>& table,
+                 const std::vector<std::uint8_t>& indexes, int bitCount) {
+    return PackedBmp(width, height, bitCount, table, [&](std::size_t i) { return indexes[i]; });
 }
 
 std::vector<COLORREF> SomeColours(std::size_t count, std::uint32_t seed) {

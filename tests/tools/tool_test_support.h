@@ -35,14 +35,13 @@ int Shell(const std::string& commandLine);
 /// The absolute path of a peer program, or empty when it is not installed.
 std::string FindProgram(const std::vector<std::string>& candidates);
 
-/// A BMP file read without the library: BI_RGB pictures with a 40-byte header, every depth.
+/// A BMP file read without the library: bottom-up BI_RGB pictures with a 40-byte header.
 struct BmpFile {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::uint16_t bitCount = 0;
     std::vector<COLORREF> table;   ///< the colour table (2^bitCount entries up to 8 bits)
-    std::vector<COLORREF> colours; ///< pixel colours, rows from the top; 16-bit fields widen
-                                   ///< as v << 3
+    std::vector<COLORREF> colours; ///< pixel colours, rows from the top
     COLORREF At(int x, int y) const {
         return colours[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
                        static_cast<std::size_t>(x)];
@@ -58,9 +57,9 @@ Bytes ReadFileBytes(const std::string& path);
 /// A 24-bit BMP file of `colours` (rows from the top), built byte by byte.
 Bytes Bmp24(int width, int height, const std::vector<COLORREF>& colours);
 
-/// An 8-bit BMP file of `indexes` (rows from the top) into `table`.
-Bytes Bmp8(int width, int height, const std::vector<COLORREF>& table,
-           const std::vector<std::uint8_t>& indexes);
+/// A BMP file of `indexes` (rows from the top) into `table`, at 1, 4 or 8 bits per pixel.
+Bytes IndexedBmp(int width, int height, const std::vector<COLORREF>& table,
+                 const std::vector<std::uint8_t>& indexes, int bitCount = 8);
 
 /// `count` colours of a fixed pseudo-random sequence: every channel takes many values, so
 /// channel order, row order and column order all show in a picture made of them.
