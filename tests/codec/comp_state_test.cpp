@@ -23,24 +23,6 @@ struct RefusalCase {
     unsigned long code;
 };
 
-BOOL CloseOp(CDibComp& c, CompFixture&) {
-    return c.Close();
-}
-BOOL BeginOp(CDibComp& c, CompFixture&) {
-    return c.CompBegin();
-}
-BOOL EndOp(CDibComp& c, CompFixture&) {
-    return c.CompEnd();
-}
-BOOL QueryOp(CDibComp& c, CompFixture& f) {
-    BITMAPINFO* output = nullptr;
-    DWORD size = 0;
-    return c.GetFormat(f.Input(), f.InputSize(), &output, size);
-}
-BOOL FrameOp(CDibComp& c, CompFixture& f) {
-    return c.Compress(f.pixels_.data(), f.compressed_.data(), 0, 0);
-}
-
 void PrintTo(const RefusalCase& refusal, std::ostream* out) {
     *out << refusal.name;
 }
@@ -59,15 +41,29 @@ TEST_P(CompRefusalTest, RefusedBeforeTheCompressorIsAsked) {
     EXPECT_TRUE(recorder.Log().empty());
 }
 
+// Each operation as a call on an object and the fixture's formats and frames.
+using Op = BOOL (*)(CDibComp&, CompFixture&);
+const Op kClose = [](CDibComp& c, CompFixture&) { return c.Close(); };
+const Op kBegin = [](CDibComp& c, CompFixture&) { return c.CompBegin(); };
+const Op kEnd = [](CDibComp& c, CompFixture&) { return c.CompEnd(); };
+const Op kFrame = [](CDibComp& c, CompFixture& f) {
+    return c.Compress(f.pixels_.data(), f.compressed_.data(), 0, 0);
+};
+const Op kQuery = [](CDibComp& c, CompFixture& f) {
+    BITMAPINFO* output = nullptr;
+    DWORD size = 0;
+    return c.GetFormat(f.Input(), f.InputSize(), &output, size);
+};
+
 INSTANTIATE_TEST_SUITE_P(Operations, CompRefusalTest,
-                         ::testing::Values(RefusalCase{"CloseWhenClosed", CloseOp, false, 2},
-                                           RefusalCase{"CompBeginWhenClosed", BeginOp, false, 2},
-                                           RefusalCase{"CompEndWhenClosed", EndOp, false, 2},
-                                           RefusalCase{"GetFormatWhenClosed", QueryOp, false, 2},
-                                           RefusalCase{"CompressWhenClosed", FrameOp, false, 2},
-                                           RefusalCase{"CompBeginWithoutFormat", BeginOp, true, 6},
-                                           RefusalCase{"CompEndWithoutFormat", EndOp, true, 6},
-                                           RefusalCase{"CompressWithoutFormat", FrameOp, true, 6}),
+                         ::testing::Values(RefusalCase{"CloseWhenClosed", kClose, false, 2},
+                                           RefusalCase{"CompBeginWhenClosed", kBegin, false, 2},
+                                           RefusalCase{"CompEndWhenClosed", kEnd, false, 2},
+                                           RefusalCase{"GetFormatWhenClosed", kQuery, false, 2},
+                                           RefusalCase{"CompressWhenClosed", kFrame, false, 2},
+                                           RefusalCase{"CompBeginWithoutFormat", kBegin, true, 6},
+                                           RefusalCase{"CompEndWithoutFormat", kEnd, true, 6},
+                                           RefusalCase{"CompressWithoutFormat", kFrame, true, 6}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 using CompStateTest = CompFixture;

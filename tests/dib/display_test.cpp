@@ -99,11 +99,14 @@ INSTANTIATE_TEST_SUITE_P(
                PathName(std::get<1>(param.param)) + std::to_string(param.index);
     });
 
-// The raster operation reaches StretchDIBits only; 0 there means SRCCOPY.
-class ShowRasterOperationTest : public LeakCheckedTest,
-                                public ::testing::WithParamInterface<Path> {};
+// The tests below run once through each path.
+class PathTest : public LeakCheckedTest, public ::testing::WithParamInterface<Path> {};
 
-TEST_P(ShowRasterOperationTest, AppliesOnlyOnTheStretchDIBitsPath) {
+INSTANTIATE_TEST_SUITE_P(BothPaths, PathTest, ::testing::Values(Path::DrawDib, Path::StretchDIBits),
+                         [](const auto& param) { return PathName(param.param); });
+
+// The raster operation reaches StretchDIBits only; 0 there means SRCCOPY.
+TEST_P(PathTest, RasterOperationAppliesOnlyOnTheStretchDIBitsPath) {
     const Path path = GetParam();
     const ColourPicture picture = MakeColourPicture(4, 3, 24);
     TestDib dib(picture.file);
@@ -133,23 +136,15 @@ TEST_P(ShowRasterOperationTest, AppliesOnlyOnTheStretchDIBitsPath) {
     EXPECT_EQ(StatusOf(dib), applies ? SystemError(ERROR_INVALID_PARAMETER) : kSuccess);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothPaths, ShowRasterOperationTest,
-                         ::testing::Values(Path::DrawDib, Path::StretchDIBits),
-                         [](const auto& param) { return PathName(param.param); });
-
-class ShowDefaultsTest : public LeakCheckedTest, public ::testing::WithParamInterface<Path> {
-protected:
-    void SetUp() override { Choose(dib_, GetParam()); }
-    const ColourPicture picture_ = MakeColourPicture(5, 4, 8);
-    TestDib dib_{picture_.file};
-};
-
-TEST_P(ShowDefaultsTest, OnlyAnAllZeroSourceOrAMinusOnePairMeansThePicturesSize) {
+TEST_P(PathTest, OnlyAnAllZeroSourceOrAMinusOnePairMeansThePicturesSize) {
+    const ColourPicture picture = MakeColourPicture(5, 4, 8);
+    TestDib dib(picture.file);
+    Choose(dib, GetParam());
     const CRect whole(0, 0, 5, 4);
-    const std::vector<COLORREF> wholePicture = Expected(picture_, 8, 8, whole, whole);
+    const std::vector<COLORREF> wholePicture = Expected(picture, 8, 8, whole, whole);
     for (const CSize sourceSize : {CSize(-1, -1), CSize(0, 0)}) {
         Surface surface(8, 8);
-        ASSERT_TRUE(dib_.Show(surface.Dc(), CPoint(0, 0), CSize(-1, -1), CPoint(0, 0), sourceSize));
+        ASSERT_TRUE(dib.Show(surface.Dc(), CPoint(0, 0), CSize(-1, -1), CPoint(0, 0), sourceSize));
         EXPECT_EQ(surface.Pixels(), wholePicture) << sourceSize.cx;
     }
 
@@ -158,21 +153,24 @@ TEST_P(ShowDefaultsTest, OnlyAnAllZeroSourceOrAMinusOnePairMeansThePicturesSize)
     const Status refused =
         GetParam() == Path::DrawDib ? ClassError(5) : SystemError(ERROR_INVALID_PARAMETER);
     Surface untouched(8, 8);
-    EXPECT_FALSE(dib_.Show(untouched.Dc(), whole, CRect(0, 0, 0, 1)));
-    EXPECT_EQ(StatusOf(dib_), refused);
-    dib_.SetNoError();
-    EXPECT_FALSE(dib_.Show(untouched.Dc(), CPoint(0, 0), CSize(5, 4), CPoint(2, 1), CSize(0, 0)));
-    EXPECT_EQ(StatusOf(dib_), refused);
+    EXPECT_FALSE(dib.Show(untouched.Dc(), whole, CRect(0, 0, 0, 1)));
+    EXPECT_EQ(StatusOf(dib), refused);
+    dib.SetNoError();
+    EXPECT_FALSE(dib.Show(untouched.Dc(), CPoint(0, 0), CSize(5, 4), CPoint(2, 1), CSize(0, 0)));
+    EXPECT_EQ(StatusOf(dib), refused);
     EXPECT_EQ(untouched.Pixels(), std::vector<COLORREF>(64, kBackground));
 }
 
 // DrawDib takes a destination extent of -1 as the picture's own; StretchDIBits as one column to
 // the left of the corner.
-TEST_P(ShowDefaultsTest, OneMinusOneAloneIsAnExtentAsItStands) {
+TEST_P(PathTest, OneMinusOneAloneIsAnExtentAsItStands) {
+    const ColourPicture picture = MakeColourPicture(5, 4, 8);
+    TestDib dib(picture.file);
+    Choose(dib, GetParam());
     Surface surface(8, 8);
-    ASSERT_TRUE(dib_.Show(surface.Dc(), CPoint(3, 1), CSize(-1, 5), CPoint(0, 0), CSize(-1, -1)));
+    ASSERT_TRUE(dib.Show(surface.Dc(), CPoint(3, 1), CSize(-1, 5), CPoint(0, 0), CSize(-1, -1)));
     if (GetParam() == Path::DrawDib) {
-        EXPECT_EQ(surface.Pixels(), Expected(picture_, 8, 8, CRect(3, 1, 8, 6), CRect(0, 0, 5, 4)));
+        EXPECT_EQ(surface.Pixels(), Expected(picture, 8, 8, CRect(3, 1, 8, 6), CRect(0, 0, 5, 4)));
         return;
     }
     for (int y = 0; y < 8; ++y) {
@@ -182,14 +180,8 @@ TEST_P(ShowDefaultsTest, OneMinusOneAloneIsAnExtentAsItStands) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothPaths, ShowDefaultsTest,
-                         ::testing::Values(Path::DrawDib, Path::StretchDIBits),
-                         [](const auto& param) { return PathName(param.param); });
-
 // Whatever happens, the context's palette is the caller's again afterwards.
-class ShowPaletteTest : public LeakCheckedTest, public ::testing::WithParamInterface<Path> {};
-
-TEST_P(ShowPaletteTest, TheCallersPaletteIsSelectedAgainAfterEveryDraw) {
+TEST_P(PathTest, TheCallersPaletteIsSelectedAgainAfterEveryDraw) {
     const ColourPicture picture = MakeColourPicture(4, 4, 8);
     TestDib dib(picture.file);
     Choose(dib, GetParam());
@@ -212,7 +204,7 @@ TEST_P(ShowPaletteTest, TheCallersPaletteIsSelectedAgainAfterEveryDraw) {
 
 // Foreground drawing into a window realises the picture's palette into the system palette;
 // background drawing takes no system entries, on either path.
-TEST_P(ShowPaletteTest, RealisesThePicturesPaletteInTheForegroundOnly) {
+TEST_P(PathTest, RealisesThePicturesPaletteInTheForegroundOnly) {
     const ColourPicture picture = MakeColourPicture(4, 4, 8);
     TestDib dib(picture.file);
     Choose(dib, GetParam());
@@ -230,10 +222,6 @@ TEST_P(ShowPaletteTest, RealisesThePicturesPaletteInTheForegroundOnly) {
     }
     orvel::testing::ResetSystemPalette();
 }
-
-INSTANTIATE_TEST_SUITE_P(BothPaths, ShowPaletteTest,
-                         ::testing::Values(Path::DrawDib, Path::StretchDIBits),
-                         [](const auto& param) { return PathName(param.param); });
 
 using DisplayTest = LeakCheckedTest;
 
