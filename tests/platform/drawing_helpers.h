@@ -14,40 +14,36 @@
 
 namespace orvel::test {
 
-/// A DIB in the caller's memory: a BITMAPINFO with its colour table, and its rows.
+/// A DIB in the caller's memory: a packed DIB (BITMAPINFO, its full colour table, rows of zero).
 class TestDib {
 public:
     TestDib(int width, int height, int depth, bool topDown = false, std::vector<RGBQUAD> table = {})
-        : width_(width), height_(height), depth_(depth), topDown_(topDown),
-          stride_(static_cast<std::size_t>((width * depth + 31) / 32 * 4)) {
-        const int entries = depth <= 8 ? 1 << depth : 0;
-        table.resize(static_cast<std::size_t>(entries));
-        info_.resize(sizeof(BITMAPINFOHEADER) + table.size() * sizeof(RGBQUAD));
-        BITMAPINFOHEADER header{};
-        header.biSize = sizeof header;
-        header.biWidth = width;
-        header.biHeight = topDown ? -height : height;
-        header.biPlanes = 1;
-        header.biBitCount = static_cast<WORD>(depth);
-        header.biCompression = BI_RGB;
-        std::memcpy(info_.data(), &header, sizeof header);
-        if (!table.empty()) {
-            std::memcpy(info_.data() + sizeof header, table.data(), table.size() * sizeof(RGBQUAD));
-        }
-        bits_.assign(stride_ * static_cast<std::size_t>(height), 0);
+        : height_(height), depth_(depth), topDown_(topDown), stride_(StrideOf(width, depth)) {
+        table.resize(depth <= 8 ? std::size_t{1} << depth : 0);
+        Bytes colours(table.size() * sizeof(RGBQUAD));
+        std::memcpy(colours.data(), table.data(), colours.size());
+        packed_ =
+            test::Packed(MakeBmp({.width = width,
+                                  .height = topDown ? -height : height,
+                                  .bitCount = static_cast<std::uint16_t>(depth),
+                                  .table = colours,
+                                  .pixels = Bytes(stride_ * static_cast<std::size_t>(height))}));
+        bitsOffset_ = packed_.size() - stride_ * static_cast<std::size_t>(height);
     }
 
-    const BITMAPINFO* Info() const { return reinterpret_cast<const BITMAPINFO*>(info_.data()); }
-    BITMAPINFO* Info() { return reinterpret_cast<BITMAPINFO*>(info_.data()); }
-    BITMAPINFOHEADER* Header() { return reinterpret_cast<BITMAPINFOHEADER*>(info_.data()); }
-    const BYTE* Bits() const { return bits_.data(); }
-    BYTE* Bits() { return bits_.data(); }
+    const BITMAPINFO* Info() const { return reinterpret_cast<const BITMAPINFO*>(packed_.data()); }
+    BITMAPINFO* Info() { return reinterpret_cast<BITMAPINFO*>(packed_.data()); }
+    BITMAPINFOHEADER* Header() { return reinterpret_cast<BITMAPINFOHEADER*>(packed_.data()); }
+    const BYTE* Bits() const { return packed_.data() + bitsOffset_; }
+    BYTE* Bits() { return packed_.data() + bitsOffset_; }
     std::size_t Stride() const { return stride_; }
+    /// The whole packed DIB, header to last row.
+    const Bytes& Packed() const { return packed_; }
 
     /// The bytes of the row shown at `y` counted from the top of the picture.
     BYTE* RowFromTop(int y) {
         const int stored = topDown_ ? y : height_ - 1 - y;
-        return bits_.data() + static_cast<std::size_t>(stored) * stride_;
+        return Bits() + static_cast<std::size_t>(stored) * stride_;
     }
 
     /// Stores a raw pixel value (an index, a 5-5-5 word, or 0xRRGGBB) at (x, y from the top).
@@ -80,13 +76,12 @@ public:
     }
 
 private:
-    int width_;
     int height_;
     int depth_;
     bool topDown_;
     std::size_t stride_;
-    std::vector<BYTE> info_;
-    std::vector<BYTE> bits_;
+    Bytes packed_;
+    std::size_t bitsOffset_ = 0;
 };
 
 /// 0xRRGGBB of a COLORREF, the raw value of a 24- or 32-bit DIB pixel.
@@ -95,16 +90,13 @@ constexpr DWORD RawOf(COLORREF colour) {
                               (GetRValue(colour) << 16));
 }
 
-/// A palette of the given entries (the support builder's), or of the given colours.
-inline HPALETTE MakeEntryPalette(const std::vector<PALETTEENTRY>& entries) {
-    return MakePalette(entries);
-}
+/// A palette of the given colours.
 inline HPALETTE MakeTestPalette(const std::vector<COLORREF>& colours) {
     std::vector<PALETTEENTRY> entries;
     for (const COLORREF c : colours) {
         entries.push_back({GetRValue(c), GetGValue(c), GetBValue(c), 0});
     }
-    return MakeEntryPalette(entries);
+    return MakePalette(entries);
 }
 
 /// The system palette's colours in index order, as `dc` reads them.

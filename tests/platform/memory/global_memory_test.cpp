@@ -57,12 +57,15 @@ TEST_F(GlobalMemoryTest, StaleNullAndForeignHandlesAreRefused) {
     DeleteObject(palette);
 }
 
-TEST_F(GlobalMemoryTest, EmptyBlockExistsButCannotBeLocked) {
+TEST_F(GlobalMemoryTest, EmptyBlockExistsButCannotBeLockedAndFlagsAreReported) {
     HGLOBAL block = GlobalAlloc(GHND, 0);
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(GlobalSize(block), 0U);
     EXPECT_REFUSED(GlobalLock(block), nullptr, ERROR_DISCARDED);
     EXPECT_NE(GlobalFlags(block) & GMEM_DISCARDED, 0U);
+    GlobalFree(block);
+    block = GlobalAlloc(GHND | GMEM_DISCARDABLE, 8);
+    EXPECT_EQ(GlobalFlags(block), GMEM_DISCARDABLE);
     GlobalFree(block);
 }
 
@@ -123,12 +126,9 @@ TEST_F(GlobalMemoryTest, FreeingLargeBlocksLeavesTheirNeighboursIntact) {
     }
 }
 
-TEST_F(GlobalMemoryTest, OversizedRequestFailsBeforeReservingAnything) {
+TEST_F(GlobalMemoryTest, OversizedRequestsAndThoseAboveTheTestingCeilingAreRefused) {
     EXPECT_REFUSED(GlobalAlloc(GHND, kGlobalMemoryMaxBlockBytes + 1), nullptr,
                    ERROR_NOT_ENOUGH_MEMORY);
-}
-
-TEST_F(GlobalMemoryTest, TestingCeilingRefusesLargerBlocksAsTheSystemWould) {
     {
         const orvel::testing::ScopedGlobalAllocLimit ceiling(4096);
         EXPECT_EQ(orvel::testing::GlobalAllocLimit(), SIZE_T{4096});
@@ -146,12 +146,6 @@ TEST_F(GlobalMemoryTest, TestingCeilingRefusesLargerBlocksAsTheSystemWould) {
     HGLOBAL larger = GlobalAlloc(GHND, 8192);
     EXPECT_NE(larger, nullptr);
     GlobalFree(larger);
-}
-
-TEST_F(GlobalMemoryTest, DiscardableFlagIsReported) {
-    HGLOBAL block = GlobalAlloc(GHND | GMEM_DISCARDABLE, 8);
-    EXPECT_EQ(GlobalFlags(block), GMEM_DISCARDABLE);
-    GlobalFree(block);
 }
 
 TEST_F(GlobalMemoryTest, InjectedFaultsFailTheNthCallWithTheRealErrors) {
@@ -188,14 +182,6 @@ TEST_F(GlobalMemoryTest, FirstFailedSiteNamesTheSiteAmongThoseArmedTogether) {
     EXPECT_EQ(orvel::testing::FirstFailedSite(), 0U) << "arming again forgets it";
     orvel::testing::ClearFault();
     GlobalFree(block);
-}
-
-TEST_F(GlobalMemoryTest, LiveCountFollowsAllocationAndFree) {
-    const long before = orvel::testing::GetLiveCounts().globalBlocks;
-    HGLOBAL block = GlobalAlloc(GHND, 8);
-    EXPECT_EQ(orvel::testing::GetLiveCounts().globalBlocks, before + 1);
-    GlobalFree(block);
-    EXPECT_EQ(orvel::testing::GetLiveCounts().globalBlocks, before);
 }
 
 TEST_F(GlobalMemoryTest, LastErrorIsPerThread) {

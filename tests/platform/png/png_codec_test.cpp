@@ -2,6 +2,7 @@
 // refusals that leave nothing behind.
 #include <orvel/orvel.h>
 
+#include "platform/drawing_helpers.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
@@ -23,37 +24,25 @@ using PngCodecTest = orvel::test::LeakCheckedTest;
 
 constexpr std::uint64_t kLimit = std::uint64_t{1} << 30;
 
-std::uint64_t Stride(int width, int bits) {
-    return (std::uint64_t(width) * bits + 31) / 32 * 4;
-}
-
 /// A packed DIB with a full table of distinct colours and rows of varied bytes; padding is 0.
 Bytes MakePackedDib(int width, int height, int bits, BYTE alpha = 0) {
-    const int entries = bits <= 8 ? 1 << bits : 0;
-    const std::uint64_t stride = Stride(width, bits);
-    const int rows = height < 0 ? -height : height;
-    Bytes dib(40 + entries * 4 + stride * rows);
-    BITMAPINFOHEADER info{40, width, height, 1, WORD(bits), BI_RGB, 0, 2835, 2835, 0, 0};
-    std::memcpy(dib.data(), &info, sizeof info);
-    for (int i = 0; i < entries; ++i) {
-        const RGBQUAD entry{BYTE(i * 7), BYTE(255 - i), BYTE(i * 3 + 1), 0};
-        std::memcpy(dib.data() + 40 + i * 4, &entry, 4);
+    std::vector<RGBQUAD> table;
+    for (int i = 0; i < (bits <= 8 ? 1 << bits : 0); ++i) {
+        table.push_back({BYTE(i * 7), BYTE(255 - i), BYTE(i * 3 + 1), 0});
     }
+    orvel::test::TestDib dib(width, height < 0 ? -height : height, bits, height < 0, table);
     const std::uint64_t rowBytes = (std::uint64_t(width) * bits + 7) / 8;
-    for (int y = 0; y < rows; ++y) {
-        BYTE* row = dib.data() + 40 + entries * 4 + y * stride;
+    for (int y = 0; y < (height < 0 ? -height : height); ++y) {
+        BYTE* row = dib.Bits() + y * dib.Stride();
         for (std::uint64_t x = 0; x < rowBytes; ++x) {
-            row[x] = BYTE(x * 37 + y * 101 + 5);
-            if (bits == 32 && x % 4 == 3) {
-                row[x] = alpha;
-            }
+            row[x] = bits == 32 && x % 4 == 3 ? alpha : BYTE(x * 37 + y * 101 + 5);
         }
         // Bits past the last pixel of a 1- or 4-bit row are padding too.
         if (width * bits % 8 != 0) {
             row[rowBytes - 1] &= BYTE(0xFF << (8 - width * bits % 8));
         }
     }
-    return dib;
+    return dib.Packed();
 }
 
 /// Decodes and returns the block's bytes (from its information header on).
@@ -113,8 +102,8 @@ TEST_P(PngRoundTripTest, EveryDepthComesBackWithItsPixels) {
             const int entries = c.bits <= 8 ? 1 << c.bits : 0;
             EXPECT_TRUE(
                 std::equal(dib.begin() + 40, dib.begin() + 40 + entries * 4, back.begin() + 40));
-            const std::uint64_t inStride = Stride(c.width, c.bits);
-            const std::uint64_t outStride = Stride(c.width, c.decodedBits);
+            const std::uint64_t inStride = orvel::test::StrideOf(c.width, c.bits);
+            const std::uint64_t outStride = orvel::test::StrideOf(c.width, c.decodedBits);
             ASSERT_EQ(back.size(), 40 + entries * 4 + outStride * height);
             for (int y = 0; y < height; ++y) {
                 // A top-down source row y is the decoded picture's row height - 1 - y.

@@ -100,17 +100,6 @@ TEST_F(ExtensionListTest, TerminatingDeletesTheModulesEntriesOnly) {
     EXPECT_EQ(ExtensionLibraries().size(), before);
 }
 
-TEST_F(ExtensionListTest, EntryLeavesTheListWhenDestroyed) {
-    const std::size_t before = ExtensionLibraries().size();
-    {
-        CDynLinkLibrary entry(AfxGetInstanceHandle(), AfxGetInstanceHandle());
-        EXPECT_EQ(ExtensionLibraries().size(), before + 1);
-        EXPECT_EQ(ExtensionLibraries().front().module, AfxGetInstanceHandle());
-    }
-    EXPECT_EQ(ExtensionLibraries().size(), before);
-    EXPECT_EQ(CountEntriesOf(AfxGetInstanceHandle()), 0);
-}
-
 // --- A loaded extension library with bitmaps of its own ------------------------------------------
 
 class ExtensionLibraryTest : public LeakCheckedTest {
@@ -180,6 +169,7 @@ TEST_F(ExtensionLibraryTest, ResourceModuleIsSearchedInsteadOfTheExecutableAndAn
     EXPECT_EQ(FindBitmap(IDB_INDEXED4), module_);
 }
 
+// An entry made later is searched first, and leaves the search when destroyed.
 TEST_F(ExtensionLibraryTest, LaterEntriesAreSearchedFirst) {
     AfxSetResourceHandle(GetModuleHandleA("liborvel_platform")); // a module without resources
     EXPECT_EQ(FindBitmap(kSharedId), module_);
@@ -199,7 +189,7 @@ TEST_F(ExtensionLibraryTest, SystemLibrariesAreSearchedAfterOrdinaryOnes) {
     EXPECT_EQ(FindBitmap(IDB_INDEXED4), AfxGetInstanceHandle());
 }
 
-TEST_F(ExtensionLibraryTest, UnloadingTakesTheEntryAndTheResourcesAway) {
+TEST_F(ExtensionLibraryTest, UnloadingTakesTheEntryAndTheResourcesAwayAndReloadingBringsThemBack) {
     const HMODULE unloaded = module_;
     HRSRC found = FindResourceA(unloaded, MAKEINTRESOURCE(kExtensionOnlyId), RT_BITMAP);
     ASSERT_NE(found, nullptr);
@@ -213,10 +203,7 @@ TEST_F(ExtensionLibraryTest, UnloadingTakesTheEntryAndTheResourcesAway) {
     EXPECT_EQ(SizeofResource(unloaded, found), 0U);
     EXPECT_REFUSED(FindResourceA(unloaded, MAKEINTRESOURCE(kExtensionOnlyId), RT_BITMAP), nullptr,
                    ERROR_MOD_NOT_FOUND);
-}
 
-TEST_F(ExtensionLibraryTest, ReloadedLibraryIsFoundAgain) {
-    Unload();
     ASSERT_NO_FATAL_FAILURE(Load());
     EXPECT_EQ(CountEntriesOf(module_), 1);
     EXPECT_EQ(FindBitmap(kExtensionOnlyId), module_);

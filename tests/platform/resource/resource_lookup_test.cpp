@@ -34,19 +34,17 @@ struct EmbeddedBitmap {
 class EmbeddedBitmapTest : public LeakCheckedTest,
                            public ::testing::WithParamInterface<EmbeddedBitmap> {};
 
-TEST_P(EmbeddedBitmapTest, LockedBytesAreTheFileWithoutItsFileHeader) {
+// The locked bytes are the file without its file header, a packed DIB with a full colour table;
+// repeated lookups, through either form of the executable's handle, give the same resource and
+// the same data.
+TEST_P(EmbeddedBitmapTest, LockedBytesAreTheFileWithoutItsFileHeaderAcrossLookups) {
     const std::vector<BYTE> expected = PackedDibOfFile(GetParam().fileName);
     ASSERT_GT(expected.size(), 40U);
     EXPECT_EQ(BitmapResourceBytes(nullptr, GetParam().name), expected);
-    EXPECT_EQ(BitmapResourceBytes(AfxGetInstanceHandle(), GetParam().name), expected);
-}
-
-// The size is that of a packed DIB with a full colour table; repeated lookups, through either
-// form of the executable's handle, give the same resource and the same data.
-TEST_P(EmbeddedBitmapTest, SizeAndDataAreThePackedDibsAndStayTheSameAcrossLookups) {
     HRSRC found = FindResourceA(nullptr, GetParam().name, RT_BITMAP);
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(FindResourceA(AfxGetInstanceHandle(), GetParam().name, RT_BITMAP), found);
+    EXPECT_EQ(FindResourceA(nullptr, GetParam().name, "#2"), found) << "the type's hash form";
     const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(LockResource(LoadResource(AfxGetInstanceHandle(), found)), data);
@@ -73,12 +71,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& testInfo) { return std::string(testInfo.param.label); });
 
 using ResourceLookupTest = LeakCheckedTest;
-
-TEST_F(ResourceLookupTest, TypeMayBeGivenInItsHashForm) {
-    HRSRC byInteger = FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
-    EXPECT_NE(byInteger, nullptr);
-    EXPECT_EQ(FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), "#2"), byInteger);
-}
 
 // --- Every failure of FindResourceA has its published error number -----------------------------
 
