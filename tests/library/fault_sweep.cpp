@@ -1,7 +1,5 @@
 #include "fault_sweep.h"
 
-#include "support/live_objects.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -323,19 +321,6 @@ Bytes PictureState(const CDib* dib) {
     const Bytes colours = PaletteColours(dib->GetPalette());
     state.insert(state.end(), colours.begin(), colours.end());
     return state;
-}
-
-void SweepTest::SetUp() {
-    LeakCheckedTest::SetUp();
-    orvel::testing::ResetSystemPalette();
-}
-
-void SweepTest::TearDown() {
-    LeakCheckedTest::TearDown();
-    if (OpenClipboard(nullptr)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
 }
 
 std::string CaseName(const ::testing::TestParamInfo<SweepCase>& info) {

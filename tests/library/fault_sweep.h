@@ -16,7 +16,6 @@
 #include <orvel/orvel.h>
 
 #include "dib/dib_test_support.h"
-#include "support/live_objects.h"
 
 #include <gtest/gtest.h>
 
@@ -116,13 +115,9 @@ long DistinctCallsRefusedSoFar();
 /// The picture's block bytes followed by its palette colours; empty without a picture or object.
 Bytes PictureState(const CDib* dib);
 
-/// A gtest fixture for the sweeps: leak-checked, clipboard emptied and system palette reset. Its
-/// one test sweeps the case; each sweep file instantiates it with its cases.
-class SweepTest : public LeakCheckedTest, public ::testing::WithParamInterface<SweepCase> {
-protected:
-    void SetUp() override;
-    void TearDown() override;
-};
+/// The sweeps' test: each sweep file instantiates it with its cases. Every run's world resets
+/// the system palette and empties the clipboard itself.
+class SweepTest : public ::testing::TestWithParam<SweepCase> {};
 
 /// The test name of a case: its own name.
 std::string CaseName(const ::testing::TestParamInfo<SweepCase>& info);

@@ -13,6 +13,47 @@ using namespace orvel::test;
 using orvel::testing::kFaultCreatePalette;
 using orvel::testing::kFaultDeviceContext;
 
+// A 24-bit 3 x 2 file that carries 16 colour entries its palette is made of.
+Bytes Direct24WithEntries() {
+    Bytes pixels(24);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i * 11 + 3);
+    }
+    return InfoFile({.width = 3, .height = 2, .bitCount = 24, .clrUsed = 16}, Colours(16), pixels);
+}
+
+// A picture in one of the forms the normalisation funnel treats its own way.
+struct PictureSample {
+    const char* name;
+    Bytes file;
+    bool directColour; ///< its logical palette is the halftone palette
+};
+
+// One picture of each form: indexed, core header, RLE8, top-down bit fields, direct colour with
+// colour entries, RLE4. Run-length ones state their stream's length, as a packed DIB must.
+std::vector<PictureSample> SamplePictures() {
+    ByteBuilder masks;
+    masks.U32(0xF800).U32(0x07E0).U32(0x001F);
+    return {
+        {"Indexed8", EightBitFile(), false},
+        {"Core4", CoreFile(5, 2, 4, Colours(16, 3), {0x12, 0x34, 0x50, 0, 0x67, 0x89, 0xA0, 0}),
+         false},
+        {"Rle8",
+         InfoFile({.width = 5, .height = 3, .compression = BI_RLE8, .sizeImage = 18}, Colours(256),
+                  {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 9, 0, 1}),
+         false},
+        {"TopDown565",
+         InfoFile({.width = 3, .height = -2, .bitCount = 16, .compression = BI_BITFIELDS},
+                  masks.Get(), Bytes(16, 0xA5)),
+         true},
+        {"Direct24WithEntries", Direct24WithEntries(), true},
+        {"Rle4",
+         InfoFile({.width = 5, .height = 2, .bitCount = 4, .compression = BI_RLE4, .sizeImage = 12},
+                  Colours(16), {5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1}),
+         false},
+    };
+}
+
 // A load's failures: its block or view refused, or its palette object or palette refused.
 const Statuses kLoadFailures = {SystemError(ERROR_NOT_ENOUGH_MEMORY), SystemError(ERROR_DISCARDED),
                                 ClassError(3), ClassError(4)};

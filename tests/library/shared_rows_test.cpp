@@ -3,6 +3,8 @@
 // a forked child whose pool has one thread, and the results are compared.
 #include <orvel/orvel.h>
 
+#include "support/bmp_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -53,19 +56,11 @@ const SharedCase kCases[] = {
     {16, 0, false, {5000, 701}},
 };
 
-std::uint64_t Fnv1a(const BYTE* bytes, std::size_t size) {
-    std::uint64_t hash = 1469598103934665603ULL;
-    for (std::size_t i = 0; i < size; ++i) {
-        hash = (hash ^ bytes[i]) * 1099511628211ULL;
-    }
-    return hash;
-}
-
 std::uint64_t BlockHash(HGLOBAL block) {
-    const auto* bytes = static_cast<const BYTE*>(::GlobalLock(block));
-    const std::uint64_t hash = bytes == nullptr ? 0 : Fnv1a(bytes, ::GlobalSize(block));
-    ::GlobalUnlock(block);
-    return hash;
+    const orvel::test::Bytes bytes = orvel::test::BlockBytes(block);
+    return bytes.empty() ? 0
+                         : std::hash<std::string_view>{}(std::string_view(
+                               reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // A packed run-length DIB of kWidth x kHeight whose stream has every kind of code: runs,
@@ -115,22 +110,15 @@ std::vector<BYTE> RunLengthPicture(int bitCount, bool cutShort) {
     if (cutShort) {
         stream.resize(stream.size() * 2 / 3);
     }
-    const int colours = 1 << bitCount;
-    std::vector<BYTE> packed(sizeof(BITMAPINFOHEADER) + 4 * static_cast<std::size_t>(colours));
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = kWidth;
-    header.biHeight = kHeight;
-    header.biPlanes = 1;
-    header.biBitCount = static_cast<WORD>(bitCount);
-    header.biCompression = bitCount == 8 ? BI_RLE8 : BI_RLE4;
-    header.biSizeImage = static_cast<DWORD>(stream.size());
-    std::memcpy(packed.data(), &header, sizeof header);
-    for (int i = 0; i < colours; ++i) {
-        packed[sizeof header + 4 * static_cast<std::size_t>(i)] = static_cast<BYTE>(i * 7);
-    }
-    packed.insert(packed.end(), stream.begin(), stream.end());
-    return packed;
+    using namespace orvel::test;
+    return Packed(
+        MakeBmp({.width = kWidth,
+                 .height = kHeight,
+                 .bitCount = static_cast<std::uint16_t>(bitCount),
+                 .compression = static_cast<std::uint32_t>(bitCount == 8 ? BI_RLE8 : BI_RLE4),
+                 .sizeImage = static_cast<std::uint32_t>(stream.size()),
+                 .table = Colours(1U << bitCount),
+                 .pixels = stream}));
 }
 
 // The 24-bit picture: noise with runs of equal pixels, as photographs and drawings have.
@@ -162,16 +150,13 @@ std::uint64_t DrawingHash(int targetBits, CPalette& palette) {
     const HGDIOBJ previous = ::SelectObject(dc, surface);
     const HPALETTE previousPalette = ::SelectPalette(dc, palette, FALSE);
     ::RealizePalette(dc);
-    std::vector<BYTE> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = size.cx;
-    header.biHeight = size.cy;
-    header.biPlanes = 1;
-    header.biBitCount = static_cast<WORD>(targetBits);
-    header.biCompression = BI_RGB;
-    std::memcpy(info.data(), &header, sizeof header);
-    std::vector<BYTE> pixels(CDibSupport::GetBytePerLine(header) *
+    // Room for a colour table after the header: GetDIBits fills one at 8 bits.
+    std::vector<BYTE> info = orvel::test::Packed(
+        orvel::test::MakeBmp({.width = size.cx,
+                              .height = size.cy,
+                              .bitCount = static_cast<std::uint16_t>(targetBits),
+                              .table = orvel::test::Bytes(1024, 0)}));
+    std::vector<BYTE> pixels(orvel::test::StrideOf(size.cx, targetBits) *
                              static_cast<std::size_t>(size.cy));
     std::uint64_t hash = 0;
     {
@@ -181,7 +166,8 @@ std::uint64_t DrawingHash(int targetBits, CPalette& palette) {
             ::SelectObject(dc, previous); // GetDIBits reads a bitmap no context holds
             if (::GetDIBits(dc, surface, 0, static_cast<UINT>(size.cy), pixels.data(),
                             reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS) != 0) {
-                hash = Fnv1a(pixels.data(), pixels.size());
+                hash = std::hash<std::string_view>{}(
+                    std::string_view(reinterpret_cast<const char*>(pixels.data()), pixels.size()));
             }
         }
     }
@@ -194,18 +180,15 @@ std::uint64_t DrawingHash(int targetBits, CPalette& palette) {
 
 // Every case's whole result, hashed.
 std::vector<std::uint64_t> RunCases() {
-    std::vector<BYTE> logical(sizeof(LOGPALETTE) + 200 * sizeof(PALETTEENTRY));
-    auto* entries = reinterpret_cast<LOGPALETTE*>(logical.data());
-    entries->palVersion = 0x300;
-    entries->palNumEntries = 200;
+    std::vector<PALETTEENTRY> entries(200);
     std::mt19937 random(11);
-    for (int i = 0; i < 200; ++i) {
+    for (PALETTEENTRY& entry : entries) {
         const std::uint32_t value = random();
-        entries->palPalEntry[i] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8U),
-                                   static_cast<BYTE>(value >> 16U), 0};
+        entry = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8U),
+                 static_cast<BYTE>(value >> 16U), 0};
     }
     CPalette palette;
-    palette.CreatePalette(entries);
+    palette.Attach(orvel::test::MakePalette(entries));
 
     std::vector<std::uint64_t> hashes;
     for (const int bitCount : {8, 4}) {
