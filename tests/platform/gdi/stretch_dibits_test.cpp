@@ -155,68 +155,66 @@ std::vector<BYTE> OwnBytes(const MemorySurface& surface, int width, int height, 
     return bytes;
 }
 
-TEST_F(StretchIntoIndexedTest, ColoursBecomeTheNearestIndexOfTheContextPalette) {
-    MemorySurface surface(
-        4, 1, 8,
-        MakeTestPalette({RGB(0, 0, 0), RGB(255, 0, 0), RGB(0, 0, 255), RGB(250, 250, 250)}));
-    TestDib dib(4, 1, 24);
-    dib.Set(0, 0, RawOf(RGB(240, 20, 20)));
-    dib.Set(1, 0, RawOf(RGB(10, 10, 10)));
-    dib.Set(2, 0, RawOf(RGB(255, 255, 255)));
-    dib.Set(3, 0, RawOf(RGB(20, 20, 200)));
-    ASSERT_EQ(StretchDIBits(surface.Dc(), 0, 0, 4, 1, 0, 0, 4, 1, dib.Bits(), dib.Info(),
-                            DIB_RGB_COLORS, SRCCOPY),
-              1);
-    const std::vector<BYTE> bytes = OwnBytes(surface, 4, 1, 8);
-    EXPECT_EQ(bytes[0], 1);
-    EXPECT_EQ(bytes[1], 0);
-    EXPECT_EQ(bytes[2], 3);
-    EXPECT_EQ(bytes[3], 2);
-    EXPECT_EQ(GetPixel(surface.Dc(), 2, 0), RGB(250, 250, 250));
-}
-
-TEST_F(StretchIntoIndexedTest, FourBitSurfacesReachOnlyTheFirstSixteenEntries) {
-    std::vector<COLORREF> colours(20, RGB(0, 0, 0));
-    colours[3] = RGB(100, 100, 100);
-    colours[18] = RGB(200, 10, 10); // exact, but no 4-bit index reaches it
-    MemorySurface surface(3, 1, 4, MakeTestPalette(colours));
-    TestDib dib(3, 1, 8, false, {{10, 10, 200, 0}, {100, 100, 100, 0}});
-    dib.Set(0, 0, 0);
-    dib.Set(1, 0, 1);
-    dib.Set(2, 0, 0);
-    ASSERT_EQ(StretchDIBits(surface.Dc(), 0, 0, 3, 1, 0, 0, 3, 1, dib.Bits(), dib.Info(),
-                            DIB_RGB_COLORS, SRCCOPY),
-              1);
-    const std::vector<BYTE> bytes = OwnBytes(surface, 3, 1, 4);
-    EXPECT_EQ(bytes[0], 0x33) << "red goes to the grey, the nearest entry below 16; then grey";
-    EXPECT_EQ(bytes[1] >> 4, 3);
-}
-
-TEST_F(StretchIntoIndexedTest, MonochromeSurfacesTakeBlackOrWhiteWithTheLeftmostPixelHighest) {
-    MemorySurface surface(10, 1, 1);
-    TestDib dib(10, 1, 24);
-    for (int x = 0; x < 10; ++x) {
-        dib.Set(x, 0, RawOf(x % 3 == 0 ? RGB(200, 200, 200) : RGB(60, 60, 60)));
+// One row drawn onto a surface of each kind, read back at the surface's own depth: colours become
+// the nearest index of the context palette (on 4 bits, among the first sixteen entries only),
+// black or white on 1 bit with the leftmost pixel highest, and indexes past the colour table
+// draw black.
+TEST_F(StretchIntoIndexedTest, RowsBecomeTheSurfacesOwnPixels) {
+    std::vector<COLORREF> twenty(20, RGB(0, 0, 0));
+    twenty[3] = RGB(100, 100, 100);
+    twenty[18] = RGB(200, 10, 10); // exact, but no 4-bit index reaches it
+    const RGBQUAD white{255, 255, 255, 0};
+    const struct {
+        const char* name;
+        int surfaceDepth;
+        std::vector<COLORREF> palette;
+        int dibDepth;
+        std::vector<RGBQUAD> table;
+        std::vector<DWORD> pixels;
+        std::vector<BYTE> expected;
+    } cases[] = {
+        {"nearest index",
+         8,
+         {RGB(0, 0, 0), RGB(255, 0, 0), RGB(0, 0, 255), RGB(250, 250, 250)},
+         24,
+         {},
+         {RawOf(RGB(240, 20, 20)), RawOf(RGB(10, 10, 10)), RawOf(RGB(255, 255, 255)),
+          RawOf(RGB(20, 20, 200))},
+         {1, 0, 3, 2}},
+        {"first sixteen",
+         4,
+         twenty,
+         8,
+         {{10, 10, 200, 0}, {100, 100, 100, 0}},
+         {0, 1, 0},
+         {0x33, 0x30}},
+        {"monochrome",
+         1,
+         {},
+         24,
+         {},
+         {0xC8C8C8, 0x3C3C3C, 0x3C3C3C, 0xC8C8C8, 0x3C3C3C, 0x3C3C3C, 0xC8C8C8, 0x3C3C3C, 0x3C3C3C,
+          0xC8C8C8},
+         {0x92, 0x40}},
+        {"past the table", 24, {}, 4, {white, white}, {0, 1}, {255, 255, 255, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int width = static_cast<int>(c.pixels.size());
+        MemorySurface surface(width, 1, c.surfaceDepth,
+                              c.palette.empty() ? nullptr : MakeTestPalette(c.palette));
+        TestDib dib(width, 1, c.dibDepth, false, c.table);
+        dib.Header()->biClrUsed = c.dibDepth == 4 ? 1 : 0; // "past the table": entry 1 is not there
+        for (int x = 0; x < width; ++x) {
+            dib.Set(x, 0, c.pixels[static_cast<std::size_t>(x)]);
+        }
+        ASSERT_EQ(StretchDIBits(surface.Dc(), 0, 0, width, 1, 0, 0, width, 1, dib.Bits(),
+                                dib.Info(), DIB_RGB_COLORS, SRCCOPY),
+                  1);
+        std::vector<BYTE> bytes = OwnBytes(surface, width, 1, c.surfaceDepth);
+        bytes.resize(c.expected.size());
+        EXPECT_EQ(bytes, c.expected);
     }
-    ASSERT_EQ(StretchDIBits(surface.Dc(), 0, 0, 10, 1, 0, 0, 10, 1, dib.Bits(), dib.Info(),
-                            DIB_RGB_COLORS, SRCCOPY),
-              1);
-    const std::vector<BYTE> bytes = OwnBytes(surface, 10, 1, 1);
-    EXPECT_EQ(bytes[0], 0x92); // 1001 0010
-    EXPECT_EQ(bytes[1], 0x40); // 01
-}
-
-TEST_F(StretchIntoIndexedTest, IndexesPastTheColourTableDrawBlack) {
-    MemorySurface surface(2, 1, 24);
-    TestDib dib(2, 1, 8, false, {{255, 255, 255, 0}, {255, 255, 255, 0}});
-    dib.Header()->biClrUsed = 1;
-    dib.Set(0, 0, 0);
-    dib.Set(1, 0, 1);
-    ASSERT_EQ(StretchDIBits(surface.Dc(), 0, 0, 2, 1, 0, 0, 2, 1, dib.Bits(), dib.Info(),
-                            DIB_RGB_COLORS, SRCCOPY),
-              1);
-    EXPECT_EQ(GetPixel(surface.Dc(), 0, 0), RGB(255, 255, 255));
-    EXPECT_EQ(GetPixel(surface.Dc(), 1, 0), RGB(0, 0, 0)) << "biClrUsed 1: entry 1 is not there";
 }
 
 using StretchDIBitsFailureTest = LeakCheckedTest;
