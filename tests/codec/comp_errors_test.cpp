@@ -2,8 +2,6 @@
 // that runs out of resources, and what the object holds afterwards.
 #include "comp_fixture.h"
 
-#include <string>
-
 namespace {
 
 using orvel::test::ClassError;
@@ -16,41 +14,29 @@ using CompErrorTest = CompFixture;
 
 // Format sizes a compressor cannot mean: no format, one too small for the header each frame's
 // size is written into, or an error code.
-struct SizeCase {
-    const char* name;
-    LRESULT reported;
-    unsigned long code;
-    DWORD storedSize;
-};
-
-void PrintTo(const SizeCase& size, std::ostream* out) {
-    *out << size.name;
+TEST_F(CompErrorTest, ReportedSizeThatCannotHoldAFormatFails) {
+    const struct {
+        LRESULT reported;
+        unsigned long code;
+        DWORD storedSize;
+    } sizes[] = {{0, 5, 0}, {39, 5, 39}, {ICERR_BADFORMAT, 4, 0}, {LRESULT{1} << 40, 4, 0}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(size.reported);
+        CDibComp comp;
+        ASSERT_TRUE(comp.Open(kRecorder));
+        recorder.Clear();
+        recorder.Answer(ICM_COMPRESS_GET_FORMAT, size.reported);
+        BITMAPINFO* output = Input();
+        DWORD outputSize = 12345;
+        EXPECT_FALSE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
+        EXPECT_EQ(StatusOf(comp), ClassError(size.code));
+        EXPECT_EQ(outputSize, size.storedSize);
+        EXPECT_EQ(output, Input()) << "the caller's pointer is set only on success";
+        EXPECT_EQ(recorder.Count(ICM_COMPRESS_GET_FORMAT), 1);
+        EXPECT_FALSE(comp.CompBegin());
+        EXPECT_EQ(StatusOf(comp), ClassError(6));
+    }
 }
-
-class CompFormatSizeTest : public CompFixture, public ::testing::WithParamInterface<SizeCase> {};
-
-TEST_P(CompFormatSizeTest, ReportedSizeThatCannotHoldAFormatFails) {
-    CDibComp comp;
-    ASSERT_TRUE(comp.Open(kRecorder));
-    recorder.Clear();
-    recorder.Answer(ICM_COMPRESS_GET_FORMAT, GetParam().reported);
-    BITMAPINFO* output = Input();
-    DWORD outputSize = 12345;
-    EXPECT_FALSE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
-    EXPECT_EQ(StatusOf(comp), ClassError(GetParam().code));
-    EXPECT_EQ(outputSize, GetParam().storedSize);
-    EXPECT_EQ(output, Input()) << "the caller's pointer is set only on success";
-    EXPECT_EQ(recorder.Count(ICM_COMPRESS_GET_FORMAT), 1);
-    EXPECT_FALSE(comp.CompBegin());
-    EXPECT_EQ(StatusOf(comp), ClassError(6));
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, CompFormatSizeTest,
-                         ::testing::Values(SizeCase{"Zero", 0, 5, 0},
-                                           SizeCase{"SmallerThanAHeader", 39, 5, 39},
-                                           SizeCase{"ErrorCode", ICERR_BADFORMAT, 4, 0},
-                                           SizeCase{"BeyondThirtyTwoBits", LRESULT{1} << 40, 4, 0}),
-                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(CompErrorTest, RefusedOrMissingFormatsAreClassError4AndLeaveNoOutputFormat) {
     CDibComp comp;
@@ -145,25 +131,23 @@ TEST_F(CompErrorTest, RefusedCloseIsClassError3AndKeepsTheHandleButNotTheFormats
 }
 
 // The object allocator failing for the input copy (1) and for the output format (2).
-class CompFormatAllocationTest : public CompFixture, public ::testing::WithParamInterface<int> {};
-
-TEST_P(CompFormatAllocationTest, FormatThatCannotBeAllocatedIsClassError4) {
-    CDibComp comp;
-    ASSERT_TRUE(comp.Open(kRecorder));
-    recorder.Clear();
-    orvel::testing::InjectFault(orvel::testing::kFaultObjectAlloc, GetParam());
-    BITMAPINFO* output = nullptr;
-    DWORD outputSize = 0;
-    EXPECT_FALSE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
-    EXPECT_TRUE(orvel::testing::FaultFired());
-    EXPECT_EQ(StatusOf(comp), ClassError(4));
-    EXPECT_EQ(recorder.Count(ICM_COMPRESS_GET_FORMAT), GetParam() == 1 ? 0 : 1);
-    orvel::testing::ClearFault();
-    EXPECT_FALSE(comp.CompBegin());
-    EXPECT_EQ(StatusOf(comp), ClassError(6));
-    EXPECT_TRUE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
+TEST_F(CompErrorTest, FormatThatCannotBeAllocatedIsClassError4) {
+    for (const long nth : {1L, 2L}) {
+        CDibComp comp;
+        ASSERT_TRUE(comp.Open(kRecorder));
+        recorder.Clear();
+        orvel::testing::InjectFault(orvel::testing::kFaultObjectAlloc, nth);
+        BITMAPINFO* output = nullptr;
+        DWORD outputSize = 0;
+        EXPECT_FALSE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
+        EXPECT_TRUE(orvel::testing::FaultFired());
+        EXPECT_EQ(StatusOf(comp), ClassError(4));
+        EXPECT_EQ(recorder.Count(ICM_COMPRESS_GET_FORMAT), nth == 1 ? 0 : 1);
+        orvel::testing::ClearFault();
+        EXPECT_FALSE(comp.CompBegin());
+        EXPECT_EQ(StatusOf(comp), ClassError(6));
+        EXPECT_TRUE(comp.GetFormat(Input(), InputSize(), &output, outputSize));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Allocations, CompFormatAllocationTest, ::testing::Values(1, 2));
 
 } // namespace

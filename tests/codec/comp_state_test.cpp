@@ -2,7 +2,6 @@
 // which formats.
 #include "comp_fixture.h"
 
-#include <string>
 #include <utility>
 
 namespace {
@@ -14,59 +13,42 @@ using orvel::test::RecordingCompressor;
 using orvel::test::StatusOf;
 using Messages = std::vector<UINT>;
 
+using CompStateTest = CompFixture;
+
 // Operations refused before the compressor is asked: class error 2 without a compressor, class
 // error 6 after Open and before GetFormat (CompEnd too, although nothing was begun).
-struct RefusalCase {
-    const char* name;
-    BOOL (*call)(CDibComp&, CompFixture&);
-    bool opened;
-    unsigned long code;
-};
-
-void PrintTo(const RefusalCase& refusal, std::ostream* out) {
-    *out << refusal.name;
-}
-
-class CompRefusalTest : public CompFixture, public ::testing::WithParamInterface<RefusalCase> {};
-
-TEST_P(CompRefusalTest, RefusedBeforeTheCompressorIsAsked) {
-    CDibComp comp;
-    if (GetParam().opened) {
-        ASSERT_TRUE(comp.Open(kRecorder));
-        recorder.Clear();
+TEST_F(CompStateTest, OperationsAreRefusedBeforeTheCompressorIsAsked) {
+    using Op = BOOL (*)(CDibComp&, CompFixture&);
+    const Op close = [](CDibComp& c, CompFixture&) { return c.Close(); };
+    const Op begin = [](CDibComp& c, CompFixture&) { return c.CompBegin(); };
+    const Op end = [](CDibComp& c, CompFixture&) { return c.CompEnd(); };
+    const Op frame = [](CDibComp& c, CompFixture& f) {
+        return c.Compress(f.pixels_.data(), f.compressed_.data(), 0, 0);
+    };
+    const Op query = [](CDibComp& c, CompFixture& f) {
+        BITMAPINFO* output = nullptr;
+        DWORD size = 0;
+        return c.GetFormat(f.Input(), f.InputSize(), &output, size);
+    };
+    const struct {
+        Op call;
+        bool opened;
+        unsigned long code;
+    } cases[] = {{close, false, 2}, {begin, false, 2}, {end, false, 2}, {query, false, 2},
+                 {frame, false, 2}, {begin, true, 6},  {end, true, 6},  {frame, true, 6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        CDibComp comp;
+        if (c.opened) {
+            ASSERT_TRUE(comp.Open(kRecorder));
+            recorder.Clear();
+        }
+        EXPECT_FALSE(c.call(comp, *this));
+        EXPECT_EQ(StatusOf(comp), ClassError(c.code));
+        EXPECT_EQ(comp.GetSafeHandle() != nullptr, c.opened);
+        EXPECT_TRUE(recorder.Log().empty());
     }
-    EXPECT_FALSE(GetParam().call(comp, *this));
-    EXPECT_EQ(StatusOf(comp), ClassError(GetParam().code));
-    EXPECT_EQ(comp.GetSafeHandle() != nullptr, GetParam().opened);
-    EXPECT_TRUE(recorder.Log().empty());
 }
-
-// Each operation as a call on an object and the fixture's formats and frames.
-using Op = BOOL (*)(CDibComp&, CompFixture&);
-const Op kClose = [](CDibComp& c, CompFixture&) { return c.Close(); };
-const Op kBegin = [](CDibComp& c, CompFixture&) { return c.CompBegin(); };
-const Op kEnd = [](CDibComp& c, CompFixture&) { return c.CompEnd(); };
-const Op kFrame = [](CDibComp& c, CompFixture& f) {
-    return c.Compress(f.pixels_.data(), f.compressed_.data(), 0, 0);
-};
-const Op kQuery = [](CDibComp& c, CompFixture& f) {
-    BITMAPINFO* output = nullptr;
-    DWORD size = 0;
-    return c.GetFormat(f.Input(), f.InputSize(), &output, size);
-};
-
-INSTANTIATE_TEST_SUITE_P(Operations, CompRefusalTest,
-                         ::testing::Values(RefusalCase{"CloseWhenClosed", kClose, false, 2},
-                                           RefusalCase{"CompBeginWhenClosed", kBegin, false, 2},
-                                           RefusalCase{"CompEndWhenClosed", kEnd, false, 2},
-                                           RefusalCase{"GetFormatWhenClosed", kQuery, false, 2},
-                                           RefusalCase{"CompressWhenClosed", kFrame, false, 2},
-                                           RefusalCase{"CompBeginWithoutFormat", kBegin, true, 6},
-                                           RefusalCase{"CompEndWithoutFormat", kEnd, true, 6},
-                                           RefusalCase{"CompressWithoutFormat", kFrame, true, 6}),
-                         [](const auto& param) { return std::string(param.param.name); });
-
-using CompStateTest = CompFixture;
 
 TEST_F(CompStateTest, OpenOpensTheVideoCompressorForCompressionOrFailsWithClassError1) {
     CDibComp comp;

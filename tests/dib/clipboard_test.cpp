@@ -3,8 +3,6 @@
 // that do not fit their block, and no block, palette or handle left behind.
 #include "drawing_support.h"
 
-#include <tuple>
-
 namespace {
 
 using namespace orvel::test;
@@ -77,115 +75,100 @@ protected:
     CWnd other_;
 };
 
-class ClipboardEntriesTest
-    : public ClipboardTest,
-      public ::testing::WithParamInterface<std::pair<std::uint32_t, std::uint32_t>> {};
+// Entries announced by biClrUsed, by biClrImportant, or by both.
+TEST_F(ClipboardTest, DirectColourLeavesItsEntriesOutAndPlacesTheirPalette) {
+    for (const auto& [used, important] :
+         {std::pair{16U, 0U}, std::pair{256U, 16U}, std::pair{0U, 16U}}) {
+        SCOPED_TRACE(used + important);
+        const Bytes file = DirectWithEntriesFile(used, important);
+        TestDib dib(file);
+        const Bytes ownColours = PaletteColours(dib.GetPalette());
+        ASSERT_EQ(ownColours.size(), 16U * 3);
+        ASSERT_TRUE(dib.SetClipboard(&window_));
 
-TEST_P(ClipboardEntriesTest, DirectColourLeavesThemOutAndPlacesTheirPalette) {
-    const Bytes file = DirectWithEntriesFile(GetParam().first, GetParam().second);
-    TestDib dib(file);
-    const Bytes ownColours = PaletteColours(dib.GetPalette());
-    ASSERT_EQ(ownColours.size(), 16U * 3);
-    ASSERT_TRUE(dib.SetClipboard(&window_));
+        const Bytes clip = ClipboardBytes();
+        ASSERT_EQ(clip.size(), 320U + 41U);
+        Bytes header(file.begin() + 14, file.begin() + 54);
+        std::fill(header.begin() + 32, header.begin() + 40, 0); // biClrUsed, biClrImportant
+        EXPECT_EQ(Bytes(clip.begin(), clip.begin() + 40), header);
+        EXPECT_EQ(Bytes(clip.begin() + 40, clip.begin() + 360),
+                  Bytes(file.begin() + 118, file.end()));
+        EXPECT_EQ(clip.back(), 0);
 
-    const Bytes clip = ClipboardBytes();
-    ASSERT_EQ(clip.size(), 320U + 41U);
-    Bytes header(file.begin() + 14, file.begin() + 54);
-    std::fill(header.begin() + 32, header.begin() + 40, 0); // biClrUsed, biClrImportant
-    EXPECT_EQ(Bytes(clip.begin(), clip.begin() + 40), header);
-    EXPECT_EQ(Bytes(clip.begin() + 40, clip.begin() + 360), Bytes(file.begin() + 118, file.end()));
-    EXPECT_EQ(clip.back(), 0);
+        HPALETTE clipPalette = CDib::GetClipPalette(&window_);
+        ASSERT_NE(clipPalette, nullptr);
+        EXPECT_NE(clipPalette, static_cast<HPALETTE>(*dib.GetPalette()));
+        CPalette lent;
+        lent.Attach(clipPalette);
+        EXPECT_EQ(PaletteColours(&lent), ownColours);
+        lent.Detach(); // the clipboard's
 
-    HPALETTE clipPalette = CDib::GetClipPalette(&window_);
-    ASSERT_NE(clipPalette, nullptr);
-    EXPECT_NE(clipPalette, static_cast<HPALETTE>(*dib.GetPalette()));
-    CPalette lent;
-    lent.Attach(clipPalette);
-    EXPECT_EQ(PaletteColours(&lent), ownColours);
-    lent.Detach(); // the clipboard's
-
-    // The object's own palette is still whole and still draws the picture.
-    EXPECT_EQ(PaletteColours(dib.GetPalette()), ownColours);
-    Surface surface(10, 10);
-    ASSERT_TRUE(dib.Show(surface.Dc(), CRect(0, 0, 10, 10), CRect(0, 0, 0, 0)));
-    EXPECT_EQ(surface.At(3, 4), MakeColourPicture(10, 10, 24).At(3, 4));
-    EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), file);
+        // The object's own palette is still whole and still draws the picture.
+        EXPECT_EQ(PaletteColours(dib.GetPalette()), ownColours);
+        Surface surface(10, 10);
+        ASSERT_TRUE(dib.Show(surface.Dc(), CRect(0, 0, 10, 10), CRect(0, 0, 0, 0)));
+        EXPECT_EQ(surface.At(3, 4), MakeColourPicture(10, 10, 24).At(3, 4));
+        EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), file);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(UsedOrImportant, ClipboardEntriesTest,
-                         ::testing::Values(std::pair{16U, 0U}, std::pair{256U, 16U},
-                                           std::pair{0U, 16U}));
 
 // Copying and loading back on another object gives the same picture at every depth.
-class ClipboardRoundTripTest : public ClipboardTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(ClipboardRoundTripTest, AnotherObjectLoadsTheSamePicture) {
-    const ColourPicture picture = MakeColourPicture(9, 6, GetParam());
-    TestDib copied(picture.file);
-    TestDib loaded;
-    ASSERT_TRUE(copied.SetClipboard(&window_));
-    ASSERT_TRUE(loaded.GetClipboard(&other_));
-    EXPECT_EQ(StatusOf(loaded), kSuccess);
-    EXPECT_EQ(BlockBytes(loaded.GetSafeHandle()), picture.file);
-    EXPECT_EQ(PaletteColours(loaded.GetPalette()), PaletteColours(copied.GetPalette()));
-    EXPECT_EQ(ClipboardBytes(), Bytes(picture.file.begin() + 14, picture.file.end()))
-        << "the block from offset 14, only read";
-    EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE)) << "no colour entries, no palette";
-    EXPECT_EQ(BlockBytes(copied.GetSafeHandle()), picture.file) << "the picture does not change";
+TEST_F(ClipboardTest, AnotherObjectLoadsTheSamePictureAtEveryDepth) {
+    for (const int depth : {1, 4, 8, 16, 24, 32}) {
+        SCOPED_TRACE(depth);
+        const ColourPicture picture = MakeColourPicture(9, 6, depth);
+        TestDib copied(picture.file);
+        TestDib loaded;
+        ASSERT_TRUE(copied.SetClipboard(&window_));
+        ASSERT_TRUE(loaded.GetClipboard(&other_));
+        EXPECT_EQ(StatusOf(loaded), kSuccess);
+        EXPECT_EQ(BlockBytes(loaded.GetSafeHandle()), picture.file);
+        EXPECT_EQ(PaletteColours(loaded.GetPalette()), PaletteColours(copied.GetPalette()));
+        EXPECT_EQ(ClipboardBytes(), Bytes(picture.file.begin() + 14, picture.file.end()))
+            << "the block from offset 14, only read";
+        EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE)) << "no colour entries, no palette";
+        EXPECT_EQ(BlockBytes(copied.GetSafeHandle()), picture.file)
+            << "the picture does not change";
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(EveryDepth, ClipboardRoundTripTest,
-                         ::testing::Values(1, 4, 8, 16, 24, 32));
 
 // Every failure of SetClipboard: its status, the picture unchanged, the clipboard closed, and
 // whatever was made for the clipboard freed when it did not get there.
-struct SetFailure {
-    const char* name;
-    bool withEntries;
-    std::uint32_t site;
-    long nth;
-    Status status;
-};
-
-class SetClipboardFailureTest : public ClipboardTest,
-                                public ::testing::WithParamInterface<SetFailure> {};
-
-TEST_P(SetClipboardFailureTest, RecordsTheFailureAndKeepsThePicture) {
-    const SetFailure failure = GetParam();
-    const Bytes file =
-        failure.withEntries ? DirectWithEntriesFile() : MakeColourPicture(6, 5, 8).file;
-    TestDib dib(file);
-    HGLOBAL block = dib.GetSafeHandle();
-    InjectFault(failure.site, failure.nth);
-    EXPECT_FALSE(dib.SetClipboard(&window_));
-    EXPECT_TRUE(orvel::testing::FaultFired());
-    orvel::testing::ClearFault();
-    EXPECT_EQ(StatusOf(dib), failure.status);
-    EXPECT_EQ(dib.GetSafeHandle(), block);
-    EXPECT_EQ(BlockBytes(block), file);
-    EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE));
+TEST_F(ClipboardTest, EachFailingStepOfSetClipboardIsRecordedAndKeepsThePicture) {
+    using namespace orvel::testing;
+    const struct {
+        bool withEntries;
+        FaultSite site;
+        long nth;
+        Status status;
+    } steps[] = {
+        {false, kFaultGlobalLock, 1, SystemError(ERROR_DISCARDED)},          // the picture's lock
+        {false, kFaultGlobalAlloc, 1, SystemError(ERROR_NOT_ENOUGH_MEMORY)}, // the new block
+        {false, kFaultGlobalLock, 2, SystemError(ERROR_DISCARDED)},          // and its lock
+        {false, kFaultClipboard, 1, ClassError(10)},                         // OpenClipboard
+        {false, kFaultClipboard, 2, SystemError(ERROR_ACCESS_DENIED)},       // EmptyClipboard
+        {false, kFaultClipboard, 3, SystemError(ERROR_NOT_ENOUGH_MEMORY)},   // SetClipboardData
+        {true, kFaultObjectAlloc, 1, ClassError(3)},                         // the palette record
+        {true, kFaultCreatePalette, 1, SystemError(ERROR_NOT_ENOUGH_MEMORY)},
+        {true, kFaultClipboard, 4, SystemError(ERROR_NOT_ENOUGH_MEMORY)}, // the CF_PALETTE
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(&step - steps);
+        Empty();
+        const Bytes file =
+            step.withEntries ? DirectWithEntriesFile() : MakeColourPicture(6, 5, 8).file;
+        TestDib dib(file);
+        HGLOBAL block = dib.GetSafeHandle();
+        InjectFault(step.site, step.nth);
+        EXPECT_FALSE(dib.SetClipboard(&window_));
+        EXPECT_TRUE(FaultFired());
+        ClearFault();
+        EXPECT_EQ(StatusOf(dib), step.status);
+        EXPECT_EQ(dib.GetSafeHandle(), block);
+        EXPECT_EQ(BlockBytes(block), file);
+        EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryStep, SetClipboardFailureTest,
-    ::testing::Values(
-        SetFailure{"PictureLock", false, orvel::testing::kFaultGlobalLock, 1,
-                   SystemError(ERROR_DISCARDED)},
-        SetFailure{"BlockAllocation", false, orvel::testing::kFaultGlobalAlloc, 1,
-                   SystemError(ERROR_NOT_ENOUGH_MEMORY)},
-        SetFailure{"BlockLock", false, orvel::testing::kFaultGlobalLock, 2,
-                   SystemError(ERROR_DISCARDED)},
-        SetFailure{"OpenClipboard", false, orvel::testing::kFaultClipboard, 1, ClassError(10)},
-        SetFailure{"EmptyClipboard", false, orvel::testing::kFaultClipboard, 2,
-                   SystemError(ERROR_ACCESS_DENIED)},
-        SetFailure{"SetClipboardData", false, orvel::testing::kFaultClipboard, 3,
-                   SystemError(ERROR_NOT_ENOUGH_MEMORY)},
-        SetFailure{"PaletteRecord", true, orvel::testing::kFaultObjectAlloc, 1, ClassError(3)},
-        SetFailure{"CreatePalette", true, orvel::testing::kFaultCreatePalette, 1,
-                   SystemError(ERROR_NOT_ENOUGH_MEMORY)},
-        SetFailure{"SetClipboardPalette", true, orvel::testing::kFaultClipboard, 4,
-                   SystemError(ERROR_NOT_ENOUGH_MEMORY)}),
-    [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(ClipboardTest, SetClipboardRefusesAFailedObjectWithoutTouchingTheClipboard) {
     const ColourPicture picture = MakeColourPicture(4, 4, 8);
@@ -222,49 +205,41 @@ TEST_F(ClipboardTest, GetClipboardWithoutACfDibKeepsThePicture) {
 
 // Failures before the clipboard's data is read keep the picture; later ones leave the object
 // empty (or holding a refused block, as the normalisation step leaves it).
-struct GetFailure {
-    const char* name;
-    std::uint32_t site;
-    long nth;
-    Status status;
-    bool keepsPicture;
-};
-
-class GetClipboardFailureTest : public ClipboardTest,
-                                public ::testing::WithParamInterface<GetFailure> {};
-
-TEST_P(GetClipboardFailureTest, RecordsTheFailure) {
-    const GetFailure failure = GetParam();
+TEST_F(ClipboardTest, EachFailingStepOfGetClipboardIsRecorded) {
+    using namespace orvel::testing;
+    const struct {
+        FaultSite site;
+        long nth;
+        Status status;
+        bool keepsPicture;
+    } steps[] = {
+        {kFaultClipboard, 1, ClassError(10), true},                          // OpenClipboard
+        {kFaultClipboard, 2, SystemError(ERROR_NOT_ENOUGH_MEMORY), true},    // GetClipboardData
+        {kFaultGlobalLock, 1, kProgError14, false},                          // the clipboard's lock
+        {kFaultGlobalAlloc, 1, SystemError(ERROR_NOT_ENOUGH_MEMORY), false}, // the new block
+        {kFaultObjectAlloc, 1, ClassError(3), false},                        // the palette object
+    };
     const ColourPicture held = MakeColourPicture(4, 4, 8);
     const ColourPicture offered = MakeColourPicture(3, 2, 24);
     Put(Bytes(offered.file.begin() + 14, offered.file.end()));
-    TestDib dib(held.file);
-    HGLOBAL block = dib.GetSafeHandle();
-    InjectFault(failure.site, failure.nth);
-    EXPECT_FALSE(dib.GetClipboard(&window_));
-    EXPECT_TRUE(orvel::testing::FaultFired());
-    orvel::testing::ClearFault();
-    EXPECT_EQ(StatusOf(dib), failure.status);
-    if (failure.keepsPicture) {
-        EXPECT_EQ(dib.GetSafeHandle(), block);
-        EXPECT_EQ(BlockBytes(block), held.file);
-    } else {
-        EXPECT_NE(dib.GetSafeHandle(), block);
+    for (const auto& step : steps) {
+        SCOPED_TRACE(&step - steps);
+        TestDib dib(held.file);
+        HGLOBAL block = dib.GetSafeHandle();
+        InjectFault(step.site, step.nth);
+        EXPECT_FALSE(dib.GetClipboard(&window_));
+        EXPECT_TRUE(FaultFired());
+        ClearFault();
+        EXPECT_EQ(StatusOf(dib), step.status);
+        if (step.keepsPicture) {
+            EXPECT_EQ(dib.GetSafeHandle(), block);
+            EXPECT_EQ(BlockBytes(block), held.file);
+        } else {
+            EXPECT_NE(dib.GetSafeHandle(), block);
+        }
+        EXPECT_EQ(ClipboardBytes(), Bytes(offered.file.begin() + 14, offered.file.end()));
     }
-    EXPECT_EQ(ClipboardBytes(), Bytes(offered.file.begin() + 14, offered.file.end()));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryStep, GetClipboardFailureTest,
-    ::testing::Values(
-        GetFailure{"OpenClipboard", orvel::testing::kFaultClipboard, 1, ClassError(10), true},
-        GetFailure{"GetClipboardData", orvel::testing::kFaultClipboard, 2,
-                   SystemError(ERROR_NOT_ENOUGH_MEMORY), true},
-        GetFailure{"ClipboardLock", orvel::testing::kFaultGlobalLock, 1, kProgError14, false},
-        GetFailure{"BlockAllocation", orvel::testing::kFaultGlobalAlloc, 1,
-                   SystemError(ERROR_NOT_ENOUGH_MEMORY), false},
-        GetFailure{"PaletteObject", orvel::testing::kFaultObjectAlloc, 1, ClassError(3), false}),
-    [](const auto& param) { return std::string(param.param.name); });
 
 // Every prefix of a packed DIB, a 108-byte header and bit-field masks cut off by the block:
 // refused without reading past the clipboard's block.

@@ -112,25 +112,21 @@ TEST_F(CompositingTest, PositionBeyondTheEdgeSucceedsBeforeTheDepthsAreCompared)
     EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), target.file);
 }
 
-class AttachSubBytePixelsTest : public CompositingTest,
-                                public ::testing::WithParamInterface<int> {};
-
-TEST_P(AttachSubBytePixelsTest, AreRefusedAnywhereInsideButSucceedBeyondTheEdge) {
-    const int depth = GetParam();
-    const Picture target(16, 8, depth, 1);
-    const Picture source(16, 8, depth, 2);
-    TestDib destination(target.file);
-    TestDib pasted(source.file);
-    for (const CPoint at : {CPoint(0, 0), CPoint(-15, -7), CPoint(15, 7), CPoint(16, 8)}) {
-        destination.SetNoError();
-        EXPECT_FALSE(destination.Attach(pasted, at)) << at.x << "," << at.y;
-        EXPECT_EQ(StatusOf(destination), kProgError14);
+TEST_F(CompositingTest, SubBytePixelsAreRefusedAnywhereInsideButSucceedBeyondTheEdge) {
+    for (const int depth : {1, 4}) {
+        const Picture target(16, 8, depth, 1);
+        const Picture source(16, 8, depth, 2);
+        TestDib destination(target.file);
+        TestDib pasted(source.file);
+        for (const CPoint at : {CPoint(0, 0), CPoint(-15, -7), CPoint(15, 7), CPoint(16, 8)}) {
+            destination.SetNoError();
+            EXPECT_FALSE(destination.Attach(pasted, at)) << at.x << "," << at.y;
+            EXPECT_EQ(StatusOf(destination), kProgError14);
+        }
+        EXPECT_TRUE(destination.Attach(pasted, CPoint(17, 0)));
+        EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), target.file);
     }
-    EXPECT_TRUE(destination.Attach(pasted, CPoint(17, 0)));
-    EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), target.file);
 }
-
-INSTANTIATE_TEST_SUITE_P(OneAndFourBits, AttachSubBytePixelsTest, ::testing::Values(1, 4));
 
 TEST_F(CompositingTest, RefusesAFailedSourceAMissingSourceAndADestinationWithoutAPicture) {
     const Picture target(6, 6, 8, 1);
@@ -163,23 +159,20 @@ TEST_F(CompositingTest, RefusesAFailedSourceAMissingSourceAndADestinationWithout
 
 // A picture pasted into itself behaves as if the source were a copy taken before the paste,
 // whichever way the two rectangles overlap.
-class AttachIntoItselfTest : public CompositingTest,
-                             public ::testing::WithParamInterface<std::tuple<int, Placement>> {};
-
-TEST_P(AttachIntoItselfTest, ActsAsAnOverlappingMove) {
-    const auto [depth, at] = GetParam();
-    const Picture picture(9, 7, depth, 3);
-    TestDib dib(picture.file);
-    ASSERT_TRUE(dib.Attach(dib, CPoint(at.x, at.y)));
-    EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), Pasted(picture, picture, at.x, at.y));
+TEST_F(CompositingTest, PictureAttachedIntoItselfActsAsAnOverlappingMove) {
+    for (const int depth : {8, 24}) {
+        for (const CPoint at :
+             {CPoint(2, 1), CPoint(-2, -1), CPoint(1, -2), CPoint(-1, 3), CPoint(0, 1),
+              CPoint(0, -1), CPoint(3, 0), CPoint(-3, 0), CPoint(0, 0)}) {
+            SCOPED_TRACE(std::to_string(depth) + " bits at " + std::to_string(at.x) + "," +
+                         std::to_string(at.y));
+            const Picture picture(9, 7, depth, 3);
+            TestDib dib(picture.file);
+            ASSERT_TRUE(dib.Attach(dib, at));
+            EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), Pasted(picture, picture, at.x, at.y));
+        }
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Overlaps, AttachIntoItselfTest,
-    ::testing::Combine(::testing::Values(8, 24),
-                       ::testing::Values(Placement{2, 1}, Placement{-2, -1}, Placement{1, -2},
-                                         Placement{-1, 3}, Placement{0, 1}, Placement{0, -1},
-                                         Placement{3, 0}, Placement{-3, 0}, Placement{0, 0})));
 
 // A caller may write over a lent block. A header that no longer fits the block is refused before
 // a single row is touched.

@@ -67,59 +67,47 @@ void DrawingPalette(CPalette& palette, int depth) {
     }
 }
 
-struct RoundTrip {
-    const char* name;
-    int depth;
-    bool passPalette; ///< whether the palette the bitmap was drawn with is given to the load
-};
-void PrintTo(const RoundTrip& r, std::ostream* out) {
-    *out << r.name;
-}
-
-class BitmapRoundTripTest : public GdiBitmapTest,
-                            public ::testing::WithParamInterface<RoundTrip> {};
-
-TEST_P(BitmapRoundTripTest, PictureShowsTheColoursDrawnIntoTheBitmap) {
-    const RoundTrip& c = GetParam();
-    CPalette palette;
-    DrawingPalette(palette, c.depth);
-    CBitmap bitmap;
-    ASSERT_NO_FATAL_FAILURE(DrawBitmap(bitmap, c.depth, &palette));
-    TestDib dib(bitmap, c.passPalette ? &palette : nullptr);
-    ASSERT_EQ(StatusOf(dib), kSuccess);
-    EXPECT_EQ(dib.GetColorNum(), c.depth);
-    EXPECT_EQ(dib.GetSize(), CSize(kWidth, kHeight));
-    const Bytes block = BlockBytes(dib.GetSafeHandle());
-    const std::uint32_t stride = (kWidth * c.depth + 31) / 32 * 4;
-    EXPECT_EQ(U32At(block, 10), 54 + (c.depth <= 8 ? 4U << c.depth : 0U));
-    EXPECT_EQ(block.size(), U32At(block, 10) + stride * kHeight);
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            EXPECT_EQ(ColourAt(block, x, y), ExactColour(c.depth, x, y)) << x << "," << y;
-        }
-        // Whole padding bytes after the row's pixels are 0.
-        const std::size_t rowEnd = U32At(block, 10) + (y + 1) * stride;
-        for (std::size_t i = U32At(block, 10) + y * stride + (kWidth * c.depth + 7) / 8; i < rowEnd;
-             ++i) {
-            EXPECT_EQ(block[i], 0) << "padding of row " << y;
-        }
-    }
-    EXPECT_EQ(palette.GetEntryCount(), c.depth == 1   ? 2
-                                       : c.depth == 4 ? 16
-                                                      : 256)
-        << "borrowed, not taken";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryDepth, BitmapRoundTripTest,
-    ::testing::Values(RoundTrip{"Mono", 1, true}, RoundTrip{"Four", 4, true},
-                      RoundTrip{"Eight", 8, true}, RoundTrip{"EightOwnHalftone", 8, false},
-                      RoundTrip{"Sixteen", 16, false}, RoundTrip{"SixteenPaletteIgnored", 16, true},
-                      RoundTrip{"TwentyFour", 24, false}, RoundTrip{"ThirtyTwo", 32, false},
-                      RoundTrip{"ThirtyTwoPaletteIgnored", 32, true}),
-    [](const auto& param) { return std::string(param.param.name); });
-
 using BitmapPictureTest = GdiBitmapTest;
+
+// At every depth, with and without the palette the bitmap was drawn with given to the load.
+TEST_F(BitmapPictureTest, PictureShowsTheColoursDrawnIntoTheBitmap) {
+    const struct {
+        int depth;
+        bool passPalette;
+    } cases[] = {{1, true},  {4, true},   {8, true},   {8, false}, {16, false},
+                 {16, true}, {24, false}, {32, false}, {32, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.depth) + (c.passPalette ? " bits, palette given" : " bits"));
+        orvel::testing::ResetSystemPalette();
+        CPalette palette;
+        DrawingPalette(palette, c.depth);
+        CBitmap bitmap;
+        ASSERT_NO_FATAL_FAILURE(DrawBitmap(bitmap, c.depth, &palette));
+        TestDib dib(bitmap, c.passPalette ? &palette : nullptr);
+        ASSERT_EQ(StatusOf(dib), kSuccess);
+        EXPECT_EQ(dib.GetColorNum(), c.depth);
+        EXPECT_EQ(dib.GetSize(), CSize(kWidth, kHeight));
+        const Bytes block = BlockBytes(dib.GetSafeHandle());
+        const std::uint32_t stride = (kWidth * c.depth + 31) / 32 * 4;
+        EXPECT_EQ(U32At(block, 10), 54 + (c.depth <= 8 ? 4U << c.depth : 0U));
+        EXPECT_EQ(block.size(), U32At(block, 10) + stride * kHeight);
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                EXPECT_EQ(ColourAt(block, x, y), ExactColour(c.depth, x, y)) << x << "," << y;
+            }
+            // Whole padding bytes after the row's pixels are 0.
+            const std::size_t rowEnd = U32At(block, 10) + (y + 1) * stride;
+            for (std::size_t i = U32At(block, 10) + y * stride + (kWidth * c.depth + 7) / 8;
+                 i < rowEnd; ++i) {
+                EXPECT_EQ(block[i], 0) << "padding of row " << y;
+            }
+        }
+        EXPECT_EQ(palette.GetEntryCount(), c.depth == 1   ? 2
+                                           : c.depth == 4 ? 16
+                                                          : 256)
+            << "borrowed, not taken";
+    }
+}
 
 TEST_F(BitmapPictureTest, WithoutAPaletteTheTableIsTheHalftonesFirstColoursAndIndexesStay) {
     // So a monochrome bitmap's white shows as the halftone palette's second colour: callers

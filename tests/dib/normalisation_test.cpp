@@ -26,41 +26,37 @@ TEST_F(NormalisationTest, CanonicalFileStaysByteForByteWithItsOwnSizes) {
     EXPECT_EQ(colours[3 * 200 + 2], 200);           // blue of entry 200
 }
 
-struct CoreCase {
-    std::uint16_t bitCount;
-    std::uint16_t width;
-    std::uint32_t stride;
-};
-
-class CoreHeaderTest : public LeakCheckedTest, public ::testing::WithParamInterface<CoreCase> {};
-
-TEST_P(CoreHeaderTest, CoreHeaderBecomesACanonicalFortyByteHeader) {
-    const CoreCase c = GetParam();
-    const unsigned entries = c.bitCount <= 8 ? 1U << c.bitCount : 0;
-    Bytes pixels(c.stride * 2);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = static_cast<std::uint8_t>(0x41 + i);
+TEST_F(NormalisationTest, CoreHeaderBecomesACanonicalFortyByteHeader) {
+    const struct {
+        std::uint16_t bitCount;
+        std::uint16_t width;
+        std::uint32_t stride;
+    } cases[] = {{1, 33, 8}, {4, 9, 8}, {8, 5, 8}, {24, 5, 16}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bitCount);
+        const unsigned entries = c.bitCount <= 8 ? 1U << c.bitCount : 0;
+        Bytes pixels(c.stride * 2);
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            pixels[i] = static_cast<std::uint8_t>(0x41 + i);
+        }
+        TestDib dib;
+        ASSERT_TRUE(
+            AttachBytes(dib, CoreFile(c.width, 2, c.bitCount, Colours(entries, 3), pixels)));
+        const Bytes block = BlockBytes(dib.GetSafeHandle());
+        const BITMAPINFOHEADER h = dib.GetBIH();
+        EXPECT_EQ(U32At(block, 10), 54 + 4 * entries);
+        EXPECT_EQ(U32At(block, 2), block.size());
+        EXPECT_EQ(+h.biSize, 40U);
+        EXPECT_EQ(+h.biWidth, c.width);
+        EXPECT_EQ(+h.biHeight, 2);
+        EXPECT_EQ(+h.biPlanes, 1);
+        EXPECT_EQ(+h.biSizeImage, c.stride * 2);
+        EXPECT_EQ(+h.biXPelsPerMeter, 0);
+        EXPECT_EQ(+h.biClrUsed, 0U);
+        EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 54 + 4 * entries), Colours(entries));
+        EXPECT_EQ(PixelArea(dib), pixels);
     }
-    TestDib dib;
-    ASSERT_TRUE(AttachBytes(dib, CoreFile(c.width, 2, c.bitCount, Colours(entries, 3), pixels)));
-    const Bytes block = BlockBytes(dib.GetSafeHandle());
-    const BITMAPINFOHEADER h = dib.GetBIH();
-    EXPECT_EQ(U32At(block, 10), 54 + 4 * entries);
-    EXPECT_EQ(U32At(block, 2), block.size());
-    EXPECT_EQ(+h.biSize, 40U);
-    EXPECT_EQ(+h.biWidth, c.width);
-    EXPECT_EQ(+h.biHeight, 2);
-    EXPECT_EQ(+h.biPlanes, 1);
-    EXPECT_EQ(+h.biSizeImage, c.stride * 2);
-    EXPECT_EQ(+h.biXPelsPerMeter, 0);
-    EXPECT_EQ(+h.biClrUsed, 0U);
-    EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 54 + 4 * entries), Colours(entries));
-    EXPECT_EQ(PixelArea(dib), pixels);
 }
-
-INSTANTIATE_TEST_SUITE_P(Depths, CoreHeaderTest,
-                         ::testing::Values(CoreCase{1, 33, 8}, CoreCase{4, 9, 8}, CoreCase{8, 5, 8},
-                                           CoreCase{24, 5, 16}));
 
 TEST_F(NormalisationTest, ShortColourTableIsWidenedWithZeroEntriesAndPixelsMoved) {
     Bytes pixels = {1, 2, 3, 0, 4, 5, 6, 0};
@@ -207,21 +203,20 @@ std::vector<Refusal> Refusals() {
     };
 }
 
-class RefusalTest : public LeakCheckedTest, public ::testing::WithParamInterface<Refusal> {};
-
-TEST_P(RefusalTest, RefusedWithClassErrorOneAndTheBlockKeptWithoutPalette) {
-    TestDib dib;
-    const Bytes& file = GetParam().file;
-    EXPECT_FALSE(AttachBytes(dib, file));
-    EXPECT_EQ(StatusOf(dib), ClassError(1));
-    ASSERT_NE(dib.GetSafeHandle(), nullptr); // a handed-over block is the object's whatever happens
-    EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), file);
-    EXPECT_EQ(dib.GetPalette(), nullptr);
-    EXPECT_EQ(dib.GetSize(), CSize(0, 0)); // the cached header stays as it was
+TEST_F(NormalisationTest, RefusedWithClassErrorOneAndTheBlockKeptWithoutPalette) {
+    for (const Refusal& refusal : Refusals()) {
+        SCOPED_TRACE(refusal.name);
+        TestDib dib;
+        const Bytes& file = refusal.file;
+        EXPECT_FALSE(AttachBytes(dib, file));
+        EXPECT_EQ(StatusOf(dib), ClassError(1));
+        ASSERT_NE(dib.GetSafeHandle(),
+                  nullptr); // a handed-over block is the object's whatever happens
+        EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), file);
+        EXPECT_EQ(dib.GetPalette(), nullptr);
+        EXPECT_EQ(dib.GetSize(), CSize(0, 0)); // the cached header stays as it was
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, RefusalTest, ::testing::ValuesIn(Refusals()),
-                         [](const auto& param) { return std::string(param.param.name); });
 
 // A packed DIB's length is not known: a run-length one is readable only up to what biSizeImage
 // says its stream takes, so without that size nothing past the colour table may be read.

@@ -66,16 +66,14 @@ const Stream kStreams[] = {
     S("FourBitRunPastTheEndStops", 4, 2, 1, {11, 0x12, 0, 0}, {0x12, 0x12, 0x12, 0x12}),
 };
 
-class StreamTest : public LeakCheckedTest, public ::testing::WithParamInterface<Stream> {};
-
-TEST_P(StreamTest, DecodesToTheseRows) {
-    TestDib dib;
-    ASSERT_TRUE(AttachBytes(dib, RleFile(GetParam())));
-    EXPECT_EQ(PixelArea(dib), GetParam().rows);
+TEST_F(RunLengthTest, EachStreamDecodesToItsRows) {
+    for (const Stream& stream : kStreams) {
+        SCOPED_TRACE(stream.name);
+        TestDib dib;
+        ASSERT_TRUE(AttachBytes(dib, RleFile(stream)));
+        EXPECT_EQ(PixelArea(dib), stream.rows);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Codes, StreamTest, ::testing::ValuesIn(kStreams),
-                         [](const auto& param) { return std::string(param.param.name); });
 
 // Absolute runs of 8-bit pictures are moved in pieces whose sizes depend on the length: every
 // length must land exactly, with nothing written past its last pixel.
