@@ -143,31 +143,8 @@ PictureSpec RowPicture(const RowCase& rowCase) {
     return picture;
 }
 
-class ConvertedRowTest : public LeakCheckedTest, public ::testing::WithParamInterface<RowCase> {};
-
-TEST_P(ConvertedRowTest, WholeTargetStrideMatches) {
-    const RowCase& rowCase = GetParam();
-    const PictureSpec source = RowPicture(rowCase);
-    ASSERT_EQ(source.rows.size(), source.Stride());
-    CConvertDib dib;
-    LoadPicture(dib, source);
-    CPalette identity;
-    if (rowCase.identityPalette) {
-        std::vector<PALETTEENTRY> entries;
-        entries.reserve(source.colours.size());
-        for (const RGBQUAD& c : source.colours) {
-            entries.push_back({c.rgbRed, c.rgbGreen, c.rgbBlue, 0});
-        }
-        ASSERT_TRUE(identity.Attach(MakePalette(entries)));
-    }
-    ASSERT_EQ(dib.ConvertColor(rowCase.targetBits, rowCase.identityPalette ? &identity : nullptr),
-              1);
-    EXPECT_EQ(HeldPicture(dib).rows, rowCase.targetRow);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    RowEnds, ConvertedRowTest,
-    ::testing::Values(
+std::vector<RowCase> RowCases() {
+    return {
         // 10 pixels white, black, ...: pixel 10 would need bytes 30 to 32 of a 32-byte stride, so
         // the rest of the last group stays 0 although the padding is white.
         Case("Bits24To01StopsAtTheSourceStride", 24, 1, 10, kFixed,
@@ -218,9 +195,31 @@ INSTANTIATE_TEST_SUITE_P(
         Case("Bits32To24IgnoresTheFourthByte", 32, 24, 1, kFixed, {0x01, 0x02, 0x03, 0xFF},
              {0x01, 0x02, 0x03, 0x00}),
         Case("Bits24To32LeavesTheFourthByteZero", 24, 32, 1, kFixed, {0x01, 0x02, 0x03, 0xEE},
-             {0x01, 0x02, 0x03, 0x00})),
-    [](const ::testing::TestParamInfo<RowCase>& testInfo) {
-        return std::string(testInfo.param.name);
-    });
+             {0x01, 0x02, 0x03, 0x00})};
+}
+
+using ConvertedRowTest = LeakCheckedTest;
+
+TEST_F(ConvertedRowTest, WholeTargetStrideMatches) {
+    for (const RowCase& rowCase : RowCases()) {
+        SCOPED_TRACE(rowCase.name);
+        const PictureSpec source = RowPicture(rowCase);
+        ASSERT_EQ(source.rows.size(), source.Stride());
+        CConvertDib dib;
+        LoadPicture(dib, source);
+        CPalette identity;
+        if (rowCase.identityPalette) {
+            std::vector<PALETTEENTRY> entries;
+            entries.reserve(source.colours.size());
+            for (const RGBQUAD& c : source.colours) {
+                entries.push_back({c.rgbRed, c.rgbGreen, c.rgbBlue, 0});
+            }
+            ASSERT_TRUE(identity.Attach(MakePalette(entries)));
+        }
+        ASSERT_EQ(
+            dib.ConvertColor(rowCase.targetBits, rowCase.identityPalette ? &identity : nullptr), 1);
+        EXPECT_EQ(HeldPicture(dib).rows, rowCase.targetRow);
+    }
+}
 
 } // namespace

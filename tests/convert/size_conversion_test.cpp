@@ -87,44 +87,42 @@ INSTANTIATE_TEST_SUITE_P(
         return std::to_string(testInfo.param.from) + "To" + std::to_string(testInfo.param.to);
     });
 
-class ResampleDepthTest : public LeakCheckedTest, public ::testing::WithParamInterface<int> {};
+using ConvertSizeTest = LeakCheckedTest;
 
-TEST_P(ResampleDepthTest, DoublingMakesSquaresAndHalvingKeepsEvenColumnsAndRows) {
-    const int bitCount = GetParam();
-    const PictureSpec source = ArbitraryPicture(bitCount, 20, 4, 21);
-    for (const bool doubling : {true, false}) {
-        CConvertDib dib;
-        LoadPicture(dib, source);
-        const int width = doubling ? 40 : 10;
-        const int height = doubling ? 8 : 2;
-        ASSERT_EQ(dib.ConvertSize(width, height), 1);
-        ASSERT_TRUE(dib.IsSucceed());
-        const PictureSpec result = HeldPicture(dib);
-        ASSERT_EQ(result.bitCount, bitCount);
-        EXPECT_EQ(+dib.GetBIH().biSizeImage, StrideOf(width, bitCount) * height);
-        EXPECT_TRUE(SameColours(result.colours, source.colours));
-        for (int row = 0; row < height; ++row) {
-            for (int x = 0; x < width; ++x) { // the fourth byte of 32 bits and bit 15 travel too
-                const int from = doubling ? x / 2 : x * 2;
-                const int fromRow = doubling ? row / 2 : row * 2;
-                ASSERT_EQ(RawPixel(result, x, row), RawPixel(source, from, fromRow))
-                    << "x " << x << " row " << row;
+TEST_F(ConvertSizeTest, DoublingMakesSquaresAndHalvingKeepsEvenColumnsAndRowsAtEveryDepth) {
+    for (const int bitCount : {1, 4, 8, 16, 24, 32}) {
+        SCOPED_TRACE(bitCount);
+        const PictureSpec source = ArbitraryPicture(bitCount, 20, 4, 21);
+        for (const bool doubling : {true, false}) {
+            CConvertDib dib;
+            LoadPicture(dib, source);
+            const int width = doubling ? 40 : 10;
+            const int height = doubling ? 8 : 2;
+            ASSERT_EQ(dib.ConvertSize(width, height), 1);
+            ASSERT_TRUE(dib.IsSucceed());
+            const PictureSpec result = HeldPicture(dib);
+            ASSERT_EQ(result.bitCount, bitCount);
+            EXPECT_EQ(+dib.GetBIH().biSizeImage, StrideOf(width, bitCount) * height);
+            EXPECT_TRUE(SameColours(result.colours, source.colours));
+            for (int row = 0; row < height; ++row) {
+                for (int x = 0; x < width; ++x) { // bit 15 and 32 bits' fourth byte too
+                    const int from = doubling ? x / 2 : x * 2;
+                    const int fromRow = doubling ? row / 2 : row * 2;
+                    ASSERT_EQ(RawPixel(result, x, row), RawPixel(source, from, fromRow))
+                        << "x " << x << " row " << row;
+                }
             }
-        }
-        if (doubling) { // a repeated row is a copy of the whole row, padding included
-            for (int row = 0; row < height; row += 2) {
-                EXPECT_EQ(std::memcmp(result.rows.data() + result.Stride() * row,
-                                      result.rows.data() + result.Stride() * (row + 1),
-                                      result.Stride()),
-                          0);
+            if (doubling) { // a repeated row is a copy of the whole row, padding included
+                for (int row = 0; row < height; row += 2) {
+                    EXPECT_EQ(std::memcmp(result.rows.data() + result.Stride() * row,
+                                          result.rows.data() + result.Stride() * (row + 1),
+                                          result.Stride()),
+                              0);
+                }
             }
         }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(AllDepths, ResampleDepthTest, ::testing::Values(1, 4, 8, 16, 24, 32));
-
-using ConvertSizeTest = LeakCheckedTest;
 
 // Runs a resampler on counts of the caller's choosing, as a derived class may.
 class ResampleProbe : public CConvertDib {
@@ -201,42 +199,34 @@ TEST_F(ConvertSizeTest, FailedRecordIsNotResized) {
     EXPECT_EQ(StatusOf(dib), ClassError(6));
 }
 
+// The last picture's 2^28 + 1 columns at 1 bit take 32 MiB of pixels, but 1 GiB and 8 bytes of
+// column counts: over the picture limit.
 TEST_F(ConvertSizeTest, SizesWithoutAWorkBlockAreRefusedBeforeAnyAllocation) {
-    struct Refusal {
+    PictureSpec wide{(1 << 28) + 1, 1, 1, std::vector<RGBQUAD>(2), {}};
+    wide.rows.assign(wide.Stride(), 0x5A);
+    const PictureSpec small = ArbitraryPicture(24, 5, 3, 3);
+    const struct {
+        const PictureSpec& picture;
         long width;
         long height;
         unsigned long code;
-    };
-    for (const Refusal& refusal :
-         {Refusal{-1, 3, ERROR_INVALID_PARAMETER}, Refusal{5, -2, ERROR_INVALID_PARAMETER},
-          Refusal{100000, 100000, ERROR_NOT_ENOUGH_MEMORY},
-          Refusal{1L << 40, 3, ERROR_NOT_ENOUGH_MEMORY}}) {
+    } refusals[] = {{small, -1, 3, ERROR_INVALID_PARAMETER},
+                    {small, 5, -2, ERROR_INVALID_PARAMETER},
+                    {small, 100000, 100000, ERROR_NOT_ENOUGH_MEMORY},
+                    {small, 1L << 40, 3, ERROR_NOT_ENOUGH_MEMORY},
+                    {wide, 3, 2, ERROR_NOT_ENOUGH_MEMORY}};
+    for (const auto& refusal : refusals) {
+        SCOPED_TRACE(refusal.width);
         CConvertDib dib;
-        LoadPicture(dib, ArbitraryPicture(24, 5, 3, 3));
+        LoadPicture(dib, refusal.picture);
         const std::vector<std::uint8_t> before = BlockBytes(dib);
         orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
         EXPECT_EQ(dib.ConvertSize(refusal.width, refusal.height), 0);
         EXPECT_EQ(orvel::testing::FaultSiteCalls(), 0) << "nothing allocated";
         orvel::testing::ClearFault();
         EXPECT_EQ(StatusOf(dib), SystemError(refusal.code));
-        EXPECT_EQ(BlockBytes(dib), before);
+        EXPECT_TRUE(BlockBytes(dib) == before) << "the picture is kept";
     }
-}
-
-TEST_F(ConvertSizeTest, PictureWhoseRepeatCountsExceedThePictureLimitIsRefusedBeforeAnyAllocation) {
-    // 2^28 + 1 columns at 1 bit take 32 MiB of pixels, but 1 GiB and 8 bytes of column counts.
-    constexpr int kWidth = (1 << 28) + 1;
-    PictureSpec wide{kWidth, 1, 1, std::vector<RGBQUAD>(2), {}};
-    wide.rows.assign(wide.Stride(), 0x5A);
-    CConvertDib dib;
-    LoadPicture(dib, wide);
-    const std::vector<std::uint8_t> before = BlockBytes(dib);
-    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
-    EXPECT_EQ(dib.ConvertSize(3, 2), 0);
-    EXPECT_EQ(orvel::testing::FaultSiteCalls(), 0) << "nothing allocated";
-    orvel::testing::ClearFault();
-    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
-    EXPECT_TRUE(BlockBytes(dib) == before) << "the picture is kept";
 }
 
 TEST_F(ConvertSizeTest, HeaderFieldsOtherThanTheSizeAreKept) {
