@@ -49,8 +49,6 @@ protected:
     /// Skips the test unless every program named is installed.
     void RequirePrograms(const std::vector<std::string>& programs);
     void TearDown() override;
-
-    orvel::testing::LiveCounts before_{};
 };
 
 } // namespace orvel::test

@@ -44,6 +44,10 @@ const std::map<Peer, std::pair<const char*, const char*>> kPrograms = {
     {Peer::vips, {"/usr/bin/vips", "libvips (libvips-tools)"}},
 };
 
+constexpr Peer kMagick = Peer::imageMagick;
+constexpr Peer kFfmpeg = Peer::ffmpeg;
+constexpr Peer kVips = Peer::vips;
+
 bool Installed(Peer peer) {
     return std::filesystem::exists(kPrograms.at(peer).first);
 }
@@ -53,76 +57,66 @@ bool Installed(Peer peer) {
     "{in} -colorspace gray -define png:bit-depth=" bits " -define png:color-type=0 {out}"
 
 struct PeerPicture {
-    const char* name;
+    const char* name; ///< "Png" or "Jpeg" in it names the format; BMP otherwise
     Peer writer;
-    const char* write; ///< the writer's arguments: {in} the PPM, {out} the file
-    const char* file;  ///< the file's name, which tells the writer its format
-    Peer reader;       ///< decodes the reference pixels: ImageMagick or ffmpeg
-    bool alpha;        ///< the reference and the comparison include alpha
+    const char* write;  ///< the writer's arguments: {in} the PPM, {out} the file
+    bool alpha = false; ///< the reference and the comparison include alpha
+
+    // ffmpeg reads back what it wrote; ImageMagick the rest.
+    Peer Reader() const { return writer == Peer::ffmpeg ? Peer::ffmpeg : Peer::imageMagick; }
+    std::string File() const {
+        const std::string n = name;
+        return n.find("Png") != std::string::npos    ? "p.png"
+               : n.find("Jpeg") != std::string::npos ? "p.jpg"
+                                                     : "p.bmp";
+    }
 };
 
 // ImageMagick's BMP writer uses a 124-byte header by default; BMP2 and BMP3 ask for the OS/2 1.x
 // and 40-byte ones. ffmpeg writes 40-byte headers, with bit fields for 16 bits.
 const PeerPicture kPeerPictures[] = {
-    {"ImageMagickBmp24", Peer::imageMagick, "{in} {out}", "p.bmp", Peer::imageMagick, false},
-    {"ImageMagickBmp8", Peer::imageMagick, "{in} -type palette {out}", "p.bmp", Peer::imageMagick,
-     false},
-    {"ImageMagickBmp4", Peer::imageMagick, "{in} -colors 12 -type palette {out}", "p.bmp",
-     Peer::imageMagick, false},
-    {"ImageMagickBmp1", Peer::imageMagick, "{in} -type bilevel {out}", "p.bmp", Peer::imageMagick,
-     false},
-    {"ImageMagickBmp32Alpha", Peer::imageMagick,
-     "{in} -alpha set -channel A -fx 'i/w' +channel {out}", "p.bmp", Peer::imageMagick, true},
-    {"ImageMagickBmp565", Peer::imageMagick, "{in} -define bmp:subtype=RGB565 {out}", "p.bmp",
-     Peer::imageMagick, false},
-    {"ImageMagickBmpRle8", Peer::imageMagick, "{in} -type palette -compress RLE {out}", "p.bmp",
-     Peer::imageMagick, false},
-    {"ImageMagickBmp2Core8", Peer::imageMagick, "{in} -type palette BMP2:{out}", "p.bmp",
-     Peer::imageMagick, false},
-    {"ImageMagickBmp2Core4", Peer::imageMagick, "{in} -colors 12 -type palette BMP2:{out}", "p.bmp",
-     Peer::imageMagick, false},
-    {"ImageMagickBmp3Rle8", Peer::imageMagick, "{in} -type palette -compress RLE BMP3:{out}",
-     "p.bmp", Peer::imageMagick, false},
-    {"ImageMagickBmp3Rgb24", Peer::imageMagick, "{in} BMP3:{out}", "p.bmp", Peer::imageMagick,
-     false},
-    {"FfmpegBmp24", Peer::ffmpeg, "-i {in} -pix_fmt bgr24 {out}", "p.bmp", Peer::ffmpeg, false},
-    {"FfmpegBmp32", Peer::ffmpeg, "-i {in} -pix_fmt bgra {out}", "p.bmp", Peer::ffmpeg, false},
-    {"FfmpegBmp565", Peer::ffmpeg, "-i {in} -pix_fmt rgb565le {out}", "p.bmp", Peer::ffmpeg, false},
-    {"FfmpegBmp555", Peer::ffmpeg, "-i {in} -pix_fmt rgb555le {out}", "p.bmp", Peer::ffmpeg, false},
-    {"FfmpegBmpPal8", Peer::ffmpeg, "-i {in} -pix_fmt pal8 {out}", "p.bmp", Peer::ffmpeg, false},
-    {"FfmpegBmpGrey8", Peer::ffmpeg, "-i {in} -pix_fmt gray {out}", "p.bmp", Peer::ffmpeg, false},
-    {"FfmpegBmpRgb8", Peer::ffmpeg, "-i {in} -pix_fmt rgb8 {out}", "p.bmp", Peer::ffmpeg, false},
-    {"FfmpegBmp4", Peer::ffmpeg, "-i {in} -pix_fmt bgr4_byte {out}", "p.bmp", Peer::ffmpeg, false},
-    {"FfmpegBmp1", Peer::ffmpeg, "-i {in} -pix_fmt monob {out}", "p.bmp", Peer::ffmpeg, false},
-    {"VipsBmp", Peer::vips, "copy {in} {out}", "p.bmp", Peer::imageMagick, false},
+    {"ImageMagickBmp24", kMagick, "{in} {out}"},
+    {"ImageMagickBmp8", kMagick, "{in} -type palette {out}"},
+    {"ImageMagickBmp4", kMagick, "{in} -colors 12 -type palette {out}"},
+    {"ImageMagickBmp1", kMagick, "{in} -type bilevel {out}"},
+    {"ImageMagickBmp32Alpha", kMagick, "{in} -alpha set -channel A -fx 'i/w' +channel {out}", true},
+    {"ImageMagickBmp565", kMagick, "{in} -define bmp:subtype=RGB565 {out}"},
+    {"ImageMagickBmpRle8", kMagick, "{in} -type palette -compress RLE {out}"},
+    {"ImageMagickBmp2Core8", kMagick, "{in} -type palette BMP2:{out}"},
+    {"ImageMagickBmp2Core4", kMagick, "{in} -colors 12 -type palette BMP2:{out}"},
+    {"ImageMagickBmp3Rle8", kMagick, "{in} -type palette -compress RLE BMP3:{out}"},
+    {"ImageMagickBmp3Rgb24", kMagick, "{in} BMP3:{out}"},
+    {"FfmpegBmp24", kFfmpeg, "-i {in} -pix_fmt bgr24 {out}"},
+    {"FfmpegBmp32", kFfmpeg, "-i {in} -pix_fmt bgra {out}"},
+    {"FfmpegBmp565", kFfmpeg, "-i {in} -pix_fmt rgb565le {out}"},
+    {"FfmpegBmp555", kFfmpeg, "-i {in} -pix_fmt rgb555le {out}"},
+    {"FfmpegBmpPal8", kFfmpeg, "-i {in} -pix_fmt pal8 {out}"},
+    {"FfmpegBmpGrey8", kFfmpeg, "-i {in} -pix_fmt gray {out}"},
+    {"FfmpegBmpRgb8", kFfmpeg, "-i {in} -pix_fmt rgb8 {out}"},
+    {"FfmpegBmp4", kFfmpeg, "-i {in} -pix_fmt bgr4_byte {out}"},
+    {"FfmpegBmp1", kFfmpeg, "-i {in} -pix_fmt monob {out}"},
+    {"VipsBmp", kVips, "copy {in} {out}"},
     // PNG: each colour type at each bit depth of 8 and less, read back by ImageMagick through
     // libpng. ImageMagick's own reduction of 16-bit samples differs from rounding by one now and
     // then; the PNG codec's suite checks the rounding of 16-bit files libpng writes.
-    {"PngGrey1", Peer::imageMagick, ORVEL_GREY_PNG("1"), "p.png", Peer::imageMagick, false},
-    {"PngGrey2", Peer::imageMagick, ORVEL_GREY_PNG("2"), "p.png", Peer::imageMagick, false},
-    {"PngGrey4", Peer::imageMagick, ORVEL_GREY_PNG("4"), "p.png", Peer::imageMagick, false},
-    {"PngGrey8", Peer::imageMagick, "{in} -colorspace gray PNG8:{out}", "p.png", Peer::imageMagick,
-     false},
-    {"PngRgb8", Peer::imageMagick, "{in} PNG24:{out}", "p.png", Peer::imageMagick, false},
-    {"PngPalette1", Peer::imageMagick, "{in} -colors 2 -define png:bit-depth=1 PNG8:{out}", "p.png",
-     Peer::imageMagick, false},
-    {"PngPalette2", Peer::imageMagick, "{in} -colors 4 -define png:bit-depth=2 PNG8:{out}", "p.png",
-     Peer::imageMagick, false},
-    {"PngPalette4", Peer::imageMagick, "{in} -colors 12 -define png:bit-depth=4 PNG8:{out}",
-     "p.png", Peer::imageMagick, false},
-    {"PngPalette8", Peer::imageMagick, "{in} PNG8:{out}", "p.png", Peer::imageMagick, false},
-    {"PngGreyAlpha8", Peer::imageMagick,
+    {"PngGrey1", kMagick, ORVEL_GREY_PNG("1")},
+    {"PngGrey2", kMagick, ORVEL_GREY_PNG("2")},
+    {"PngGrey4", kMagick, ORVEL_GREY_PNG("4")},
+    {"PngGrey8", kMagick, "{in} -colorspace gray PNG8:{out}"},
+    {"PngRgb8", kMagick, "{in} PNG24:{out}"},
+    {"PngPalette1", kMagick, "{in} -colors 2 -define png:bit-depth=1 PNG8:{out}"},
+    {"PngPalette2", kMagick, "{in} -colors 4 -define png:bit-depth=2 PNG8:{out}"},
+    {"PngPalette4", kMagick, "{in} -colors 12 -define png:bit-depth=4 PNG8:{out}"},
+    {"PngPalette8", kMagick, "{in} PNG8:{out}"},
+    {"PngGreyAlpha8", kMagick,
      "{in} -colorspace gray -alpha set -channel A -fx "
      "'j/h' +channel -define png:color-type=4 {out}",
-     "p.png", Peer::imageMagick, true},
-    {"PngRgba8", Peer::imageMagick, "{in} -alpha set -channel A -fx 'i/w' +channel PNG32:{out}",
-     "p.png", Peer::imageMagick, true},
-    {"PngInterlaced", Peer::imageMagick, "{in} -interlace PNG PNG24:{out}", "p.png",
-     Peer::imageMagick, false},
-    {"FfmpegPng", Peer::ffmpeg, "-i {in} {out}", "p.png", Peer::ffmpeg, false},
-    {"VipsPng", Peer::vips, "copy {in} {out}", "p.png", Peer::imageMagick, false},
-    {"JpegCmyk", Peer::imageMagick, "{in} -colorspace CMYK {out}", "p.jpg", Peer::imageMagick,
-     false},
+     true},
+    {"PngRgba8", kMagick, "{in} -alpha set -channel A -fx 'i/w' +channel PNG32:{out}", true},
+    {"PngInterlaced", kMagick, "{in} -interlace PNG PNG24:{out}"},
+    {"FfmpegPng", kFfmpeg, "-i {in} {out}"},
+    {"VipsPng", kVips, "copy {in} {out}"},
+    {"JpegCmyk", kMagick, "{in} -colorspace CMYK {out}"},
 };
 
 std::string Expanded(std::string text, const std::map<std::string, std::string>& names) {
@@ -143,20 +137,20 @@ class PeerPictureTest : public LeakCheckedTest,
 
 TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
     const PeerPicture& test = GetParam();
-    for (const Peer peer : {test.writer, test.reader}) {
+    for (const Peer peer : {test.writer, test.Reader()}) {
         if (!Installed(peer)) {
             GTEST_SKIP() << kPrograms.at(peer).second << " is not installed";
         }
     }
     const TempDir dir;
     const std::map<std::string, std::string> names = {
-        {"{in}", WritePpm(dir)}, {"{out}", dir.Path(test.file)}, {"{ref}", dir.Path("ref.raw")}};
+        {"{in}", WritePpm(dir)}, {"{out}", dir.Path(test.File())}, {"{ref}", dir.Path("ref.raw")}};
     const std::string program = kPrograms.at(test.writer).first;
     const std::string quiet = test.writer == Peer::ffmpeg ? " -y -loglevel error " : " ";
     ASSERT_TRUE(Succeeds(program + quiet + Expanded(test.write, names))) << test.write;
     const std::string channels = test.alpha ? "rgba" : "rgb";
     const std::string read =
-        test.reader == Peer::ffmpeg
+        test.Reader() == Peer::ffmpeg
             ? "/usr/bin/ffmpeg -y -loglevel error -i {out} -f rawvideo -pix_fmt " + channels +
                   (test.alpha ? "" : "24") + " {ref}"
             : "/usr/bin/convert {out} " + std::string(test.alpha ? "" : "-alpha off ") +
@@ -164,7 +158,7 @@ TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
     ASSERT_TRUE(Succeeds(Expanded(read, names))) << read;
 
     orvel::formats::Error error;
-    const Bytes block = ReadWithModule(dir.Read(test.file), &error);
+    const Bytes block = ReadWithModule(dir.Read(test.File()), &error);
     ASSERT_FALSE(block.empty()) << error.message;
     EXPECT_EQ(HeaderOf(block).biWidth, kWidth);
     EXPECT_EQ(HeaderOf(block).biHeight, kHeight);
@@ -172,11 +166,11 @@ TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
 
     // A BMP with one of the two headers the library's own loader takes loads there too, with the
     // same pixels.
-    const Bytes file = dir.Read(test.file);
+    const Bytes file = dir.Read(test.File());
     if (!test.alpha && file.size() > 18 && file[0] == 'B' &&
         (U32At(file, 14) == 12 || U32At(file, 14) == 40)) {
         TestDib dib;
-        ASSERT_TRUE(dib.Load(CString(dir.Path(test.file)))) << StatusOf(dib);
+        ASSERT_TRUE(dib.Load(CString(dir.Path(test.File())))) << StatusOf(dib);
         EXPECT_EQ(TopDownPixels(BlockBytes(dib.GetSafeHandle()), false), dir.Read("ref.raw"));
     }
 }

@@ -58,26 +58,6 @@ TEST_P(PngWriteTest, ReadsBackWithEveryPixel) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, PngWriteTest, ::testing::Values(1, 4, 8, 16, 24, 32));
 
-// The same picture at 24 bits: each pixel's colour, through the table or widened from 5-5-5.
-Bytes TwentyFourBitsOf(const Bytes& picture) {
-    const BITMAPINFOHEADER header = HeaderOf(picture);
-    const Bytes rgb = TopDownPixels(picture, false);
-    const std::size_t width = static_cast<std::size_t>(header.biWidth);
-    const std::size_t stride = (width * 3 + 3) / 4 * 4;
-    Bytes rows(stride * static_cast<std::size_t>(header.biHeight));
-    for (std::size_t y = 0; y < static_cast<std::size_t>(header.biHeight); ++y) {
-        std::uint8_t* row = rows.data() + (header.biHeight - 1 - y) * stride;
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::uint8_t* pixel = rgb.data() + (y * width + x) * 3;
-            row[3 * x] = pixel[2];
-            row[3 * x + 1] = pixel[1];
-            row[3 * x + 2] = pixel[0];
-        }
-    }
-    return MakeBmp(
-        {.width = header.biWidth, .height = header.biHeight, .bitCount = 24, .pixels = rows});
-}
-
 class JpegWriteTest : public LeakCheckedTest, public ::testing::WithParamInterface<int> {};
 
 // Every depth is written through its colours: the JPEG decodes to exactly what the same colours
@@ -89,8 +69,9 @@ TEST_P(JpegWriteTest, EncodesThePicturesColours) {
     const Bytes back = ReadWithModule(Encoded(picture, Format::jpeg, {}), &error);
     ASSERT_FALSE(back.empty()) << error.message;
     EXPECT_EQ(HeaderOf(back).biBitCount, 24) << "the picture's table is not grey";
-    const Bytes reference =
-        ReadWithModule(Encoded(TwentyFourBitsOf(picture), Format::jpeg, {}), &error);
+    const Bytes reference = ReadWithModule(
+        Encoded(Bmp24(13, 5, MakeColourPicture(13, 5, bitCount).colours), Format::jpeg, {}),
+        &error);
     EXPECT_EQ(back, reference);
 }
 

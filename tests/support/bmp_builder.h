@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace orvel::test {
@@ -81,6 +82,51 @@ inline Bytes Colours(unsigned count, unsigned entryBytes = 4) {
 
 inline std::size_t StrideOf(int width, int bitCount) {
     return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bitCount) + 31) / 32 * 4;
+}
+
+/// A BMP file of `width` x `height` pixels whose value at i (rows from the top) is `value(i)`:
+/// an index into `table` (entries beyond it zero) up to 8 bits, the leftmost pixel in the highest
+/// bits; a colour at 24 bits. Rows padded with zeros.
+inline Bytes PackedBmp(int width, int height, int bitCount, const std::vector<COLORREF>& table,
+                       const std::function<COLORREF(std::size_t)>& value) {
+    const std::size_t stride = StrideOf(width, bitCount);
+    Bytes pixels(stride * static_cast<std::size_t>(height), 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF v = value(static_cast<std::size_t>(y * width + x));
+            const auto bit = static_cast<std::size_t>(x * bitCount);
+            std::uint8_t* at =
+                pixels.data() + stride * static_cast<std::size_t>(height - 1 - y) + bit / 8;
+            if (bitCount <= 8) {
+                at[0] |= static_cast<std::uint8_t>(v << (8 - bitCount - bit % 8));
+            } else {
+                at[0] = GetBValue(v);
+                at[1] = GetGValue(v);
+                at[2] = GetRValue(v);
+            }
+        }
+    }
+    Bytes colours;
+    for (std::size_t i = 0; bitCount <= 8 && i < std::size_t{1} << bitCount; ++i) {
+        const COLORREF c = i < table.size() ? table[i] : 0;
+        colours.insert(colours.end(), {GetBValue(c), GetGValue(c), GetRValue(c), 0});
+    }
+    return MakeBmp({.width = width,
+                    .height = height,
+                    .bitCount = static_cast<std::uint16_t>(bitCount),
+                    .table = colours,
+                    .pixels = pixels});
+}
+
+/// A 24-bit BMP file of `colours`, rows from the top.
+inline Bytes Bmp24(int width, int height, const std::vector<COLORREF>& colours) {
+    return PackedBmp(width, height, 24, {}, [&](std::size_t i) { return colours[i]; });
+}
+
+/// A BMP file of `indexes` (rows from the top) into `table`, at 1, 4 or 8 bits per pixel.
+inline Bytes IndexedBmp(int width, int height, const std::vector<COLORREF>& table,
+                        const std::vector<std::uint8_t>& indexes, int bitCount = 8) {
+    return PackedBmp(width, height, bitCount, table, [&](std::size_t i) { return indexes[i]; });
 }
 
 /// Every byte of a block; empty without one.

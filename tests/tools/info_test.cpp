@@ -6,14 +6,17 @@ namespace {
 
 using namespace orvel::test;
 
-// A file with a 108-byte header, `compression` and sRGB as its colour space.
+// A file with a 108-byte header, `compression` and sRGB as its colour space (the field after
+// the four masks).
 Bytes V4HeaderFile(std::uint32_t compression = BI_RGB) {
-    ByteBuilder b;
-    b.U16(0x4D42).U32(14 + 108 + 8).U16(0).U16(0).U32(14 + 108);
-    b.U32(108).I32(2).I32(2).U16(1).U16(24).U32(compression).U32(16).I32(0).I32(0).U32(0).U32(0);
-    b.Fill(16, 0).U32(0x73524742).Fill(108 - 60, 0).Fill(16, 0x55);
-    EXPECT_EQ(b.Size(), 14U + 108 + 16);
-    return b.Get();
+    return MakeBmp({.width = 2,
+                    .height = 2,
+                    .bitCount = 24,
+                    .compression = compression,
+                    .sizeImage = 16,
+                    .headerBytes = 108,
+                    .masks = {0, 0, 0, 0, 0x73524742},
+                    .pixels = Bytes(16, 0x55)});
 }
 
 struct InfoCase {

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <sstream>
 
@@ -112,44 +111,6 @@ BmpFile ReadBmp(const Bytes& file) {
         }
     }
     return bmp;
-}
-
-Bytes PackedBmp(int width, int height, int bitCount, const std::vector<COLORREF>& table,
-                const std::function<COLORREF(std::size_t)>& value) {
-    const std::size_t stride = StrideOf(width, bitCount);
-    Bytes pixels(stride * static_cast<std::size_t>(height), 0);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const COLORREF v = value(static_cast<std::size_t>(y * width + x));
-            const auto bit = static_cast<std::size_t>(x * bitCount);
-            std::uint8_t* at =
-                pixels.data() + stride * static_cast<std::size_t>(height - 1 - y) + bit / 8;
-            if (bitCount <= 8) { // the leftmost pixel in the highest bits
-                at[0] |= static_cast<std::uint8_t>(v << (8 - bitCount - bit % 8));
-            } else {
-                at[0] = GetBValue(v);
-                at[1] = GetGValue(v);
-                at[2] = GetRValue(v);
-            }
-        }
-    }
-    Bytes colours;
-    for (std::size_t i = 0; bitCount <= 8 && i < std::size_t{1} << bitCount; ++i) {
-        const COLORREF c = i < table.size() ? table[i] : 0;
-        colours.insert(colours.end(), {GetBValue(c), GetGValue(c), GetRValue(c), 0});
-    }
-    return InfoFile(
-        {.width = width, .height = height, .bitCount = static_cast<std::uint16_t>(bitCount)},
-        colours, pixels);
-}
-
-Bytes Bmp24(int width, int height, const std::vector<COLORREF>& colours) {
-    return PackedBmp(width, height, 24, {}, [&](std::size_t i) { return colours[i]; });
-}
-
-Bytes IndexedBmp(int width, int height, const std::vector<COLORREF>& table,
-                 const std::vector<std::uint8_t>& indexes, int bitCount) {
-    return PackedBmp(width, height, bitCount, table, [&](std::size_t i) { return indexes[i]; });
 }
 
 std::vector<COLORREF> SomeColours(std::size_t count, std::uint32_t seed) {

@@ -54,13 +54,6 @@ BmpFile ReadBmp(const Bytes& file);
 /// A file's bytes; empty when it cannot be read.
 Bytes ReadFileBytes(const std::string& path);
 
-/// A 24-bit BMP file of `colours` (rows from the top), built byte by byte.
-Bytes Bmp24(int width, int height, const std::vector<COLORREF>& colours);
-
-/// A BMP file of `indexes` (rows from the top) into `table`, at 1, 4 or 8 bits per pixel.
-Bytes IndexedBmp(int width, int height, const std::vector<COLORREF>& table,
-                 const std::vector<std::uint8_t>& indexes, int bitCount = 8);
-
 /// `count` colours of a fixed pseudo-random sequence: every channel takes many values, so
 /// channel order, row order and column order all show in a picture made of them.
 std::vector<COLORREF> SomeColours(std::size_t count, std::uint32_t seed = 1);
