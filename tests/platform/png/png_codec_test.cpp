@@ -78,11 +78,13 @@ Bytes Encode(const Bytes& dib) {
     return png;
 }
 
+// The formats module's tests take every depth through its writer and reader (16 bits widened to
+// 24 among them); these add top-down sources, the file-header layout and the fourth byte.
 struct RoundTrip {
     int bits;
     int width;
     BYTE alpha;      ///< the fourth byte of 32-bit pixels
-    int decodedBits; ///< 16 bits come back as 24; opaque 32 bits as 24
+    int decodedBits; ///< opaque 32 bits come back as 24
 };
 
 class PngRoundTripTest : public ::testing::TestWithParam<RoundTrip> {};
@@ -110,18 +112,10 @@ TEST_P(PngRoundTripTest, EveryDepthComesBackWithItsPixels) {
                 const int sourceRow = signedHeight < 0 ? height - 1 - y : y;
                 const BYTE* in = dib.data() + 40 + entries * 4 + sourceRow * inStride;
                 const BYTE* out = back.data() + 40 + entries * 4 + y * outStride;
-                for (int x = 0; x < c.width; ++x) {
-                    if (c.bits == 16) {
-                        const unsigned p = in[2 * x] | in[2 * x + 1] << 8;
-                        auto widen = [](unsigned v) { return BYTE(v << 3 | v >> 2); };
-                        ASSERT_EQ(out[3 * x], widen(p & 31)) << "x " << x << " y " << y;
-                        ASSERT_EQ(out[3 * x + 1], widen(p >> 5 & 31));
-                        ASSERT_EQ(out[3 * x + 2], widen(p >> 10 & 31));
-                    } else if (c.bits == 32 && c.decodedBits == 24) {
-                        ASSERT_TRUE(std::equal(in + 4 * x, in + 4 * x + 3, out + 3 * x));
-                    }
+                for (int x = 0; c.bits == 32 && c.decodedBits == 24 && x < c.width; ++x) {
+                    ASSERT_TRUE(std::equal(in + 4 * x, in + 4 * x + 3, out + 3 * x));
                 }
-                if (c.bits != 16 && c.decodedBits == c.bits) {
+                if (c.decodedBits == c.bits) {
                     ASSERT_TRUE(std::equal(in, in + inStride, out)) << "row " << y;
                 }
             }
@@ -131,9 +125,8 @@ TEST_P(PngRoundTripTest, EveryDepthComesBackWithItsPixels) {
 
 INSTANTIATE_TEST_SUITE_P(PngCodec, PngRoundTripTest,
                          ::testing::Values(RoundTrip{1, 13, 0, 1}, RoundTrip{4, 5, 0, 4},
-                                           RoundTrip{8, 3, 0, 8}, RoundTrip{16, 3, 0, 24},
-                                           RoundTrip{24, 5, 0, 24}, RoundTrip{32, 2, 0, 24},
-                                           RoundTrip{32, 3, 0x80, 32}));
+                                           RoundTrip{8, 3, 0, 8}, RoundTrip{24, 5, 0, 24},
+                                           RoundTrip{32, 2, 0, 24}, RoundTrip{32, 3, 0x80, 32}));
 
 /// A PNG written by libpng itself from top-down rows of already packed samples.
 Bytes WritePng(int width, int height, int bitDepth, int colourType, const Bytes& samples,
@@ -221,14 +214,7 @@ TEST_F(PngCodecTest, BadDataIsRefusedWithItsKindAndNothingIsLeft) {
     const Bytes notPng(good.begin() + 1, good.end());
     EXPECT_TRUE(Decode(notPng, DibLayout::packed, &error).empty());
     EXPECT_EQ(error.failure, Failure::notPng);
-
-    // Every cut-off prefix is refused, never half decoded.
-    for (std::size_t length = 8; length < good.size(); ++length) {
-        const Bytes prefix(good.begin(), good.begin() + length);
-        ASSERT_TRUE(Decode(prefix, DibLayout::packed, &error).empty()) << length;
-        ASSERT_TRUE(error.failure == Failure::truncated || error.failure == Failure::corrupt)
-            << length << ": " << error.message;
-    }
+    // Cut-off files are the formats module's truncation test, through the same reader.
 
     Bytes badCrc = good;
     badCrc[29] ^= 1; // IHDR's CRC

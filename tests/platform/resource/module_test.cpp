@@ -55,33 +55,27 @@ TEST_F(ModuleTest, UnknownNamesAreNotFound) {
     }
 }
 
-TEST_F(ModuleTest, AddressesOutsideEveryObjectHaveNoModule) {
+// Addresses outside every object have no module; references the service cannot count (raising
+// it, by address or by name, or pinning) are refused. Either way no module is handed out.
+TEST_F(ModuleTest, ModuleHandleExRefusesAddressesOutsideObjectsAndReferencesItCannotCount) {
     int onTheStack = 0;
-    for (const void* address :
-         {static_cast<const void*>(nullptr), static_cast<const void*>(&onTheStack)}) {
-        HMODULE module = AfxGetInstanceHandle();
-        SetLastError(0);
-        EXPECT_FALSE(GetModuleHandleExA(kFromAddress, static_cast<LPCSTR>(address), &module));
-        EXPECT_EQ(module, nullptr);
-        EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
-    }
-}
-
-TEST_F(ModuleTest, ModuleHandleExRefusesReferencesItCannotCount) {
-    const DWORD refusedFlags[] = {
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, // would raise the reference count
-        0,                                      // likewise, by name
-        kFromAddress | 0x1,                     // pinning
-        kFromAddress | 0x100,
+    const auto* executable = reinterpret_cast<LPCSTR>(&g_variableOfTheExecutable);
+    const struct {
+        DWORD flags;
+        LPCSTR address;
+        DWORD error;
+    } refused[] = {
+        {kFromAddress, nullptr, ERROR_MOD_NOT_FOUND},
+        {kFromAddress, reinterpret_cast<LPCSTR>(&onTheStack), ERROR_MOD_NOT_FOUND},
+        {GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, executable, ERROR_INVALID_PARAMETER},
+        {0, executable, ERROR_INVALID_PARAMETER},
+        {kFromAddress | 0x1, executable, ERROR_INVALID_PARAMETER},
+        {kFromAddress | 0x100, executable, ERROR_INVALID_PARAMETER},
     };
-    for (DWORD flags : refusedFlags) {
+    for (const auto& r : refused) {
         HMODULE module = AfxGetInstanceHandle();
-        SetLastError(0);
-        EXPECT_FALSE(GetModuleHandleExA(flags, reinterpret_cast<LPCSTR>(&g_variableOfTheExecutable),
-                                        &module))
-            << flags;
+        EXPECT_REFUSED(GetModuleHandleExA(r.flags, r.address, &module), FALSE, r.error) << r.flags;
         EXPECT_EQ(module, nullptr);
-        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     }
     EXPECT_REFUSED(GetModuleHandleExA(kFromAddress, nullptr, nullptr), FALSE,
                    ERROR_INVALID_PARAMETER);

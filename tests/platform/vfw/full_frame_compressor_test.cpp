@@ -1,5 +1,6 @@
 #include <orvel/orvel.h>
 
+#include "platform/drawing_helpers.h"
 #include "support/live_objects.h"
 
 #include <gtest/gtest.h>
@@ -20,18 +21,13 @@ class FullFrameCompressorTest : public orvel::test::LeakCheckedTest,
 TEST_P(FullFrameCompressorTest, FramePassesThroughUnchanged) {
     const auto [bitCount, width] = GetParam();
     const int height = 3;
-    const std::size_t imageBytes = ((width * bitCount + 31) / 32) * 4 * height;
-    std::vector<BYTE> input(40 + 4 * (bitCount <= 8 ? 1 << bitCount : 0));
-    const BITMAPINFOHEADER header =
-        CDibSupport::MakeBIH(width, height, static_cast<WORD>(bitCount), BI_RGB, 0, 0, 0, 0, 0);
-    std::memcpy(input.data(), &header, sizeof header);
+    std::vector<BYTE> input = orvel::test::TestDib(width, height, bitCount).Packed();
+    const std::size_t imageBytes = orvel::test::StrideOf(width, bitCount) * height;
     for (std::size_t i = 40; i < input.size(); ++i) {
         input[i] = static_cast<BYTE>(i * 13);
     }
-    std::vector<BYTE> pixels(imageBytes);
-    for (std::size_t i = 0; i < imageBytes; ++i) {
-        pixels[i] = static_cast<BYTE>(i * 7 + bitCount);
-    }
+    std::vector<BYTE> pixels(input.end() - static_cast<std::ptrdiff_t>(imageBytes), input.end());
+    input.resize(input.size() - imageBytes);
 
     HIC compressor = ICOpen(ICTYPE_VIDEO, mmioFOURCC('D', 'I', 'B', ' '), ICMODE_COMPRESS);
     auto* inputInfo = reinterpret_cast<BITMAPINFO*>(input.data());
