@@ -25,13 +25,6 @@ std::vector<PALETTEENTRY> EntriesOf(HPALETTE palette) {
     return entries;
 }
 
-HPALETTE MakeHalftone() {
-    HDC screen = GetDC(nullptr);
-    HPALETTE palette = CreateHalftonePalette(screen);
-    ReleaseDC(nullptr, screen);
-    return palette;
-}
-
 // The reference the accelerated search must equal: every entry, in index order, strict compare.
 UINT ScanNearest(const std::vector<PALETTEENTRY>& entries, int red, int green, int blue) {
     int best = INT32_MAX;
@@ -90,8 +83,7 @@ TEST_F(PaletteTest, CreatePaletteRefusesMalformedRecords) {
 }
 
 TEST_F(PaletteTest, HalftonePaletteHoldsTheDocumentedColours) {
-    HPALETTE palette = MakeHalftone();
-    const std::vector<PALETTEENTRY> entries = EntriesOf(palette);
+    const std::vector<PALETTEENTRY> entries = orvel::test::HalftoneEntries();
     ASSERT_EQ(entries.size(), 256U);
     std::set<std::uint32_t> distinct;
     for (const PALETTEENTRY& e : entries) {
@@ -111,7 +103,6 @@ TEST_F(PaletteTest, HalftonePaletteHoldsTheDocumentedColours) {
     for (UINT i = 217; i < 256; ++i) {
         EXPECT_GT(entries[i].peRed, entries[i - 1].peRed);
     }
-    DeleteObject(palette);
     EXPECT_EQ(CreateHalftonePalette(nullptr), nullptr);
 }
 
@@ -163,9 +154,7 @@ void ExpectExhaustiveMatch(const std::vector<PALETTEENTRY>& entries) {
 // The halftone palette, the sixteen colours, and a random palette with duplicates and clustered
 // near-ties, which exercise the pruning hardest.
 TEST_F(PaletteTest, NearestSearchEqualsThePlainScanOnEveryColourOfLargePalettes) {
-    HPALETTE halftone = MakeHalftone();
-    ExpectExhaustiveMatch(EntriesOf(halftone));
-    DeleteObject(halftone);
+    ExpectExhaustiveMatch(orvel::test::HalftoneEntries());
     ExpectExhaustiveMatch(
         std::vector<PALETTEENTRY>(kSixteenColourPalette, kSixteenColourPalette + 16));
     std::mt19937 random(20261205);

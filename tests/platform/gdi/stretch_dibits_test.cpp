@@ -223,49 +223,48 @@ TEST_F(StretchDIBitsFailureTest, RefusesBadArgumentsWithTheErrorNumberAndDrawsNo
     MemorySurface surface(4, 4, 32);
     surface.Fill(4, 4, kMarker);
     TestDib dib = MakePicture(24);
-    auto draw = [&](HDC dc, int dx, int dy, int sx, int /*sy*/, const void* bits,
-                    const BITMAPINFO* info, UINT usage, DWORD rop) {
-        SetLastError(0);
-        return StretchDIBits(dc, 0, 0, dx, dy, sx, 0, kWidth, kHeight, bits, info, usage, rop);
+    // One argument at a time made bad: the call refuses it with ERROR_INVALID_PARAMETER unless
+    // `error` says otherwise.
+    struct Call {
+        HDC dc;
+        int width = 4, xSrc = 0;
+        bool bits = true, info = true;
+        UINT usage = DIB_RGB_COLORS;
+        DWORD rop = SRCCOPY;
+        void (*spoil)(BITMAPINFOHEADER*) = [](BITMAPINFOHEADER*) {};
+        DWORD error = ERROR_INVALID_PARAMETER;
     };
-    EXPECT_REFUSED(draw(nullptr, 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0,
-                   ERROR_INVALID_HANDLE);
-    EXPECT_REFUSED(draw(surface.Dc(), 4, 3, 0, 0, nullptr, dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0,
-                   ERROR_INVALID_PARAMETER);
-    EXPECT_REFUSED(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), nullptr, DIB_RGB_COLORS, SRCCOPY), 0,
-                   ERROR_INVALID_PARAMETER);
-    EXPECT_REFUSED(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_PAL_COLORS, SRCCOPY),
-                   0, ERROR_INVALID_PARAMETER);
-    for (const DWORD unknown : {0x00AA0029U, 0x00F00021U, 0U, SRCCOPY + 1}) {
-        EXPECT_REFUSED(
-            draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, unknown), 0,
-            ERROR_INVALID_PARAMETER)
-            << std::hex << unknown;
+    const HDC dc = surface.Dc();
+    const Call calls[] = {
+        {.dc = nullptr, .error = ERROR_INVALID_HANDLE},
+        {.dc = dc, .bits = false},
+        {.dc = dc, .info = false},
+        {.dc = dc, .usage = DIB_PAL_COLORS},
+        {.dc = dc, .rop = 0x00AA0029U},
+        {.dc = dc, .rop = 0x00F00021U},
+        {.dc = dc, .rop = 0},
+        {.dc = dc, .rop = SRCCOPY + 1},
+        {.dc = dc, .width = 0},
+        {.dc = dc, .xSrc = kWidth}, // the source wholly right of the picture
+        {.dc = dc, .spoil = [](BITMAPINFOHEADER* h) { h->biSize = 12; }},
+        {.dc = dc, .spoil = [](BITMAPINFOHEADER* h) { h->biCompression = BI_RLE8; }},
+        {.dc = dc, .spoil = [](BITMAPINFOHEADER* h) { h->biBitCount = 2; }},
+        {.dc = dc, .spoil = [](BITMAPINFOHEADER* h) { h->biPlanes = 2; }},
+        {.dc = dc, .spoil = [](BITMAPINFOHEADER* h) { h->biWidth = 0; }},
+        {.dc = dc, .spoil = [](BITMAPINFOHEADER* h) { h->biHeight = 0; }},
+    };
+    auto draw = [&](const Call& c, TestDib& picture) {
+        c.spoil(picture.Header());
+        return StretchDIBits(c.dc, 0, 0, c.width, 3, c.xSrc, 0, kWidth, kHeight,
+                             c.bits ? picture.Bits() : nullptr, c.info ? picture.Info() : nullptr,
+                             c.usage, c.rop);
+    };
+    for (const Call& c : calls) {
+        TestDib picture = MakePicture(24);
+        EXPECT_REFUSED(draw(c, picture), 0, c.error) << &c - calls;
     }
-    EXPECT_REFUSED(draw(surface.Dc(), 0, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
-                   0, ERROR_INVALID_PARAMETER)
-        << "zero destination width";
-    EXPECT_REFUSED(
-        draw(surface.Dc(), 4, 3, kWidth, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 0,
-        ERROR_INVALID_PARAMETER)
-        << "source wholly right of the picture";
-
-    for (auto spoil : {+[](BITMAPINFOHEADER* h) { h->biSize = 12; },
-                       +[](BITMAPINFOHEADER* h) { h->biCompression = BI_RLE8; },
-                       +[](BITMAPINFOHEADER* h) { h->biBitCount = 2; },
-                       +[](BITMAPINFOHEADER* h) { h->biPlanes = 2; },
-                       +[](BITMAPINFOHEADER* h) { h->biWidth = 0; },
-                       +[](BITMAPINFOHEADER* h) { h->biHeight = 0; }}) {
-        TestDib spoiled = MakePicture(24);
-        spoil(spoiled.Header());
-        EXPECT_REFUSED(
-            draw(surface.Dc(), 4, 3, 0, 0, spoiled.Bits(), spoiled.Info(), DIB_RGB_COLORS, SRCCOPY),
-            0, ERROR_INVALID_PARAMETER);
-    }
-
     orvel::testing::InjectFault(orvel::testing::kFaultStretchDIBits, 1);
-    EXPECT_REFUSED(draw(surface.Dc(), 4, 3, 0, 0, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
-                   0, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_REFUSED(draw({.dc = dc}, dib), 0, ERROR_NOT_ENOUGH_MEMORY);
     orvel::testing::ClearFault();
 
     for (int y = 0; y < 4; ++y) {
