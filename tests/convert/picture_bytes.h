@@ -53,18 +53,21 @@ inline PictureSpec ArbitraryPicture(int bitCount, int width, int height, unsigne
     return picture;
 }
 
-/// The packed DIB of a picture.
-inline Bytes PackedDib(const PictureSpec& picture) {
+/// The BMP file of a picture, and its packed DIB.
+inline Bytes FileOf(const PictureSpec& picture) {
     Bytes table;
     for (const RGBQUAD& c : picture.colours) {
         table.insert(table.end(), {c.rgbBlue, c.rgbGreen, c.rgbRed, c.rgbReserved});
     }
-    return Packed(MakeBmp({.width = picture.width,
-                           .height = picture.height,
-                           .bitCount = static_cast<std::uint16_t>(picture.bitCount),
-                           .sizeImage = static_cast<std::uint32_t>(picture.rows.size()),
-                           .table = table,
-                           .pixels = picture.rows}));
+    return MakeBmp({.width = picture.width,
+                    .height = picture.height,
+                    .bitCount = static_cast<std::uint16_t>(picture.bitCount),
+                    .sizeImage = static_cast<std::uint32_t>(picture.rows.size()),
+                    .table = table,
+                    .pixels = picture.rows});
+}
+inline Bytes PackedDib(const PictureSpec& picture) {
+    return Packed(FileOf(picture));
 }
 
 /// Loads a picture into an object through its packed DIB.
@@ -74,9 +77,8 @@ void LoadPicture(Object& object, const PictureSpec& picture) {
     ASSERT_TRUE(object.Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data())));
 }
 
-/// The picture an object holds, read back from its block.
-inline PictureSpec HeldPicture(const CDib& dib) {
-    const std::vector<std::uint8_t> bytes = BlockBytes(dib);
+/// The picture a block (or an object's block) holds.
+inline PictureSpec HeldPicture(const Bytes& bytes) {
     PictureSpec picture;
     if (bytes.size() < 54) {
         return picture;
@@ -92,6 +94,9 @@ inline PictureSpec HeldPicture(const CDib& dib) {
     picture.rows.assign(bytes.begin() + static_cast<std::ptrdiff_t>(offBits),
                         bytes.begin() + static_cast<std::ptrdiff_t>(offBits + rowBytes));
     return picture;
+}
+inline PictureSpec HeldPicture(const CDib& dib) {
+    return HeldPicture(BlockBytes(dib));
 }
 
 /// Whether two colour tables hold the same bytes.

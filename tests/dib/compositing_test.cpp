@@ -1,5 +1,6 @@
 // Pasting one picture into another: clipping at every edge, the order of the checks, what is
 // refused, row padding, pasting a picture into itself, and blocks whose headers no longer fit.
+#include "convert/picture_bytes.h"
 #include "dib_test_support.h"
 
 #include <climits>
@@ -9,41 +10,12 @@ namespace {
 
 using namespace orvel::test;
 
-// A BMP file image of `width` x `height` pixels whose pixel bytes all differ from their
-// neighbours (seeded, so two pictures differ) and whose row padding bytes are 0xEE.
-struct Picture {
-    int width = 0;
-    int height = 0;
-    int bitCount = 0;
-    std::size_t stride = 0;
-    Bytes file;
-
-    Picture(int w, int h, int depth, unsigned seed) : width(w), height(h), bitCount(depth) {
-        stride = static_cast<std::size_t>((w * depth + 31) / 32 * 4);
-        const std::size_t rowBytes = static_cast<std::size_t>((w * depth + 7) / 8);
-        Bytes pixels(stride * static_cast<std::size_t>(h), 0xEE);
-        for (std::size_t row = 0; row < static_cast<std::size_t>(h); ++row) {
-            for (std::size_t i = 0; i < rowBytes; ++i) {
-                pixels[row * stride + i] = static_cast<std::uint8_t>(seed * 41 + row * 29 + i * 7);
-            }
-        }
-        const unsigned entries = depth <= 8 ? 1U << depth : 0;
-        file = InfoFile({.width = w, .height = h, .bitCount = static_cast<std::uint16_t>(depth)},
-                        Colours(entries), pixels);
-    }
-
-    // Offset in the file of pixel (x, y), y counted from the top; rows are stored bottom-up.
-    std::size_t At(int x, int y) const {
-        return U32At(file, 10) + stride * static_cast<std::size_t>(height - 1 - y) +
-               static_cast<std::size_t>(x * bitCount / 8);
-    }
-};
-
+// Pictures are of arbitrary bytes, row padding included, seeded so that two pictures differ.
 // What the destination's block must hold after pasting `source` at (x, y): each destination
 // pixel that the placed source covers takes that source pixel's bytes; every other byte stays.
-Bytes Pasted(const Picture& destination, const Picture& source, long long x, long long y) {
-    Bytes expected = destination.file;
-    const std::size_t pixelBytes = static_cast<std::size_t>(destination.bitCount / 8);
+// Rows are stored bottom-up; y counts from the top.
+Bytes Pasted(PictureSpec destination, const PictureSpec& source, long long x, long long y) {
+    const auto pixelBytes = static_cast<std::size_t>(destination.bitCount / 8);
     for (int dy = 0; dy < destination.height; ++dy) {
         for (int dx = 0; dx < destination.width; ++dx) {
             const long long sx = dx - x;
@@ -51,12 +23,15 @@ Bytes Pasted(const Picture& destination, const Picture& source, long long x, lon
             if (sx < 0 || sy < 0 || sx >= source.width || sy >= source.height) {
                 continue;
             }
-            const std::size_t from = source.At(static_cast<int>(sx), static_cast<int>(sy));
-            std::memcpy(expected.data() + destination.At(dx, dy), source.file.data() + from,
-                        pixelBytes);
+            const std::size_t from =
+                source.Stride() * static_cast<std::size_t>(source.height - 1 - sy) +
+                static_cast<std::size_t>(sx) * pixelBytes;
+            std::memcpy(destination.Row(destination.height - 1 - dy) +
+                            static_cast<std::size_t>(dx) * pixelBytes,
+                        source.rows.data() + from, pixelBytes);
         }
     }
-    return expected;
+    return FileOf(destination);
 }
 
 using CompositingTest = LeakCheckedTest;
@@ -73,15 +48,15 @@ class AttachClippingTest
 
 TEST_P(AttachClippingTest, CopiesExactlyTheOverlapAndNothingElse) {
     const auto [depth, at, sourceSize] = GetParam();
-    const Picture target(13, 11, depth, 1);
-    const Picture source(sourceSize.first, sourceSize.second, depth, 2);
-    TestDib destination(target.file);
-    TestDib pasted(source.file);
+    const PictureSpec target = ArbitraryPicture(depth, 13, 11, 1);
+    const PictureSpec source = ArbitraryPicture(depth, sourceSize.first, sourceSize.second, 2);
+    TestDib destination(FileOf(target));
+    TestDib pasted(FileOf(source));
 
     EXPECT_TRUE(destination.Attach(pasted, CPoint(at.x, at.y)));
     EXPECT_EQ(StatusOf(destination), kSuccess);
     EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), Pasted(target, source, at.x, at.y));
-    EXPECT_EQ(BlockBytes(pasted.GetSafeHandle()), source.file) << "the source never changes";
+    EXPECT_EQ(BlockBytes(pasted.GetSafeHandle()), FileOf(source)) << "the source never changes";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,10 +72,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The position is tested before the depths: a destination's right edge is still "inside".
 TEST_F(CompositingTest, PositionBeyondTheEdgeSucceedsBeforeTheDepthsAreCompared) {
-    const Picture target(10, 10, 24, 1);
-    const Picture source(4, 4, 8, 2);
-    TestDib destination(target.file);
-    TestDib pasted(source.file);
+    const PictureSpec target = ArbitraryPicture(24, 10, 10, 1);
+    const PictureSpec source = ArbitraryPicture(8, 4, 4, 2);
+    TestDib destination(FileOf(target));
+    TestDib pasted(FileOf(source));
 
     EXPECT_TRUE(destination.Attach(pasted, CPoint(11, 0)));
     EXPECT_EQ(StatusOf(destination), kSuccess);
@@ -109,30 +84,30 @@ TEST_F(CompositingTest, PositionBeyondTheEdgeSucceedsBeforeTheDepthsAreCompared)
     EXPECT_EQ(StatusOf(destination), kProgError14);
     EXPECT_FALSE(destination.Attach(pasted, CPoint(2, 2)));
     EXPECT_EQ(StatusOf(destination), kProgError14);
-    EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), target.file);
+    EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), FileOf(target));
 }
 
 TEST_F(CompositingTest, SubBytePixelsAreRefusedAnywhereInsideButSucceedBeyondTheEdge) {
     for (const int depth : {1, 4}) {
-        const Picture target(16, 8, depth, 1);
-        const Picture source(16, 8, depth, 2);
-        TestDib destination(target.file);
-        TestDib pasted(source.file);
+        const PictureSpec target = ArbitraryPicture(depth, 16, 8, 1);
+        const PictureSpec source = ArbitraryPicture(depth, 16, 8, 2);
+        TestDib destination(FileOf(target));
+        TestDib pasted(FileOf(source));
         for (const CPoint at : {CPoint(0, 0), CPoint(-15, -7), CPoint(15, 7), CPoint(16, 8)}) {
             destination.SetNoError();
             EXPECT_FALSE(destination.Attach(pasted, at)) << at.x << "," << at.y;
             EXPECT_EQ(StatusOf(destination), kProgError14);
         }
         EXPECT_TRUE(destination.Attach(pasted, CPoint(17, 0)));
-        EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), target.file);
+        EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), FileOf(target));
     }
 }
 
 TEST_F(CompositingTest, RefusesAFailedSourceAMissingSourceAndADestinationWithoutAPicture) {
-    const Picture target(6, 6, 8, 1);
-    const Picture source(3, 3, 8, 2);
-    TestDib destination(target.file);
-    TestDib pasted(source.file);
+    const PictureSpec target = ArbitraryPicture(8, 6, 6, 1);
+    const PictureSpec source = ArbitraryPicture(8, 3, 3, 2);
+    TestDib destination(FileOf(target));
+    TestDib pasted(FileOf(source));
 
     pasted.SetClassError(5); // a picture present but unusable after a failure
     EXPECT_FALSE(destination.Attach(pasted, CPoint(1, 1)));
@@ -141,7 +116,7 @@ TEST_F(CompositingTest, RefusesAFailedSourceAMissingSourceAndADestinationWithout
 
     EXPECT_FALSE(destination.Attach(static_cast<CDib*>(nullptr), CPoint(1, 1)));
     EXPECT_EQ(StatusOf(destination), kProgError14);
-    EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), target.file);
+    EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), FileOf(target));
 
     // The destination's own record is not consulted, only whether it holds a block.
     pasted.SetNoError();
@@ -166,8 +141,8 @@ TEST_F(CompositingTest, PictureAttachedIntoItselfActsAsAnOverlappingMove) {
               CPoint(0, -1), CPoint(3, 0), CPoint(-3, 0), CPoint(0, 0)}) {
             SCOPED_TRACE(std::to_string(depth) + " bits at " + std::to_string(at.x) + "," +
                          std::to_string(at.y));
-            const Picture picture(9, 7, depth, 3);
-            TestDib dib(picture.file);
+            const PictureSpec picture = ArbitraryPicture(depth, 9, 7, 3);
+            TestDib dib(FileOf(picture));
             ASSERT_TRUE(dib.Attach(dib, at));
             EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), Pasted(picture, picture, at.x, at.y));
         }
@@ -177,10 +152,10 @@ TEST_F(CompositingTest, PictureAttachedIntoItselfActsAsAnOverlappingMove) {
 // A caller may write over a lent block. A header that no longer fits the block is refused before
 // a single row is touched.
 TEST_F(CompositingTest, BlockWhoseHeaderNoLongerFitsIsRefusedWithoutTouchingIt) {
-    const Picture target(8, 8, 8, 1);
-    const Picture source(4, 4, 8, 2);
-    TestDib destination(target.file);
-    TestDib pasted(source.file);
+    const PictureSpec target = ArbitraryPicture(8, 8, 8, 1);
+    const PictureSpec source = ArbitraryPicture(8, 4, 4, 2);
+    TestDib destination(FileOf(target));
+    TestDib pasted(FileOf(source));
     auto* header = static_cast<BYTE*>(GlobalLock(pasted.GetSafeHandle()));
     const std::int32_t tallerThanTheBlock = 4000;
     std::memcpy(header + 22, &tallerThanTheBlock, sizeof tallerThanTheBlock); // biHeight
@@ -191,7 +166,7 @@ TEST_F(CompositingTest, BlockWhoseHeaderNoLongerFitsIsRefusedWithoutTouchingIt) 
     destination.SetNoError();
     EXPECT_FALSE(pasted.Attach(destination, CPoint(0, 0)));
     EXPECT_EQ(StatusOf(pasted), ClassError(1));
-    EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), target.file);
+    EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), FileOf(target));
 }
 
 } // namespace

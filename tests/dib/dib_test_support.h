@@ -73,11 +73,7 @@ public:
             EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0U) << "the picture's block is locked";
         }
     }
-    using CDib::ChangeCore;
     using CDib::CreateLogicPalette;
-    using CDib::Decompress;
-    using CDib::InitDib;
-    using CDib::MakeDib;
     using CDib::SetClassError;
     using CDib::SetFileError;
     using CDib::SetNoError;

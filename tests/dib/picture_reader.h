@@ -2,18 +2,13 @@
 // pixel shows), palettes for tests, and a sweep that fails each platform call of a load in turn.
 #pragma once
 
+#include "convert/picture_bytes.h"
 #include "dib_test_support.h"
 
 #include <initializer_list>
 #include <vector>
 
 namespace orvel::test {
-
-inline BITMAPINFOHEADER HeaderOf(const Bytes& block) {
-    BITMAPINFOHEADER header{};
-    std::memcpy(&header, block.data() + 14, sizeof header);
-    return header;
-}
 
 /// The colour-table entries of a block, as COLORREF values.
 inline std::vector<COLORREF> TableOf(const Bytes& block) {
@@ -26,30 +21,14 @@ inline std::vector<COLORREF> TableOf(const Bytes& block) {
 
 /// The stored value of pixel (x, y from the top): an index, a 5-5-5 word, or 0xRRGGBB.
 inline DWORD PixelValue(const Bytes& block, int x, int y) {
-    const BITMAPINFOHEADER header = HeaderOf(block);
-    const std::size_t stride = (std::size_t{header.biBitCount} * header.biWidth + 31) / 32 * 4;
-    const std::uint8_t* row = block.data() + U32At(block, 10) +
-                              static_cast<std::size_t>(header.biHeight - 1 - y) * stride;
-    const auto at = static_cast<std::size_t>(x);
-    switch (header.biBitCount) {
-    case 1:
-        return (row[at / 8] >> (7 - at % 8)) & 1U;
-    case 4:
-        return at % 2 == 0 ? row[at / 2] >> 4 : row[at / 2] & 0x0FU;
-    case 8:
-        return row[at];
-    case 16:
-        return row[2 * at] | (DWORD{row[2 * at + 1]} << 8);
-    default:
-        row += at * (header.biBitCount / 8U);
-        return row[0] | (DWORD{row[1]} << 8) | (DWORD{row[2]} << 16);
-    }
+    const PictureSpec picture = HeldPicture(block);
+    return RawPixel(picture, x, picture.height - 1 - y) & 0xFFFFFFU;
 }
 
 /// The colour pixel (x, y) shows: through the table when indexed; 5-5-5 widened as a display does.
 inline COLORREF ColourAt(const Bytes& block, int x, int y) {
-    const WORD bitCount = HeaderOf(block).biBitCount;
     const DWORD v = PixelValue(block, x, y);
+    const int bitCount = HeldPicture(block).bitCount;
     if (bitCount <= 8) {
         return TableOf(block).at(v);
     }
