@@ -213,11 +213,11 @@ TEST_P(PathTest, RealisesThePicturesPaletteInTheForegroundOnly) {
     {
         CClientDC dc(&window);
         orvel::testing::ResetSystemPalette();
-        ASSERT_FALSE(SystemHolds(dc, TableColour(100)));
+        ASSERT_FALSE(SystemHolds(dc, picture.table[100]));
         ASSERT_TRUE(dib.Show(&dc, CRect(0, 0, 4, 4), CRect(0, 0, 0, 0), FALSE));
-        EXPECT_FALSE(SystemHolds(dc, TableColour(100)));
+        EXPECT_FALSE(SystemHolds(dc, picture.table[100]));
         ASSERT_TRUE(dib.Show(&dc, CRect(0, 0, 4, 4), CRect(0, 0, 0, 0), TRUE));
-        EXPECT_TRUE(SystemHolds(dc, TableColour(100)));
+        EXPECT_TRUE(SystemHolds(dc, picture.table[100]));
         EXPECT_EQ(dc.GetPixel(1, 2), picture.At(1, 2));
     }
     orvel::testing::ResetSystemPalette();

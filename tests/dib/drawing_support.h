@@ -2,6 +2,7 @@
 // draw them into and read them back from.
 #pragma once
 
+#include "convert/picture_bytes.h"
 #include "dib_test_support.h"
 
 #include <algorithm>
@@ -12,14 +13,16 @@ namespace orvel::test {
 /// The colour a fresh surface is filled with; no test picture holds it.
 constexpr COLORREF kBackground = RGB(1, 2, 3);
 
-/// A BMP file image of `width` x `height` pixels at `bitCount` bits per pixel, built byte by
-/// byte, with the colour each pixel must show (x, y counted from the top-left corner).
+/// A BMP file image of arbitrary bytes (the conversion tests' pictures, seeded by its size) with
+/// the colour each pixel must show on a 32-bit surface (x, y counted from the top-left corner):
+/// 16-bit pixels are 5-5-5 words whose channels widen as (v << 3) | (v >> 2).
 struct ColourPicture {
     int width = 0;
     int height = 0;
     int bitCount = 0;
     Bytes file;
     std::vector<COLORREF> colours; ///< row by row from the top
+    std::vector<COLORREF> table;   ///< the colour table's entries
 
     COLORREF At(int x, int y) const {
         return colours[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
@@ -27,61 +30,21 @@ struct ColourPicture {
     }
 };
 
-/// Colour-table entry i of the test pictures: distinct for every i below 256, never black (so a
-/// pixel drawn from the wrong place rarely passes) and never kBackground.
-constexpr COLORREF TableColour(unsigned i) {
-    return RGB((i * 37 + 11) & 0xFF, (i * 91 + 200) & 0xFF, (i * 13 + 64) & 0xFF);
-}
-
-/// A picture whose pixels vary in x and y at every depth. Indexed pixels use the whole table;
-/// 16-bit pixels are 5-5-5 words whose channels widen as (v << 3) | (v >> 2) on a 32-bit surface.
-inline ColourPicture MakeColourPicture(int width, int height, int bitCount,
-                                       std::uint32_t clrUsed = 0) {
-    ColourPicture picture{width, height, bitCount, {}, {}};
-    const std::size_t stride = static_cast<std::size_t>((width * bitCount + 31) / 32 * 4);
-    const unsigned entries = bitCount <= 8 ? 1U << bitCount : 0;
-    Bytes table;
-    for (unsigned i = 0; i < entries; ++i) {
-        const COLORREF c = TableColour(i);
-        table.insert(table.end(), {GetBValue(c), GetGValue(c), GetRValue(c), 0});
+inline ColourPicture MakeColourPicture(int width, int height, int bitCount) {
+    const PictureSpec spec = ArbitraryPicture(
+        bitCount, width, height, static_cast<unsigned>(width * 1000 + height * 40 + bitCount));
+    ColourPicture picture{width, height, bitCount, FileOf(spec), {}, {}};
+    for (const RGBQUAD& entry : spec.colours) {
+        picture.table.push_back(RGB(entry.rgbRed, entry.rgbGreen, entry.rgbBlue));
     }
-    Bytes pixels(stride * static_cast<std::size_t>(height), 0);
-    picture.colours.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) {
-        BYTE* row = pixels.data() + stride * static_cast<std::size_t>(height - 1 - y);
         for (int x = 0; x < width; ++x) {
-            const auto ux = static_cast<unsigned>(x);
-            const auto uy = static_cast<unsigned>(y);
-            COLORREF colour = 0;
-            if (bitCount <= 8) {
-                const unsigned index = (ux * 7 + uy * 3 + ux * uy) % entries;
-                const unsigned shift = 8 - bitCount - (ux * bitCount) % 8;
-                row[ux * bitCount / 8] |= static_cast<BYTE>(index << shift);
-                colour = TableColour(index);
-            } else if (bitCount == 16) {
-                const unsigned value = (ux * 997 + uy * 4099 + 1234) & 0x7FFF;
-                row[2 * ux] = static_cast<BYTE>(value);
-                row[2 * ux + 1] = static_cast<BYTE>(value >> 8);
-                auto widen = [](unsigned v) { return static_cast<BYTE>((v << 3) | (v >> 2)); };
-                colour =
-                    RGB(widen((value >> 10) & 31), widen((value >> 5) & 31), widen(value & 31));
-            } else {
-                colour =
-                    RGB((ux * 30 + 5) & 0xFF, (uy * 40 + 7) & 0xFF, (ux * uy * 11 + 90) & 0xFF);
-                BYTE* pixel = row + ux * static_cast<unsigned>(bitCount / 8);
-                pixel[0] = GetBValue(colour);
-                pixel[1] = GetGValue(colour);
-                pixel[2] = GetRValue(colour);
-            }
-            picture.colours[uy * static_cast<unsigned>(width) + ux] = colour;
+            const Colour c = PixelColour(spec, x, height - 1 - y);
+            const int widen = bitCount == 16 ? 5 : 8; // c >> 8 is 0
+            picture.colours.push_back(RGB(c.red | (c.red >> widen), c.green | (c.green >> widen),
+                                          c.blue | (c.blue >> widen)));
         }
     }
-    picture.file = InfoFile({.width = width,
-                             .height = height,
-                             .bitCount = static_cast<std::uint16_t>(bitCount),
-                             .sizeImage = static_cast<std::uint32_t>(pixels.size()),
-                             .clrUsed = clrUsed},
-                            table, pixels);
     return picture;
 }
 

@@ -129,7 +129,7 @@ TEST_F(PaletteRealisationTest, MemberFormRealisesThePicturesOwnPalette) {
     TestDib dib(picture.file);
     CClientDC dc(&window_);
     dib.DoRealizePalette(&window_, &dc, TRUE);
-    EXPECT_TRUE(SystemHolds(dc, TableColour(100)));
+    EXPECT_TRUE(SystemHolds(dc, picture.table[100]));
     EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 30, 20));
     EXPECT_EQ(StatusOf(dib), kSuccess);
 
