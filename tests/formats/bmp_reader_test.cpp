@@ -13,7 +13,26 @@ struct Decoded {
     std::uint16_t bitCount;
     Bytes rows;      ///< the canonical rows, bottom row first
     Bytes tableHead; ///< the first colour-table bytes, when they matter
+
+    static Decoded Of(const char* name, Bytes file, std::uint16_t bitCount, Bytes rows,
+                      Bytes tableHead = {}) {
+        return {name, std::move(file), bitCount, std::move(rows), std::move(tableHead)};
+    }
 };
+
+// A file of `headerBytes` header bytes, the rest of its fields the builder's defaults.
+Bytes File(std::uint32_t headerBytes, std::int32_t width, std::int32_t height,
+           std::uint16_t bitCount, std::uint32_t compression, const Bytes& table,
+           const Bytes& pixels, const std::vector<std::uint32_t>& masks = {}) {
+    return MakeBmp({.width = width,
+                    .height = height,
+                    .bitCount = bitCount,
+                    .compression = compression,
+                    .headerBytes = headerBytes,
+                    .masks = masks,
+                    .table = table,
+                    .pixels = pixels});
+}
 
 std::vector<Decoded> DecodedCases() {
     const Bytes triples = {1, 2, 3, 4, 5, 6}; // two three-byte OS/2 1.x entries
@@ -22,143 +41,65 @@ std::vector<Decoded> DecodedCases() {
     // RLE4: a run of 3 (1, 2, 1), an absolute run of 3 clipped at the width (3, 4), end of line;
     // a delta one pixel right, a run of 2 sevens, end of picture.
     const Bytes rle4 = {3, 0x12, 0, 3, 0x34, 0x50, 0, 0, 0, 2, 1, 0, 2, 0x77, 0, 1};
+    const Bytes table = {9, 8, 7, 0, 6, 5, 4, 0};
     return {
-        {"Core4BitThreeByteEntries",
-         MakeBmp({.width = 3,
-                  .bitCount = 4,
-                  .headerBytes = 12,
-                  .table = core4Table,
-                  .pixels = {0x10, 0x20, 0, 0}}),
-         4,
-         {0x10, 0x20, 0, 0},
-         {1, 2, 3, 0, 4, 5, 6, 0}},
-        {"Os2Header16",
-         MakeBmp({.width = 2,
-                  .bitCount = 8,
-                  .headerBytes = 16,
-                  .table = Colours(256),
-                  .pixels = {5, 7, 0, 0}}),
-         8,
-         {5, 7, 0, 0},
-         {}},
-        {"TwoBitsWidenToFourInOrder",
-         MakeBmp({.width = 5,
-                  .bitCount = 2,
-                  .clrUsed = 4,
-                  .table = Colours(4),
-                  .pixels = {0x1B, 0x7F, 0, 0}}),
-         4,
-         {0x01, 0x23, 0x10, 0},
-         {}},
-        {"Masks565BecomeTwentyFourBits",
-         MakeBmp({.width = 2,
-                  .bitCount = 16,
-                  .compression = BI_BITFIELDS,
-                  .masks = {0xF800, 0x07E0, 0x001F},
-                  .pixels = {0x00, 0xF8, 0x23, 0x08}}),
-         24,
-         {0, 0, 255, 24, 4, 8, 0, 0},
-         {}},
-        {"Masks555StaySixteenBits",
-         MakeBmp({.width = 2,
-                  .bitCount = 16,
-                  .compression = BI_BITFIELDS,
-                  .masks = {0x7C00, 0x03E0, 0x001F},
-                  .pixels = {0x21, 0x84, 0xFF, 0x7F}}),
-         16,
-         {0x21, 0x84, 0xFF, 0x7F},
-         {}},
-        {"AlphaBitFields4444KeepAlpha",
-         MakeBmp({.bitCount = 16,
-                  .compression = 6,
-                  .masks = {0x0F00, 0x00F0, 0x000F, 0xF000},
-                  .pixels = {0x21, 0x84, 0, 0}}),
-         32,
-         {0x11, 0x22, 0x44, 0x88},
-         {}},
-        {"V3HeaderTenBitFieldsKeepTheirTopBits",
-         MakeBmp({.bitCount = 32,
-                  .compression = BI_BITFIELDS,
-                  .headerBytes = 56,
-                  .masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0},
-                  .pixels = {0x01, 0x00, 0xF8, 0x3F}}),
-         24,
-         {0x00, 0x80, 0xFF, 0},
-         {}},
-        {"V4TopDownOneBitClearsBitsPastTheWidth",
-         MakeBmp({.width = 9,
-                  .height = -2,
-                  .bitCount = 1,
-                  .headerBytes = 108,
-                  .table = Colours(2),
-                  .pixels = {0xFF, 0xFF, 0, 0, 0x00, 0x80, 0, 0}}),
-         1,
-         {0x00, 0x80, 0, 0, 0xFF, 0x80, 0, 0},
-         {}},
-        {"V5RunLength4",
-         MakeBmp({.width = 5,
-                  .height = 2,
-                  .bitCount = 4,
-                  .compression = BI_RLE4,
-                  .headerBytes = 124,
-                  .table = Colours(16),
-                  .pixels = rle4}),
-         4,
-         {0x12, 0x13, 0x40, 0, 0x07, 0x70, 0x00, 0},
-         {}},
-        {"TableCutShortByThePixelsWithoutClrUsed",
-         MakeBmp({.width = 1,
-                  .bitCount = 8,
-                  .table = {9, 8, 7, 0, 6, 5, 4, 0},
-                  .pixels = {1, 0, 0, 0}}),
-         8,
-         {1, 0, 0, 0},
-         {9, 8, 7, 0, 6, 5, 4, 0}},
-        {"FullTableStoredDespiteASmallClrUsed",
-         MakeBmp({.width = 1,
-                  .bitCount = 1,
-                  .sizeImage = 4,
-                  .clrUsed = 1,
-                  .table = {9, 8, 7, 0, 6, 5, 4, 0},
-                  .pixels = {0x80, 0, 0, 0}}),
-         1,
-         {0x80, 0, 0, 0},
-         {9, 8, 7, 0, 6, 5, 4, 0}},
+        Decoded::Of("Core4BitThreeByteEntries",
+                    File(12, 3, 1, 4, BI_RGB, core4Table, {0x10, 0x20, 0, 0}), 4,
+                    {0x10, 0x20, 0, 0}, {1, 2, 3, 0, 4, 5, 6, 0}),
+        Decoded::Of("Os2Header16", File(16, 2, 1, 8, BI_RGB, Colours(256), {5, 7, 0, 0}), 8,
+                    {5, 7, 0, 0}),
+        Decoded::Of("TwoBitsWidenToFourInOrder",
+                    MakeBmp({.width = 5,
+                             .bitCount = 2,
+                             .clrUsed = 4,
+                             .table = Colours(4),
+                             .pixels = {0x1B, 0x7F, 0, 0}}),
+                    4, {0x01, 0x23, 0x10, 0}),
+        Decoded::Of("Masks565BecomeTwentyFourBits",
+                    File(40, 2, 1, 16, BI_BITFIELDS, {}, {0x00, 0xF8, 0x23, 0x08},
+                         {0xF800, 0x07E0, 0x001F}),
+                    24, {0, 0, 255, 24, 4, 8, 0, 0}),
+        Decoded::Of("Masks555StaySixteenBits",
+                    File(40, 2, 1, 16, BI_BITFIELDS, {}, {0x21, 0x84, 0xFF, 0x7F},
+                         {0x7C00, 0x03E0, 0x001F}),
+                    16, {0x21, 0x84, 0xFF, 0x7F}),
+        Decoded::Of("AlphaBitFields4444KeepAlpha",
+                    File(40, 1, 1, 16, 6, {}, {0x21, 0x84, 0, 0}, {0x0F00, 0x00F0, 0x000F, 0xF000}),
+                    32, {0x11, 0x22, 0x44, 0x88}),
+        Decoded::Of("V3HeaderTenBitFieldsKeepTheirTopBits",
+                    File(56, 1, 1, 32, BI_BITFIELDS, {}, {0x01, 0x00, 0xF8, 0x3F},
+                         {0x3FF00000, 0x000FFC00, 0x000003FF, 0}),
+                    24, {0x00, 0x80, 0xFF, 0}),
+        Decoded::Of("V4TopDownOneBitClearsBitsPastTheWidth",
+                    File(108, 9, -2, 1, BI_RGB, Colours(2), {0xFF, 0xFF, 0, 0, 0x00, 0x80, 0, 0}),
+                    1, {0x00, 0x80, 0, 0, 0xFF, 0x80, 0, 0}),
+        Decoded::Of("V5RunLength4", File(124, 5, 2, 4, BI_RLE4, Colours(16), rle4), 4,
+                    {0x12, 0x13, 0x40, 0, 0x07, 0x70, 0x00, 0}),
+        Decoded::Of("TableCutShortByThePixelsWithoutClrUsed",
+                    File(40, 1, 1, 8, BI_RGB, table, {1, 0, 0, 0}), 8, {1, 0, 0, 0}, table),
+        Decoded::Of("FullTableStoredDespiteASmallClrUsed",
+                    MakeBmp({.bitCount = 1,
+                             .sizeImage = 4,
+                             .clrUsed = 1,
+                             .table = table,
+                             .pixels = {0x80, 0, 0, 0}}),
+                    1, {0x80, 0, 0, 0}, table),
         // An absolute run of five nibbles whose padding byte is not zero.
-        {"RunLength4AbsoluteRunInsideTheRow",
-         MakeBmp({.width = 8,
-                  .bitCount = 4,
-                  .compression = BI_RLE4,
-                  .table = Colours(16),
-                  .pixels = {0, 5, 0x12, 0x34, 0x50, 0xFF, 0, 1}}),
-         4,
-         {0x12, 0x34, 0x50, 0x00},
-         {}},
+        Decoded::Of("RunLength4AbsoluteRunInsideTheRow",
+                    File(40, 8, 1, 4, BI_RLE4, Colours(16), {0, 5, 0x12, 0x34, 0x50, 0xFF, 0, 1}),
+                    4, {0x12, 0x34, 0x50, 0x00}),
         // A run of five and an absolute run of four, each clipped at the width of three; the
         // stream then ends without an end code.
-        {"RunLength8ClipsAtTheWidthAndKeepsWhatItDecoded",
-         MakeBmp({.width = 3,
-                  .height = 2,
-                  .bitCount = 8,
-                  .compression = BI_RLE8,
-                  .table = Colours(256),
-                  .pixels = {5, 9, 0, 0, 0, 4, 1, 2, 3, 4}}),
-         8,
-         {9, 9, 9, 0, 1, 2, 3, 0},
-         {}},
+        Decoded::Of("RunLength8ClipsAtTheWidthAndKeepsWhatItDecoded",
+                    File(40, 3, 2, 8, BI_RLE8, Colours(256), {5, 9, 0, 0, 0, 4, 1, 2, 3, 4}), 8,
+                    {9, 9, 9, 0, 1, 2, 3, 0}),
         // A run of three, an absolute run of three clipped at the width with its padding byte,
         // end of line; a delta one right, a run of two, end of picture.
-        {"Os2RunLength24",
-         MakeBmp({.width = 4,
-                  .height = 2,
-                  .bitCount = 24,
-                  .compression = 4,
-                  .headerBytes = 64,
-                  .pixels = {3,  1, 2, 3, 0, 3, 10, 11, 12, 20, 21, 22, 30, 31,
-                             32, 0, 0, 0, 0, 2, 1,  0,  2,  7,  8,  9,  0,  1}}),
-         24,
-         {1, 2, 3, 1, 2, 3, 1, 2, 3, 10, 11, 12, 0, 0, 0, 7, 8, 9, 7, 8, 9, 0, 0, 0},
-         {}},
+        Decoded::Of("Os2RunLength24",
+                    File(64, 4, 2, 24, 4, {}, {3,  1, 2, 3, 0, 3, 10, 11, 12, 20, 21, 22, 30, 31,
+                                               32, 0, 0, 0, 0, 2, 1,  0,  2,  7,  8,  9,  0,  1}),
+                    24,
+                    {1, 2, 3, 1, 2, 3, 1, 2, 3, 10, 11, 12, 0, 0, 0, 7, 8, 9, 7, 8, 9, 0, 0, 0}),
     };
 }
 
@@ -169,7 +110,7 @@ TEST_P(BmpDecodeTest, BecomesTheCanonicalPicture) {
     orvel::formats::Error error;
     const Bytes block = ReadWithModule(test.file, &error);
     ASSERT_FALSE(block.empty()) << error.message;
-    const BITMAPINFOHEADER header = HeaderOf(block);
+    const BITMAPINFOHEADER header = InfoHeaderOf(block);
     EXPECT_EQ(header.biSize, 40U);
     EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
     EXPECT_GT(header.biHeight, 0);
@@ -189,54 +130,46 @@ struct Refused {
     Bytes file;
     Failure failure;
     const char* message;
+
+    static Refused Of(const char* name, Bytes file, Failure failure, const char* message) {
+        return {name, std::move(file), failure, message};
+    }
 };
 
 std::vector<Refused> RefusedCases() {
     const Bytes rows24 = Bytes(16, 0x40);
-    Bytes pixelsBeforeHeaders =
-        MakeBmp({.width = 2, .height = 2, .bitCount = 24, .pixels = rows24});
+    Bytes pixelsBeforeHeaders = File(40, 2, 2, 24, BI_RGB, {}, rows24);
     pixelsBeforeHeaders[10] = 20;
     return {
-        {"OverlappingMasks",
-         MakeBmp({.bitCount = 16, .compression = BI_BITFIELDS, .masks = {0xF800, 0x0FE0, 0x1F}}),
-         Failure::corrupt, "BMP BITMAPINFOHEADER (40 bytes): the red and green masks overlap"},
-        {"GappedMask",
-         MakeBmp({.bitCount = 16, .compression = BI_BITFIELDS, .masks = {0xF800, 0x07E0, 0x15}}),
-         Failure::corrupt, "the blue mask is not one run of bits within 16 bits"},
-        {"MaskBeyondThePixel",
-         MakeBmp({.bitCount = 16,
-                  .compression = BI_BITFIELDS,
-                  .headerBytes = 52,
-                  .masks = {0x1F0000, 0x07E0, 0x1F}}),
-         Failure::corrupt, "BMP BITMAPV2INFOHEADER (52 bytes): the red mask"},
-        {"Os2Huffman",
-         MakeBmp(
-             {.width = 8, .bitCount = 1, .compression = 3, .headerBytes = 64, .table = Colours(2)}),
-         Failure::unsupported,
-         "BMP OS/2 2.x BITMAPINFOHEADER2 (64 bytes): OS/2 Huffman 1D compression is not decoded"},
-        {"TopDownRunLength",
-         MakeBmp({.height = -1,
-                  .bitCount = 8,
-                  .compression = BI_RLE8,
-                  .table = Colours(256),
-                  .pixels = {0, 1}}),
-         Failure::unsupported, "a top-down run-length picture"},
-        {"RowsPastTheEnd",
-         MakeBmp({.width = 2, .height = 2, .bitCount = 24, .pixels = Bytes(13, 0)}),
-         Failure::truncated, "the file ends inside the pixels (13 of 14 bytes)"},
-        {"HugeClaimInAHundredBytes",
-         MakeBmp({.width = 100000, .height = 100000, .bitCount = 24, .pixels = Bytes(46, 0)}),
-         Failure::tooLarge, "100000 x 100000 pixels exceed the limit of 1073741824 bytes"},
-        {"UnknownHeaderSize", MakeBmp({.bitCount = 24, .headerBytes = 200}), Failure::unsupported,
-         "an information header of 200 bytes"},
-        {"PixelsBeforeTheHeaders", pixelsBeforeHeaders, Failure::corrupt,
-         "the pixels start at offset 20"},
-        {"NegativeWidth", MakeBmp({.width = -2, .bitCount = 24}), Failure::corrupt,
-         "a negative width"},
-        {"ThreeBitsPerPixel", MakeBmp({.bitCount = 3}), Failure::unsupported, "3 bits per pixel"},
-        {"BitFieldsAtEightBits",
-         MakeBmp({.bitCount = 8, .compression = BI_BITFIELDS, .masks = {0xE0, 0x1C, 0x03}}),
-         Failure::unsupported, "bit fields at 8 bits per pixel"},
+        Refused::Of(
+            "OverlappingMasks", File(40, 1, 1, 16, BI_BITFIELDS, {}, {}, {0xF800, 0x0FE0, 0x1F}),
+            Failure::corrupt, "BMP BITMAPINFOHEADER (40 bytes): the red and green masks overlap"),
+        Refused::Of("GappedMask", File(40, 1, 1, 16, BI_BITFIELDS, {}, {}, {0xF800, 0x07E0, 0x15}),
+                    Failure::corrupt, "the blue mask is not one run of bits within 16 bits"),
+        Refused::Of("MaskBeyondThePixel",
+                    File(52, 1, 1, 16, BI_BITFIELDS, {}, {}, {0x1F0000, 0x07E0, 0x1F}),
+                    Failure::corrupt, "BMP BITMAPV2INFOHEADER (52 bytes): the red mask"),
+        Refused::Of("Os2Huffman", File(64, 8, 1, 1, 3, Colours(2), {}), Failure::unsupported,
+                    "BMP OS/2 2.x BITMAPINFOHEADER2 (64 bytes): OS/2 Huffman 1D compression is not "
+                    "decoded"),
+        Refused::Of("TopDownRunLength", File(40, 1, -1, 8, BI_RLE8, Colours(256), {0, 1}),
+                    Failure::unsupported, "a top-down run-length picture"),
+        Refused::Of("RowsPastTheEnd", File(40, 2, 2, 24, BI_RGB, {}, Bytes(13, 0)),
+                    Failure::truncated, "the file ends inside the pixels (13 of 14 bytes)"),
+        Refused::Of("HugeClaimInAHundredBytes",
+                    File(40, 100000, 100000, 24, BI_RGB, {}, Bytes(46, 0)), Failure::tooLarge,
+                    "100000 x 100000 pixels exceed the limit of 1073741824 bytes"),
+        Refused::Of("UnknownHeaderSize", MakeBmp({.bitCount = 24, .headerBytes = 200}),
+                    Failure::unsupported, "an information header of 200 bytes"),
+        Refused::Of("PixelsBeforeTheHeaders", pixelsBeforeHeaders, Failure::corrupt,
+                    "the pixels start at offset 20"),
+        Refused::Of("NegativeWidth", MakeBmp({.width = -2, .bitCount = 24}), Failure::corrupt,
+                    "a negative width"),
+        Refused::Of("ThreeBitsPerPixel", MakeBmp({.bitCount = 3}), Failure::unsupported,
+                    "3 bits per pixel"),
+        Refused::Of("BitFieldsAtEightBits",
+                    File(40, 1, 1, 8, BI_BITFIELDS, {}, {}, {0xE0, 0x1C, 0x03}),
+                    Failure::unsupported, "bit fields at 8 bits per pixel"),
     };
 }
 
@@ -268,7 +201,7 @@ TEST_F(BmpReaderTest, AFileInTheLibrarysOwnLayoutIsKeptAsItStands) {
     file[34] = 23; // biSizeImage one short
     const Bytes rebuilt = ReadWithModule(file, &error);
     ASSERT_FALSE(rebuilt.empty()) << error.message;
-    EXPECT_EQ(HeaderOf(rebuilt).biSizeImage, 24U);
+    EXPECT_EQ(InfoHeaderOf(rebuilt).biSizeImage, 24U);
     const Bytes row = {0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0x3C, 0, 0, 0};
     Bytes rows = row;
     rows.insert(rows.end(), row.begin(), row.end());

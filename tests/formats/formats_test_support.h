@@ -13,13 +13,13 @@ namespace orvel::test {
 inline Bytes RowsOf(const Bytes& block) {
     const std::size_t offset = U32At(block, 10);
     return Bytes(block.begin() + static_cast<std::ptrdiff_t>(offset),
-                 block.begin() + static_cast<std::ptrdiff_t>(offset + HeaderOf(block).biSizeImage));
+                 block.begin() + static_cast<std::ptrdiff_t>(offset + InfoHeaderOf(block).biSizeImage));
 }
 
 /// Every pixel's red, green, blue (and alpha, with `alpha`, from the fourth byte of a 32-bit
 /// picture and 255 otherwise), top row first.
 inline Bytes TopDownPixels(const Bytes& block, bool alpha) {
-    const BITMAPINFOHEADER header = HeaderOf(block);
+    const BITMAPINFOHEADER header = InfoHeaderOf(block);
     Bytes out;
     for (int y = 0; y < header.biHeight; ++y) {
         for (int x = 0; x < header.biWidth; ++x) {

@@ -160,8 +160,8 @@ TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
     orvel::formats::Error error;
     const Bytes block = ReadWithModule(dir.Read(test.File()), &error);
     ASSERT_FALSE(block.empty()) << error.message;
-    EXPECT_EQ(HeaderOf(block).biWidth, kWidth);
-    EXPECT_EQ(HeaderOf(block).biHeight, kHeight);
+    EXPECT_EQ(InfoHeaderOf(block).biWidth, kWidth);
+    EXPECT_EQ(InfoHeaderOf(block).biHeight, kHeight);
     EXPECT_EQ(TopDownPixels(block, test.alpha), dir.Read("ref.raw"));
 
     // A BMP with one of the two headers the library's own loader takes loads there too, with the
@@ -257,7 +257,7 @@ TEST_P(JpegPeerTest, ReadsWhatLibjpegDecodesTurnedAsTheFileSays) {
     const Bytes block = ReadWithModule(jpeg, &error);
     ASSERT_FALSE(block.empty()) << error.message;
     const bool turnedSideways = test.orientation >= 5;
-    EXPECT_EQ(HeaderOf(block).biWidth, turnedSideways ? kHeight : kWidth);
+    EXPECT_EQ(InfoHeaderOf(block).biWidth, turnedSideways ? kHeight : kWidth);
     EXPECT_EQ(TopDownPixels(block, false), expected);
 }
 

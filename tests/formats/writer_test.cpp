@@ -52,7 +52,7 @@ TEST_P(PngWriteTest, ReadsBackWithEveryPixel) {
     EXPECT_EQ(png[25], bitCount <= 8 ? 3 : bitCount == 32 ? 6 : 2) << "IHDR colour type";
     const Bytes back = ReadWithModule(png, &error);
     ASSERT_FALSE(back.empty()) << error.message;
-    EXPECT_EQ(HeaderOf(back).biBitCount, bitCount == 16 ? 24 : bitCount);
+    EXPECT_EQ(InfoHeaderOf(back).biBitCount, bitCount == 16 ? 24 : bitCount);
     EXPECT_EQ(TopDownPixels(back, true), TopDownPixels(picture, true));
 }
 
@@ -68,7 +68,7 @@ TEST_P(JpegWriteTest, EncodesThePicturesColours) {
     orvel::formats::Error error;
     const Bytes back = ReadWithModule(Encoded(picture, Format::jpeg, {}), &error);
     ASSERT_FALSE(back.empty()) << error.message;
-    EXPECT_EQ(HeaderOf(back).biBitCount, 24) << "the picture's table is not grey";
+    EXPECT_EQ(InfoHeaderOf(back).biBitCount, 24) << "the picture's table is not grey";
     const Bytes reference = ReadWithModule(
         Encoded(Bmp24(13, 5, MakeColourPicture(13, 5, bitCount).colours), Format::jpeg, {}),
         &error);
@@ -92,7 +92,7 @@ TEST_F(FormatsWriteTest, AnIndexedPictureOfGreysBecomesAGreyJpeg) {
     orvel::formats::Error error;
     const Bytes back = ReadWithModule(Encoded(picture, Format::jpeg, {.jpegQuality = 100}), &error);
     ASSERT_FALSE(back.empty()) << error.message;
-    EXPECT_EQ(HeaderOf(back).biBitCount, 8);
+    EXPECT_EQ(InfoHeaderOf(back).biBitCount, 8);
     const Bytes rows = RowsOf(back);
     for (std::size_t i = 0; i < 8; ++i) {
         EXPECT_NEAR(rows[i], RowsOf(picture)[i], 2) << i;

@@ -161,18 +161,6 @@ std::vector<SweepCase> CopyCases() {
     const Bytes file = EightBitFile();
     auto prepare = [file](World& world) { Hold(world.other, file); };
     return {
-        {.name = "Copy",
-         .failures = With(kLoadFailures, {kProgError14}),
-         .prepare = prepare,
-         .run = [](World& world) { return world.picture.Copy(&world.other); }},
-        {.name = "Assignment",
-         .failures = With(kLoadFailures, {kProgError14}),
-         .prepare = prepare,
-         .run =
-             [](World& world) {
-                 world.picture = world.other;
-                 return world.picture.IsSucceed();
-             }},
         // A new object: its DrawDib handle and halftone palette may be refused, which a copy
         // that succeeds does without (it draws through StretchDIBits).
         {.name = "CopyConstructor",
@@ -218,15 +206,6 @@ std::vector<SweepCase> NewPictureCases() {
                                                            nullptr);
                              }});
     }
-    cases.push_back({.name = "EmptyBySize",
-                     .state = FailureState::ReleasedOrEmpty,
-                     .failures = blankFailures,
-                     .absorbed = kStandardPaletteRefusals,
-                     .prepare = [](World&) {},
-                     .run =
-                         [](World& world) {
-                             return world.picture.Empty(CSize(4, 2), RGB(0, 0, 255), 4, nullptr);
-                         }});
     cases.push_back({.name = "LoadBlankByHeader",
                      .state = FailureState::ReleasedOrEmpty,
                      .failures = blankFailures,
@@ -352,17 +331,6 @@ std::vector<SweepCase> PictureCases() {
                                  [](World& world) {
                                      return world.picture.Show(&world.dc, CRect(0, 0, 8, 6),
                                                                CRect(0, 0, 0, 0), FALSE);
-                                 },
-                             .result = SurfacePixels});
-            cases.push_back({.name = "ShowCorners" + path + suffix,
-                             .state = FailureState::Unchanged,
-                             .failures = drawFailures,
-                             .prepare = prepare,
-                             .run =
-                                 [](World& world) {
-                                     return world.picture.Show(&world.dc, CPoint(1, 1),
-                                                               CSize(-1, -1), CPoint(0, 0),
-                                                               CSize(2, 2), TRUE, SRCCOPY);
                                  },
                              .result = SurfacePixels});
         }

@@ -151,6 +151,13 @@ inline std::uint32_t U32At(const Bytes& bytes, std::size_t offset) {
     return value;
 }
 
+/// The information header of a file image, read as 40 bytes from offset 14.
+inline BITMAPINFOHEADER InfoHeaderOf(const Bytes& file) {
+    BITMAPINFOHEADER header{};
+    std::memcpy(&header, file.data() + 14, sizeof header);
+    return header;
+}
+
 /// A palette of the given entries; the caller destroys it.
 inline HPALETTE MakePalette(const std::vector<PALETTEENTRY>& entries) {
     std::vector<BYTE> storage(LogPaletteBytes(static_cast<UINT>(entries.size())));

@@ -93,7 +93,7 @@ BmpFile ReadBmp(const Bytes& file) {
     BmpFile bmp;
     const bool readable = file.size() >= 54 && file[0] == 'B' && file[1] == 'M' &&
                           U32At(file, 14) == 40 && U32At(file, 30) == BI_RGB;
-    const BITMAPINFOHEADER header = readable ? HeaderOf(file) : BITMAPINFOHEADER{};
+    const BITMAPINFOHEADER header = readable ? InfoHeaderOf(file) : BITMAPINFOHEADER{};
     if (!readable || header.biHeight <= 0 ||
         U32At(file, 10) + StrideOf(header.biWidth, header.biBitCount) * header.biHeight >
             file.size()) {
