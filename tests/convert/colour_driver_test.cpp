@@ -33,26 +33,26 @@ TEST_F(ConvertColorDriverTest, ObjectWithoutPictureRefusesAndKeepsClassError6) {
     EXPECT_EQ(StatusOf(dib), ClassError(6));
 }
 
+// A requested depth without a slot is class error 102; a recorded one, 101, judged first (the
+// request 0 is bad too).
 TEST_F(ConvertColorDriverTest, DepthsWithoutASlotAreRefusedBeforeAnythingIsMade) {
-    for (const int depth : {0, 33, -1, 2, 3, 12, 15, 31}) {
+    const struct {
+        WORD recorded;
+        int requested;
+        unsigned long code;
+    } cases[] = {{8, 0, 102},  {8, 33, 102}, {8, -1, 102}, {8, 2, 102},  {8, 3, 102}, {8, 12, 102},
+                 {8, 15, 102}, {8, 31, 102}, {0, 0, 101},  {33, 0, 101}, {2, 0, 101}, {12, 0, 101}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.recorded) + " to " + std::to_string(c.requested));
         ConvertProbe dib;
         LoadPicture(dib, ArbitraryPicture(8, 5, 2, 1));
+        dib.SetRecordedDepth(c.recorded);
         const std::vector<std::uint8_t> before = BlockBytes(dib);
         const LiveObjects live;
-        EXPECT_EQ(dib.ConvertColor(depth, nullptr), 0) << depth;
-        EXPECT_EQ(StatusOf(dib), ClassError(102)) << depth;
+        EXPECT_EQ(dib.ConvertColor(c.requested, nullptr), 0);
+        EXPECT_EQ(StatusOf(dib), ClassError(c.code));
         EXPECT_EQ(BlockBytes(dib), before);
         EXPECT_TRUE(live.Unchanged());
-    }
-}
-
-TEST_F(ConvertColorDriverTest, PictureDepthIsJudgedFirst) {
-    for (const WORD recorded : {WORD{0}, WORD{33}, WORD{2}, WORD{12}}) {
-        ConvertProbe dib;
-        LoadPicture(dib, ArbitraryPicture(8, 5, 2, 1));
-        dib.SetRecordedDepth(recorded);
-        EXPECT_EQ(dib.ConvertColor(0, nullptr), 0); // a bad request too: the picture wins
-        EXPECT_EQ(StatusOf(dib), ClassError(101)) << recorded;
     }
 }
 

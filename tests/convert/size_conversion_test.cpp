@@ -146,38 +146,29 @@ TEST_F(ConvertSizeTest, IrregularCountsNeverWriteBeyondTheirTotal) {
     EXPECT_EQ(dib.Resample08(CSize(2, 1), {3, 1, 1}, {2}), (std::vector<std::uint8_t>{7, 7, 0, 0}));
 }
 
-TEST_F(ConvertSizeTest, OneBitRowsAreRebuiltBitSevenFirst) {
-    CConvertDib dib;
-    LoadPicture(dib, PictureSpec{3, 1, 1, {{0, 0, 0, 0}, {255, 255, 255, 0}}, {0xA0, 0, 0, 0}});
-    ASSERT_EQ(dib.ConvertSize(7, 1), 1);
-    EXPECT_EQ(HeldPicture(dib).rows, (std::vector<std::uint8_t>{0xE6, 0, 0, 0}));
-
-    LoadPicture(dib, PictureSpec{16, 1, 1, {{0, 0, 0, 0}, {255, 255, 255, 0}}, {0xF0, 0x0F, 0, 0}});
-    ASSERT_EQ(dib.ConvertSize(8, 1), 1);
-    EXPECT_EQ(HeldPicture(dib).rows, (std::vector<std::uint8_t>{0xC3, 0, 0, 0}));
-}
-
-TEST_F(ConvertSizeTest, FourBitRowsAreRebuiltHighNibbleFirst) {
-    PictureSpec source = ArbitraryPicture(4, 3, 1, 2);
-    source.rows = {0x12, 0x30, 0, 0};
-    CConvertDib dib;
-    LoadPicture(dib, source);
-    ASSERT_EQ(dib.ConvertSize(5, 1), 1);
-    EXPECT_EQ(HeldPicture(dib).rows, (std::vector<std::uint8_t>{0x11, 0x23, 0x30, 0}));
-}
-
-TEST_F(ConvertSizeTest, PackedColumnsRepeatedMoreThanFourTimes) {
-    CConvertDib dib; // 2 to 11 columns: 6 and 5 copies
-    LoadPicture(dib, PictureSpec{2, 1, 1, {{0, 0, 0, 0}, {255, 255, 255, 0}}, {0x80, 0, 0, 0}});
-    ASSERT_EQ(dib.ConvertSize(11, 1), 1);
-    EXPECT_EQ(HeldPicture(dib).rows, (std::vector<std::uint8_t>{0xFC, 0x00, 0, 0}));
-
-    PictureSpec source = ArbitraryPicture(4, 2, 1, 2);
-    source.rows = {0x1F, 0, 0, 0};
-    LoadPicture(dib, source);
-    ASSERT_EQ(dib.ConvertSize(11, 1), 1);
-    EXPECT_EQ(HeldPicture(dib).rows,
-              (std::vector<std::uint8_t>{0x11, 0x11, 0x11, 0xFF, 0xFF, 0xF0, 0, 0}));
+// Packed rows are rebuilt bit 7 (or the high nibble) first, also from columns repeated more than
+// four times (2 to 11 columns: 6 and 5 copies).
+TEST_F(ConvertSizeTest, PackedRowsAreRebuiltFirstPixelInTheHighBits) {
+    const struct {
+        int bitCount;
+        int width;
+        std::vector<std::uint8_t> row;
+        int newWidth;
+        std::vector<std::uint8_t> expected;
+    } cases[] = {{1, 3, {0xA0, 0, 0, 0}, 7, {0xE6, 0, 0, 0}},
+                 {1, 16, {0xF0, 0x0F, 0, 0}, 8, {0xC3, 0, 0, 0}},
+                 {1, 2, {0x80, 0, 0, 0}, 11, {0xFC, 0x00, 0, 0}},
+                 {4, 3, {0x12, 0x30, 0, 0}, 5, {0x11, 0x23, 0x30, 0}},
+                 {4, 2, {0x1F, 0, 0, 0}, 11, {0x11, 0x11, 0x11, 0xFF, 0xFF, 0xF0, 0, 0}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.newWidth);
+        PictureSpec source = ArbitraryPicture(c.bitCount, c.width, 1, 2);
+        source.rows = c.row;
+        CConvertDib dib;
+        LoadPicture(dib, source);
+        ASSERT_EQ(dib.ConvertSize(c.newWidth, 1), 1);
+        EXPECT_EQ(HeldPicture(dib).rows, c.expected);
+    }
 }
 
 TEST_F(ConvertSizeTest, CurrentSizeChangesNothing) {
