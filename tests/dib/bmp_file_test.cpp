@@ -8,16 +8,15 @@ using orvel::testing::InjectFault;
 using BmpFileTest = LeakCheckedTest;
 
 TEST_F(BmpFileTest, SavedFileIsTheBlockAndLoadsBackEqualAtEveryDepth) {
-    TempDir dir;
     for (const int depth : {1, 4, 8, 16, 24, 32}) {
         SCOPED_TRACE(depth);
         TestDib dib(MakeColourPicture(7, 3, depth).file);
         const Bytes block = BlockBytes(dib.GetSafeHandle());
         dib.SetClassError(5); // a failed record does not stop the write, and success replaces it
-        ASSERT_TRUE(dib.SaveAs(dir.Path("p.bmp").c_str()));
+        ASSERT_TRUE(dib.SaveAs(ScratchPath("p.bmp").c_str()));
         EXPECT_EQ(StatusOf(dib), kSuccess);
-        EXPECT_EQ(dir.Read("p.bmp"), block);
-        TestDib loaded(CString(dir.Path("p.bmp")));
+        EXPECT_EQ(ReadScratch("p.bmp"), block);
+        TestDib loaded(CString(ScratchPath("p.bmp")));
         EXPECT_EQ(StatusOf(loaded), kSuccess);
         EXPECT_EQ(BlockBytes(loaded.GetSafeHandle()), block);
         EXPECT_EQ(PaletteColours(loaded.GetPalette()), PaletteColours(dib.GetPalette()));
@@ -25,25 +24,23 @@ TEST_F(BmpFileTest, SavedFileIsTheBlockAndLoadsBackEqualAtEveryDepth) {
 }
 
 TEST_F(BmpFileTest, FilesThatAreNoBmpFailWithClassErrorOneAndLeaveNoPicture) {
-    TempDir dir;
     for (const Bytes& contents :
          {Bytes{}, Bytes{'B'}, Bytes{'B', 'A'}, Bytes{0x89, 'P', 'N', 'G', 0, 0}}) {
         TestDib dib(EightBitFile());
-        EXPECT_FALSE(dib.Load(CString(dir.Write("x.bmp", contents))));
+        EXPECT_FALSE(dib.Load(CString(WriteScratch("x.bmp", contents))));
         EXPECT_EQ(StatusOf(dib), ClassError(1));
         EXPECT_EQ(dib.GetSafeHandle(), nullptr);
     }
 }
 
 TEST_F(BmpFileTest, OpenFailuresAreFileErrorsWithTheCause) {
-    TempDir dir;
     TestDib dib(EightBitFile());
-    EXPECT_FALSE(dib.Load(CString(dir.Path("missing.bmp"))));
+    EXPECT_FALSE(dib.Load(CString(ScratchPath("missing.bmp"))));
     EXPECT_EQ(StatusOf(dib), FileError(CFileException::fileNotFound));
     EXPECT_EQ(dib.GetSafeHandle(), nullptr);
 
     // The reader denies writing while it reads, so a file open for writing cannot be read.
-    const std::string path = dir.Write("p.bmp", EightBitFile());
+    const std::string path = WriteScratch("p.bmp", EightBitFile());
     {
         CFile writer(path.c_str(), CFile::modeWrite | CFile::shareDenyNone);
         EXPECT_FALSE(dib.Load(CString(path)));
@@ -53,8 +50,7 @@ TEST_F(BmpFileTest, OpenFailuresAreFileErrorsWithTheCause) {
 }
 
 TEST_F(BmpFileTest, ReaderFailuresLeaveAnEmptyObjectAndNoBlock) {
-    TempDir dir;
-    const std::string path = dir.Write("p.bmp", EightBitFile());
+    const std::string path = WriteScratch("p.bmp", EightBitFile());
     TestDib dib;
     InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
     EXPECT_FALSE(dib.Load(CString(path)));
@@ -82,28 +78,27 @@ TEST_F(BmpFileTest, ShortReadIsASystemError) {
 }
 
 TEST_F(BmpFileTest, WriteFailuresAreFileErrorsAndKeepThePicture) {
-    TempDir dir;
     TestDib dib(EightBitFile());
     HGLOBAL block = dib.GetSafeHandle();
-    EXPECT_FALSE(dib.SaveAs(dir.Path("no/such/dir/p.bmp").c_str()));
+    EXPECT_FALSE(dib.SaveAs(ScratchPath("no/such/dir/p.bmp").c_str()));
     EXPECT_EQ(StatusOf(dib), FileError(CFileException::badPath));
     for (long nth : {1L, 2L}) { // the write, then the close
         InjectFault(orvel::testing::kFaultFileWrite, nth);
-        EXPECT_FALSE(dib.SaveAs(dir.Path("p.bmp").c_str()));
+        EXPECT_FALSE(dib.SaveAs(ScratchPath("p.bmp").c_str()));
         EXPECT_EQ(StatusOf(dib), FileError(CFileException::diskFull));
     }
     {
-        CFile reader(dir.Path("p.bmp").c_str(), CFile::modeRead | CFile::shareDenyNone);
-        EXPECT_FALSE(dib.SaveAs(dir.Path("p.bmp").c_str()));
+        CFile reader(ScratchPath("p.bmp").c_str(), CFile::modeRead | CFile::shareDenyNone);
+        EXPECT_FALSE(dib.SaveAs(ScratchPath("p.bmp").c_str()));
         EXPECT_EQ(StatusOf(dib), FileError(CFileException::sharingViolation));
     }
     EXPECT_EQ(dib.GetSafeHandle(), block);
     EXPECT_EQ(BlockBytes(block), EightBitFile());
 
     TestDib empty;
-    EXPECT_FALSE(empty.SaveAs(dir.Path("empty.bmp").c_str()));
+    EXPECT_FALSE(empty.SaveAs(ScratchPath("empty.bmp").c_str()));
     EXPECT_EQ(StatusOf(empty), ClassError(6));
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("empty.bmp")));
+    EXPECT_FALSE(std::filesystem::exists(ScratchPath("empty.bmp")));
 }
 
 TEST_F(BmpFileTest, DirectColourPaletteComesFromTheColourCountsOrIsTheHalftone) {

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace orvel::test {
 
@@ -108,33 +107,20 @@ inline Bytes EightBitFile() {
     return InfoFile({.width = 5, .height = 3, .bitCount = 8}, Colours(256), pixels);
 }
 
-/// A folder of its own for one test, removed with the object.
-class TempDir {
-public:
-    TempDir()
-        : path_(std::filesystem::temp_directory_path() /
-                ("orvel_dib_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string Path(const std::string& name) const { return (path_ / name).string(); }
-    std::string Write(const std::string& name, const Bytes& bytes) const {
-        std::ofstream(Path(name), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return Path(name);
-    }
-    Bytes Read(const std::string& name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-
-private:
-    std::filesystem::path path_;
-};
+/// Files in the test program's scratch folder: each test runs in a program of its own (and the
+/// folder goes when the program ends), so a name is the test's own.
+inline std::string ScratchPath(const std::string& name) {
+    return (std::filesystem::temp_directory_path() / name).string();
+}
+inline std::string WriteScratch(const std::string& name, const Bytes& bytes) {
+    std::ofstream(ScratchPath(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return ScratchPath(name);
+}
+inline Bytes ReadScratch(const std::string& name) {
+    std::ifstream in(ScratchPath(name), std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
 
 } // namespace orvel::test
