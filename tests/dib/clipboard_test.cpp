@@ -265,23 +265,6 @@ TEST_F(ClipboardTest, PackedDibThatDoesNotFitItsBlockOrHasAnotherHeaderIsRefused
     }
 }
 
-TEST_F(ClipboardTest, ShortColourTableIsReadAsTheBlockStoresIt) {
-    // 8 bits per pixel, 4 x 2, three colours stored (biClrUsed 3), then 8 bytes of pixels.
-    const Bytes colours = {10, 20, 30, 0, 40, 50, 60, 0, 70, 80, 90, 0};
-    const Bytes pixels = {0, 1, 2, 1, 2, 1, 0, 0};
-    const Bytes packed = Packed(InfoFile({.width = 4, .height = 2, .bitCount = 8, .clrUsed = 3},
-                                         ByteBuilder().Bytes(colours).Bytes(pixels).Get(), {}));
-    ASSERT_EQ(packed.size(), 40U + 12U + 8U);
-    Put(packed);
-    TestDib dib;
-    ASSERT_TRUE(dib.GetClipboard(&window_));
-    const Bytes block = BlockBytes(dib.GetSafeHandle());
-    EXPECT_EQ(U32At(block, 10), 54U + 1024U) << "the table is widened to its depth";
-    EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 66), colours);
-    EXPECT_EQ(Bytes(block.begin() + 66, block.begin() + 1078), Bytes(1012, 0));
-    EXPECT_EQ(PixelArea(dib), pixels);
-}
-
 TEST_F(ClipboardTest, GetClipPaletteLendsTheClipboardsPaletteAndRecordsNothing) {
     TestDib dib(DirectWithEntriesFile());
     ASSERT_TRUE(dib.SetClipboard(&window_));
