@@ -60,14 +60,9 @@ protected:
 
     // Puts a packed DIB on the clipboard as CF_DIB, replacing everything there.
     static void Put(const Bytes& packed) {
-        HGLOBAL block = GlobalAlloc(GHND, packed.size());
-        if (auto* base = static_cast<BYTE*>(GlobalLock(block))) {
-            std::memcpy(base, packed.data(), packed.size());
-        }
-        FullUnlock(block);
         ASSERT_TRUE(OpenClipboard(nullptr));
         EmptyClipboard();
-        ASSERT_NE(SetClipboardData(CF_DIB, block), nullptr);
+        ASSERT_NE(SetClipboardData(CF_DIB, BlockOf(packed)), nullptr);
         CloseClipboard();
     }
 

@@ -88,14 +88,19 @@ inline BOOL LoadImage(CDib& dib, Bytes image) {
     return dib.Load(reinterpret_cast<BITMAPFILEHEADER*>(image.data()));
 }
 
-/// Hands `dib` a block holding exactly `bytes`.
-inline BOOL AttachBytes(CDib& dib, const Bytes& bytes) {
+/// A new unlocked block holding exactly `bytes`.
+inline HGLOBAL BlockOf(const Bytes& bytes) {
     HGLOBAL block = GlobalAlloc(GHND, bytes.size());
     if (void* base = GlobalLock(block)) {
         std::memcpy(base, bytes.data(), bytes.size());
     }
     FullUnlock(block);
-    return dib.AttachHandle(block);
+    return block;
+}
+
+/// Hands `dib` a block holding exactly `bytes`.
+inline BOOL AttachBytes(CDib& dib, const Bytes& bytes) {
+    return dib.AttachHandle(BlockOf(bytes));
 }
 
 /// An 8-bit 5 x 3 file whose pixel bytes count up from 1 (stride 8, 24 bytes).

@@ -128,9 +128,7 @@ TEST_F(RunLengthTest, FailedDecodingBlockLeavesTheCompressedBlockWithTheObject) 
         const Bytes file = RleFile(kStreams[0]);
         ASSERT_TRUE(AttachBytes(dib, file));
         // Hand the compressed block in again and make the decoder's new block fail.
-        HGLOBAL block = GlobalAlloc(GHND, file.size());
-        std::memcpy(GlobalLock(block), file.data(), file.size());
-        FullUnlock(block);
+        HGLOBAL block = BlockOf(file);
         ::SetLastError(0);
         // The check, the core step, the layout step and the decoder's source view each lock the
         // block before the decoder locks its new one.
