@@ -4,19 +4,14 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
-
-extern char** environ;
 
 namespace orvel::test {
 namespace {
@@ -96,24 +91,8 @@ int RunShell(const std::string& command) {
 }
 
 pid_t StartProgram(const std::vector<std::string>& arguments, const std::string& input) {
-    std::vector<std::string> copy = arguments;
-    std::vector<char*> argv;
-    for (std::string& argument : copy) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!input.empty()) {
-        posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-    }
     // What the programs tell a terminal (xclip's prompts, Xvfb's warnings) is not the test's.
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t process = -1;
-    const int spawned = posix_spawnp(&process, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return spawned == 0 ? process : -1;
+    return Spawn(arguments, input.empty() ? "/dev/null" : input, "/dev/null", "/dev/null");
 }
 
 void StopProgram(pid_t process) {
@@ -123,17 +102,6 @@ void StopProgram(pid_t process) {
     kill(process, SIGTERM);
     int status = 0;
     waitpid(process, &status, 0);
-}
-
-std::vector<BYTE> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<BYTE>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string ScratchPath(const std::string& name) {

@@ -6,6 +6,8 @@
 
 #include <orvel/orvel.h>
 
+#include "support/processes.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -30,10 +32,6 @@ int RunShell(const std::string& command);
 pid_t StartProgram(const std::vector<std::string>& arguments, const std::string& input = {});
 /// Stops a program started by StartProgram and waits for it.
 void StopProgram(pid_t process);
-
-/// A file's bytes; empty when it cannot be read.
-std::vector<BYTE> ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes);
 
 /// A file name in the test's own scratch folder.
 std::string ScratchPath(const std::string& name);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dib/picture_reader.h"
+#include "support/processes.h"
 
 #include <string>
 #include <vector>

@@ -21,7 +21,7 @@ constexpr int kHeight = 9;
 
 // 40 colours in a pattern that differs in every row, so row order, bit order and the colour
 // table all show in the pixels.
-std::string WritePpm(const TempDir& dir) {
+std::string WritePpm(const ScratchDir& dir) {
     const std::string header =
         "P6\n" + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n255\n";
     Bytes ppm(header.begin(), header.end());
@@ -142,7 +142,7 @@ TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
             GTEST_SKIP() << kPrograms.at(peer).second << " is not installed";
         }
     }
-    const TempDir dir;
+    const ScratchDir dir;
     const std::map<std::string, std::string> names = {
         {"{in}", WritePpm(dir)}, {"{out}", dir.Path(test.File())}, {"{ref}", dir.Path("ref.raw")}};
     const std::string program = kPrograms.at(test.writer).first;
@@ -238,7 +238,7 @@ TEST_P(JpegPeerTest, ReadsWhatLibjpegDecodesTurnedAsTheFileSays) {
     if (!std::filesystem::exists("/usr/bin/convert")) {
         GTEST_SKIP() << "ImageMagick (imagemagick) is not installed";
     }
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string in = WritePpm(dir);
     ASSERT_TRUE(
         Succeeds("/usr/bin/convert " + in + " " + test.arguments + " " + dir.Path("p.jpg")));

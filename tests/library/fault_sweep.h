@@ -16,6 +16,7 @@
 #include <orvel/orvel.h>
 
 #include "dib/dib_test_support.h"
+#include "support/processes.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +51,7 @@ struct World {
     World(const World&) = delete;
     World& operator=(const World&) = delete;
 
-    TempDir files;
+    ScratchDir files;
     CConvertDib picture;
     CConvertDib other;
     std::optional<CConvertDib> made; ///< an object an operation constructs

@@ -96,7 +96,7 @@ constexpr int kHeight = 7;
 constexpr int kFrames = 3;
 
 // Frames whose content differs, with runs for the run-length coder to find.
-std::vector<std::string> WriteFrames(const TempDir& dir) {
+std::vector<std::string> WriteFrames(const ScratchDir& dir) {
     std::vector<std::string> paths;
     for (int i = 0; i < kFrames; ++i) {
         std::vector<COLORREF> colours = SomeColours(kWidth * kHeight, 30 + i);
@@ -123,7 +123,7 @@ class AviFileTest : public ::testing::TestWithParam<CodecCase> {};
 
 TEST_P(AviFileTest, HoldsHeadersFramesAndAnIndexThatAgree) {
     const CodecCase& test = GetParam();
-    const TempDir dir;
+    const ScratchDir dir;
     std::vector<std::string> arguments = {"avi",   "-o", dir.Path("out.avi"), "--codec", test.codec,
                                           "--fps", "7"};
     const std::vector<std::string> frames = WriteFrames(dir);
@@ -178,7 +178,7 @@ TEST_P(AviFileTest, DecodesWithFfmpegToTheToolsOwnFrames) {
         GTEST_SKIP() << "ffmpeg is not installed";
     }
     const CodecCase& test = GetParam();
-    const TempDir dir;
+    const ScratchDir dir;
     const std::vector<std::string> frames = WriteFrames(dir);
     std::vector<std::string> arguments = {"avi", "-o", dir.Path("out.avi"), "--codec", test.codec};
     arguments.insert(arguments.end(), frames.begin(), frames.end());
@@ -205,7 +205,7 @@ TEST_P(AviFileTest, DecodesWithFfmpegToTheToolsOwnFrames) {
 }
 
 TEST(AviFailureTest, AFrameOfAnotherSizeStopsTheFileAndLeavesAnOldOneAlone) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::vector<std::string> frames = WriteFrames(dir);
     const std::string odd = dir.Write("odd.bmp", Bmp24(kWidth + 1, kHeight, SomeColours(98)));
     const Bytes earlier = {'o', 'l', 'd'};
@@ -221,7 +221,7 @@ TEST(AviFailureTest, AFrameOfAnotherSizeStopsTheFileAndLeavesAnOldOneAlone) {
 }
 
 TEST(AviPaletteTest, FramesWithTablesOfTheirOwnShareTheChosenPalette) {
-    const TempDir dir;
+    const ScratchDir dir;
     std::vector<std::string> frames;
     for (std::uint32_t i = 0; i < 2; ++i) {
         frames.push_back(dir.Write("frame" + std::to_string(i) + ".bmp",
@@ -245,7 +245,7 @@ TEST(AviPaletteTest, FramesWithTablesOfTheirOwnShareTheChosenPalette) {
 }
 
 TEST(AviWriterTest, PadsOddChunksAndCountsOffsetsFromTheMoviCode) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string path = dir.Path("writer.avi");
     {
         orvel::cli::AviVideoFormat format;

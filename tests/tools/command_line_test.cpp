@@ -67,7 +67,7 @@ void PrintTo(const UsageCase& test, std::ostream* out) {
 class UsageTest : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(UsageTest, ExitsWithTwoNamingTheMistakeAndWritesNothing) {
-    const TempDir dir;
+    const ScratchDir dir;
     std::vector<std::string> arguments = Words(GetParam().line);
     for (std::string& argument : arguments) {
         if (const auto at = argument.find("{d}"); at != std::string::npos) {

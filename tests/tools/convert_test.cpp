@@ -58,7 +58,7 @@ class ConvertDepthTest : public ::testing::TestWithParam<DepthCase> {};
 
 TEST_P(ConvertDepthTest, EveryPixelTakesItsNearestPaletteColourOrItsOwnChannels) {
     const DepthCase& test = GetParam();
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, SourceColours()));
     const std::string palette = dir.Write("pal.bmp", IndexedBmp(1, 1, FileColours(), {0}));
     std::vector<std::string> arguments = {"convert", input, "-o", dir.Path("out.bmp")};
@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Tool, ConvertDepthTest, ::testing::ValuesIn(DepthCases(
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ConvertTest, APictureAlreadyAtTheDepthIsWrittenUnchangedUnlessAPaletteIsGiven) {
-    const TempDir dir;
+    const ScratchDir dir;
     std::vector<std::uint8_t> indexes(kWidth * kHeight);
     for (std::size_t i = 0; i < indexes.size(); ++i) {
         indexes[i] = static_cast<std::uint8_t>(i * 37);
@@ -106,7 +106,7 @@ TEST(ConvertTest, APictureAlreadyAtTheDepthIsWrittenUnchangedUnlessAPaletteIsGiv
 // --size gives the picture that size, width first (which pixels resampling keeps is the library
 // suites' to check); with --depth, the result of one step after the other.
 TEST(ConvertSizeTest, DepthAndSizeTogetherGiveWhatTheyGiveOneAfterTheOther) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, SourceColours()));
     for (const char* size : {"5x3", "29x11"}) { // shrinking and growing take the steps in turn
         ASSERT_EQ(
@@ -157,7 +157,7 @@ void PrintTo(const FailureCase& test, std::ostream* out) {
 class ConvertFailureTest : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(ConvertFailureTest, NamesFileAndReasonAndLeavesTheOutputAsItWas) {
-    const TempDir dir;
+    const ScratchDir dir;
     const Bytes input = Bmp24(kWidth, kHeight, SourceColours());
     const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
     const std::map<std::string, std::string> paths = {
@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(Tool, ConvertFailureTest, ::testing::ValuesIn(kFailureC
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ConvertTest, AnOutputThatIsTheInputIsRefusedBeforeAnythingIsRead) {
-    const TempDir dir;
+    const ScratchDir dir;
     const Bytes file = Bmp24(kWidth, kHeight, SourceColours());
     const std::string input = dir.Write("in.bmp", file);
     const std::string sameFile = dir.Path("") + "./in.bmp";
@@ -199,7 +199,7 @@ TEST(ConvertTest, AnOutputThatIsTheInputIsRefusedBeforeAnythingIsRead) {
 }
 
 TEST(ConvertBatchTest, EveryPictureComesOutAsItWouldAloneAndAFailureStopsNoOther) {
-    const TempDir dir;
+    const ScratchDir dir;
     std::vector<std::string> inputs;
     for (int i = 0; i < 7; ++i) {
         const int width = 3 + 5 * i;

@@ -16,7 +16,7 @@ namespace {
 using namespace orvel::test;
 
 TEST(DemoTest, RunsTheTypicalUseAndLeavesEveryResult) {
-    const TempDir dir;
+    const ScratchDir dir;
     const Finished run = Orvel({"demo", "-o", dir.Path("demo")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
@@ -50,7 +50,7 @@ TEST(DemoTest, RunsTheTypicalUseAndLeavesEveryResult) {
 }
 
 TEST(AtomicOutputTest, ReplacesTheFileOnlyOnCommitAndLeavesNothingBehindOtherwise) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string path = dir.Write("out.bin", Bytes{'o', 'l', 'd'});
     {
         orvel::cli::AtomicOutput output(path);
@@ -72,7 +72,7 @@ TEST(AtomicOutputTest, ReplacesTheFileOnlyOnCommitAndLeavesNothingBehindOtherwis
 }
 
 TEST(AtomicOutputTest, AnInterruptRemovesTheUnfinishedFile) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string path = dir.Path("out.bin");
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);

@@ -75,7 +75,7 @@ class DrawTest : public ::testing::TestWithParam<DrawCase> {};
 
 TEST_P(DrawTest, SavesExactlyWhatTheDisplayPathDrew) {
     const DrawCase& test = GetParam();
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, PictureColours()));
     std::vector<std::string> arguments = {"draw",         input,   "-o", dir.Path("out.bmp"),
                                           "--background", "102030"};
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Tool, DrawTest, ::testing::ValuesIn(kDrawCases),
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(DrawFailureTest, ARefusedPictureIsNamedAndNothingIsWritten) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string input = dir.Write("in.bmp", Bytes{'B', 'M', 0, 0});
     const Finished run = Orvel({"draw", input, "-o", dir.Path("out.bmp")});
     EXPECT_EQ(run.exitCode, 1);

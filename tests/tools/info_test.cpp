@@ -102,7 +102,7 @@ class InfoTest : public ::testing::TestWithParam<InfoCase> {};
 
 TEST_P(InfoTest, ReportsTheHeadersAndTheLibrarysVerdict) {
     const InfoCase& test = GetParam();
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string path =
         test.file.empty() ? dir.Path("absent.bmp") : dir.Write("picture.bmp", test.file);
     const Finished text = Orvel({"info", path});
@@ -138,7 +138,7 @@ TEST(InfoReportTest, SeveralFilesMakeOneValidJsonArrayWhateverTheirNames) {
     if (python.empty()) {
         GTEST_SKIP() << "python3 is not installed to check the JSON";
     }
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string good = dir.Write("a \"quoted\\ name.bmp", Bmp24(2, 2, SomeColours(4)));
     const std::string bad = dir.Write("b\tc.bmp", V4HeaderFile(99));
     const Finished run = Orvel({"info", "--json", good, bad});

@@ -35,7 +35,7 @@ COLORREF Expected(const BmpFile& base, int x, int y, int atX, int atY, Map map) 
 
 // Pastes OVER onto the base file at (x, y) and checks every pixel of the result.
 template <class Map>
-void ExpectPasted(const TempDir& dir, const Bytes& baseFile, int atX, int atY, Map map) {
+void ExpectPasted(const ScratchDir& dir, const Bytes& baseFile, int atX, int atY, Map map) {
     const std::string basePath = dir.Write("base.bmp", baseFile);
     const std::string overPath =
         dir.Write("over.bmp", Bmp24(kOverWidth, kOverHeight, OverColours()));
@@ -62,7 +62,7 @@ void ExpectPasted(const TempDir& dir, const Bytes& baseFile, int atX, int atY, M
 class PastePlacementTest : public ::testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(PastePlacementTest, CopiesExactlyTheOverlapAndNothingElse) {
-    const TempDir dir;
+    const ScratchDir dir;
     ExpectPasted(dir, Bmp24(kBaseWidth, kBaseHeight, BaseColours()), GetParam().first,
                  GetParam().second, [](COLORREF c) { return c; });
 }
@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Tool, PastePlacementTest,
 TEST(PasteTest, AnIndexedBaseKeepsItsDepthAndTableAndTakesItsNearestColours) {
     for (const int bitCount : {4, 8}) {
         SCOPED_TRACE(bitCount);
-        const TempDir dir;
+        const ScratchDir dir;
         // The base's own colours, so that nearest matches are not the standard palettes'.
         const std::vector<COLORREF> table = SomeColours(std::size_t{1} << bitCount, 13);
         std::vector<std::uint8_t> indexes(kBaseWidth * kBaseHeight);
@@ -89,7 +89,7 @@ TEST(PasteTest, AnIndexedBaseKeepsItsDepthAndTableAndTakesItsNearestColours) {
 }
 
 TEST(PasteTest, AnIndexedPictureOverADirectColourBaseKeepsItsColours) {
-    const TempDir dir;
+    const ScratchDir dir;
     const std::vector<COLORREF> table = SomeColours(256, 14);
     std::vector<std::uint8_t> indexes(kOverWidth * kOverHeight);
     for (std::size_t i = 0; i < indexes.size(); ++i) {

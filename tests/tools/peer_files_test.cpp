@@ -22,7 +22,7 @@ TEST_P(PeerReadTest, ImageMagickReadsTheToolsFilesAsTheToolMeantThem) {
         GTEST_SKIP() << "ImageMagick (imagemagick) is not installed";
     }
     const int bitCount = GetParam();
-    const TempDir dir;
+    const ScratchDir dir;
     const std::string in =
         dir.Write("in.bmp", Bmp24(kWidth, kHeight, SomeColours(kWidth * kHeight, 40)));
     ASSERT_EQ(Orvel({"convert", in, "--depth", std::to_string(bitCount), "-o", dir.Path("out.bmp")})

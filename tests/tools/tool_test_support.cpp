@@ -5,24 +5,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ; // NOLINT: the process environment, as POSIX declares it
-
 namespace orvel::test {
 namespace {
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A scratch name for a process's output, unique within this test process.
 std::string ScratchName(const char* what) {
@@ -38,23 +28,10 @@ std::string ScratchName(const char* what) {
 Finished RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
     const std::string outPath = ScratchName("out");
     const std::string errPath = ScratchName("err");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<char*> pointers;
-    for (std::string& argument : argv) {
-        pointers.push_back(argument.data());
-    }
-    pointers.push_back(nullptr);
-    pid_t child = 0;
     Finished run;
-    if (posix_spawn(&child, program.c_str(), &actions, nullptr, pointers.data(), environ) == 0) {
+    if (const pid_t child = Spawn(argv, "/dev/null", outPath, errPath); child > 0) {
         int status = 0;
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
@@ -62,9 +39,10 @@ Finished RunProgram(const std::string& program, const std::vector<std::string>& 
     } else {
         ADD_FAILURE() << "cannot run " << program;
     }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = ReadText(outPath);
-    run.err = ReadText(errPath);
+    const Bytes out = ReadFileBytes(outPath);
+    const Bytes err = ReadFileBytes(errPath);
+    run.out.assign(out.begin(), out.end());
+    run.err.assign(err.begin(), err.end());
     std::filesystem::remove(outPath);
     std::filesystem::remove(errPath);
     return run;
@@ -82,11 +60,6 @@ std::string FindProgram(const std::vector<std::string>& candidates) {
         }
     }
     return {};
-}
-
-Bytes ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 BmpFile ReadBmp(const Bytes& file) {

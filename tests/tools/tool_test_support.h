@@ -4,6 +4,7 @@
 
 #include "dib/dib_test_support.h"
 #include "support/live_objects.h"
+#include "support/processes.h"
 
 #include <orvel/orvel.h>
 
@@ -50,9 +51,6 @@ struct BmpFile {
 
 /// Reads a BMP file; records a test failure and returns what it could for anything else.
 BmpFile ReadBmp(const Bytes& file);
-
-/// A file's bytes; empty when it cannot be read.
-Bytes ReadFileBytes(const std::string& path);
 
 /// `count` colours of a fixed pseudo-random sequence: every channel takes many values, so
 /// channel order, row order and column order all show in a picture made of them.
