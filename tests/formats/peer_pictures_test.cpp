@@ -119,15 +119,6 @@ const PeerPicture kPeerPictures[] = {
     {"JpegCmyk", kMagick, "{in} -colorspace CMYK {out}"},
 };
 
-std::string Expanded(std::string text, const std::map<std::string, std::string>& names) {
-    for (const auto& [key, value] : names) {
-        for (auto at = text.find(key); at != std::string::npos; at = text.find(key)) {
-            text.replace(at, key.size(), value);
-        }
-    }
-    return text;
-}
-
 bool Succeeds(const std::string& commandLine) {
     return std::system((commandLine + " >/dev/null 2>&1").c_str()) == 0;
 }
@@ -143,7 +134,7 @@ TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
         }
     }
     const ScratchDir dir;
-    const std::map<std::string, std::string> names = {
+    const std::vector<std::pair<std::string, std::string>> names = {
         {"{in}", WritePpm(dir)}, {"{out}", dir.Path(test.File())}, {"{ref}", dir.Path("ref.raw")}};
     const std::string program = kPrograms.at(test.writer).first;
     const std::string quiet = test.writer == Peer::ffmpeg ? " -y -loglevel error " : " ";

@@ -42,6 +42,16 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
                static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string Expanded(std::string text,
+                     const std::vector<std::pair<std::string, std::string>>& names) {
+    for (const auto& [key, value] : names) {
+        for (auto at = text.find(key); at != std::string::npos; at = text.find(key)) {
+            text.replace(at, key.size(), value);
+        }
+    }
+    return text;
+}
+
 ScratchDir::ScratchDir() {
     static int sequence = 0;
     path_ = (std::filesystem::temp_directory_path() /

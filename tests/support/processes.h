@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvel::test {
@@ -18,6 +19,10 @@ pid_t Spawn(const std::vector<std::string>& arguments, const std::string& input,
 /// A file's bytes; empty when it cannot be read.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+/// `text` with every occurrence of each key of `names` replaced by its value.
+std::string Expanded(std::string text,
+                     const std::vector<std::pair<std::string, std::string>>& names);
 
 /// A folder of its own for one test, removed with the object.
 class ScratchDir {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 
 namespace {
 
@@ -160,24 +159,16 @@ TEST_P(ConvertFailureTest, NamesFileAndReasonAndLeavesTheOutputAsItWas) {
     const ScratchDir dir;
     const Bytes input = Bmp24(kWidth, kHeight, SourceColours());
     const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
-    const std::map<std::string, std::string> paths = {
+    const std::vector<std::pair<std::string, std::string>> paths = {
         {"{in}", dir.Write("in.bmp", input)},
         {"{bad}", dir.Write("bad.bmp", Bytes{'B', 'M', 1, 2, 3})},
         {"{out}", dir.Write("out.bmp", earlier)},
         {"{dir}", dir.Path("").substr(0, dir.Path("").size() - 1)}};
-    auto expand = [&](std::string text) {
-        for (const auto& [key, value] : paths) {
-            for (auto at = text.find(key); at != std::string::npos; at = text.find(key)) {
-                text.replace(at, key.size(), value);
-            }
-        }
-        return text;
-    };
     const std::vector<std::string> arguments =
-        Words(expand(std::string("convert ") + GetParam().arguments));
+        Words(Expanded(std::string("convert ") + GetParam().arguments, paths));
     const Finished run = Orvel(arguments);
     EXPECT_EQ(run.exitCode, 1) << Joined(arguments);
-    EXPECT_EQ(run.err.rfind(expand(GetParam().message), 0), 0U) << run.err;
+    EXPECT_EQ(run.err.rfind(Expanded(GetParam().message, paths), 0), 0U) << run.err;
     EXPECT_EQ(ReadFileBytes(dir.Path("out.bmp")), earlier);
     EXPECT_EQ(ReadFileBytes(dir.Path("in.bmp")), input);
     EXPECT_EQ(DirectoryNames(dir.Path("")),
