@@ -147,11 +147,7 @@ TEST_F(BitmapSelectionTest, MemoryContextStartsWithTheStockBitmapAndSelectionRet
     HBITMAP second = CreateBitmap(3, 3, 1, 8, nullptr);
 
     const auto stock = static_cast<HBITMAP>(SelectObject(dc, first));
-    ASSERT_NE(stock, nullptr);
-    const BITMAP record = RecordOf(stock);
-    EXPECT_EQ(record.bmWidth, 1);
-    EXPECT_EQ(record.bmHeight, 1);
-    EXPECT_EQ(record.bmBitsPixel, 1);
+    EXPECT_EQ(stock, CreateBitmap(0, 0, 1, 1, nullptr)) << "the stock 1 x 1 monochrome bitmap";
     EXPECT_EQ(SelectObject(dc, second), first);
     EXPECT_EQ(SelectObject(dc, second), second) << "reselecting is allowed";
 
