@@ -68,6 +68,7 @@ TEST_F(PaletteTest, EntriesComeBackInOrderAndCountIsReported) {
     EXPECT_EQ(GetPaletteEntries(palette, 16, 1, tail), 0U);
     EXPECT_TRUE(DeleteObject(palette));
     EXPECT_REFUSED(DeleteObject(palette), FALSE, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(GetPaletteEntries(palette, 0, 0, nullptr), 0U) << "a deleted palette has none";
 }
 
 TEST_F(PaletteTest, CreatePaletteRefusesMalformedRecords) {

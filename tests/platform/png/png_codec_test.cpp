@@ -206,6 +206,10 @@ TEST_F(PngCodecTest, OtherWritersFormsBecomeTheDepthThatKeepsThem) {
                   c.firstDibRowBytes)
             << c.what;
     }
+    // 2-bit grey's table is the ramp over its four levels.
+    const Bytes grey = Decode(cases[0].png, DibLayout::packed);
+    EXPECT_EQ(Bytes(grey.begin() + 40, grey.begin() + 56),
+              (Bytes{0, 0, 0, 0, 85, 85, 85, 0, 170, 170, 170, 0, 255, 255, 255, 0}));
 }
 
 TEST_F(PngCodecTest, BadDataIsRefusedWithItsKindAndNothingIsLeft) {
