@@ -147,7 +147,7 @@ TEST_F(ConvertSizeTest, IrregularCountsNeverWriteBeyondTheirTotal) {
 }
 
 // Packed rows are rebuilt bit 7 (or the high nibble) first, also from columns repeated more than
-// four times (2 to 11 columns: 6 and 5 copies).
+// four times (2 to 11 columns: 6 and 5 copies) and from copies that straddle a stored word.
 TEST_F(ConvertSizeTest, PackedRowsAreRebuiltFirstPixelInTheHighBits) {
     const struct {
         int bitCount;
@@ -159,7 +159,9 @@ TEST_F(ConvertSizeTest, PackedRowsAreRebuiltFirstPixelInTheHighBits) {
                  {1, 16, {0xF0, 0x0F, 0, 0}, 8, {0xC3, 0, 0, 0}},
                  {1, 2, {0x80, 0, 0, 0}, 11, {0xFC, 0x00, 0, 0}},
                  {4, 3, {0x12, 0x30, 0, 0}, 5, {0x11, 0x23, 0x30, 0}},
-                 {4, 2, {0x1F, 0, 0, 0}, 11, {0x11, 0x11, 0x11, 0xFF, 0xFF, 0xF0, 0, 0}}};
+                 {4, 2, {0x1F, 0, 0, 0}, 11, {0x11, 0x11, 0x11, 0xFF, 0xFF, 0xF0, 0, 0}},
+                 // Three copies of 4 bits: a stored word ends inside a column's copies.
+                 {4, 4, {0x12, 0x34, 0, 0}, 12, {0x11, 0x12, 0x22, 0x33, 0x34, 0x44, 0, 0}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.newWidth);
         PictureSpec source = ArbitraryPicture(c.bitCount, c.width, 1, 2);
