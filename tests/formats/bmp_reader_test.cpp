@@ -233,6 +233,8 @@ TEST_F(BmpReaderTest, FactsOfAV5HeaderNameItsColourSpaceData) {
         }
     };
     put(56, 0x4D424544); // 'MBED'
+    put(64, 0x40000000); // the red endpoint's Y: 1.0
+    put(92, 0x20000000); // the blue endpoint's Z: 0.5, the last of the nine
     put(96, 0x00018000); // red gamma 1.5
     put(108, 4);         // perceptual
     put(112, 124);
@@ -247,6 +249,8 @@ TEST_F(BmpReaderTest, FactsOfAV5HeaderNameItsColourSpaceData) {
     EXPECT_EQ(facts.dibBitCount, 32);
     EXPECT_TRUE(facts.colourSpace.present);
     EXPECT_EQ(facts.colourSpace.type, 0x4D424544U);
+    EXPECT_EQ(facts.colourSpace.endpoints[1], 0x40000000);
+    EXPECT_EQ(facts.colourSpace.endpoints[8], 0x20000000);
     EXPECT_EQ(facts.colourSpace.gamma[0], 0x00018000U);
     EXPECT_EQ(facts.colourSpace.intent, 4U);
     EXPECT_EQ(facts.colourSpace.profileOffset, 124U);
