@@ -63,6 +63,8 @@ const Stream kStreams[] = {
     S("AbsoluteRunOfFourTakesOneWord", 4, 8, 1, {0, 4, 0xAB, 0xCD, 1, 0x70, 0, 1},
       {0xAB, 0xCD, 0x70, 0}),
     S("OddDeltaMovesOneNibble", 4, 8, 1, {1, 0x10, 0, 2, 3, 0, 1, 0x20, 0, 1}, {0x10, 0, 0x20, 0}),
+    S("EndOfLineAfterADeltaUpStartsTheRowAboveIt", 4, 4, 3, {0, 2, 0, 1, 0, 0, 1, 0x50, 0, 1},
+      {0, 0, 0, 0, 0, 0, 0, 0, 0x50, 0, 0, 0}),
     S("FourBitRunPastTheEndStops", 4, 2, 1, {11, 0x12, 0, 0}, {0x12, 0x12, 0x12, 0x12}),
 };
 
