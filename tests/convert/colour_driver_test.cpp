@@ -113,11 +113,11 @@ TEST_F(ConvertColorDriverTest, CallersPaletteIsUsedAndNeverDestroyed) {
     CPalette palette;
     ASSERT_TRUE(palette.Attach(MakePalette(entries)));
     CConvertDib dib;
-    const PictureSpec source = ArbitraryPicture(24, 9, 2, 8);
+    const PictureBytes source = ArbitraryPicture(24, 9, 2, 8);
     LoadPicture(dib, source);
 
     ASSERT_EQ(dib.ConvertColor(1, &palette), 1);
-    const PictureSpec result = HeldPicture(dib);
+    const PictureBytes result = HeldPicture(dib);
     ASSERT_EQ(result.colours.size(), 2U); // the caller's first two entries
     EXPECT_EQ(result.colours[1].rgbRed, 1);
     EXPECT_EQ(result.colours[1].rgbGreen, 254);
@@ -140,10 +140,10 @@ TEST_F(ConvertColorDriverTest, CallersPaletteIsUsedAndNeverDestroyed) {
 
 TEST_F(ConvertColorDriverTest, PictureWithoutRowsStillGetsItsColourTable) {
     CConvertDib dib;
-    LoadPicture(dib, PictureSpec{5, 0, 24, {}, {}});
+    LoadPicture(dib, PictureBytes{5, 0, 24, {}, {}});
     ASSERT_EQ(dib.ConvertColor(1, nullptr), 1);
     EXPECT_TRUE(dib.IsSucceed());
-    const PictureSpec result = HeldPicture(dib);
+    const PictureBytes result = HeldPicture(dib);
     ASSERT_EQ(result.colours.size(), 2U);
     EXPECT_EQ(result.colours[1].rgbGreen, 255);
     EXPECT_TRUE(result.rows.empty());
@@ -156,7 +156,7 @@ TEST_F(ConvertColorDriverTest, PictureWithoutColumnsConvertsAtEveryDepthAtOnce) 
     for (const int depth : {1, 4, 8, 16, 24, 32}) {
         SCOPED_TRACE(depth);
         CConvertDib dib;
-        LoadPicture(dib, PictureSpec{0, kRows, 8, std::vector<RGBQUAD>(256), {}});
+        LoadPicture(dib, PictureBytes{0, kRows, 8, std::vector<RGBQUAD>(256), {}});
         ASSERT_TRUE(dib.IsSucceed());
         EXPECT_EQ(dib.ConvertColor(depth, nullptr), 1);
         EXPECT_TRUE(dib.IsSucceed());

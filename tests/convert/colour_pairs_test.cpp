@@ -53,7 +53,7 @@ TEST_P(ConvertColorPairTest, EveryPixelKeepsItsColourOrTakesTheNearestIndex) {
         SCOPED_TRACE("width " + std::to_string(width));
         CConvertDib dib;
         LoadPicture(dib, ArbitraryPicture(sourceBits, width, 3, static_cast<unsigned>(width)));
-        const PictureSpec source = HeldPicture(dib);
+        const PictureBytes source = HeldPicture(dib);
         HGLOBAL sourceBlock = dib.GetSafeHandle();
 
         ASSERT_EQ(dib.ConvertColor(targetBits, nullptr), 1);
@@ -62,7 +62,7 @@ TEST_P(ConvertColorPairTest, EveryPixelKeepsItsColourOrTakesTheNearestIndex) {
             EXPECT_EQ(dib.GetSafeHandle(), sourceBlock); // nothing to do, nothing replaced
             continue;
         }
-        const PictureSpec result = HeldPicture(dib);
+        const PictureBytes result = HeldPicture(dib);
         ASSERT_EQ(result.bitCount, targetBits);
         ASSERT_EQ(result.width, width);
         ASSERT_EQ(result.height, 3);
@@ -131,8 +131,8 @@ RowCase Case(const char* name, int sourceBits, int targetBits, int width, bool p
 
 // Distinct greys from black (entry 0) to white (the last entry): with a caller's palette of the
 // same colours every index maps to itself, and the fixed palettes see plain black and white.
-PictureSpec RowPicture(const RowCase& rowCase) {
-    PictureSpec picture{rowCase.width, 1, rowCase.sourceBits, {}, rowCase.sourceRow};
+PictureBytes RowPicture(const RowCase& rowCase) {
+    PictureBytes picture{rowCase.width, 1, rowCase.sourceBits, {}, rowCase.sourceRow};
     if (rowCase.sourceBits <= 8) {
         const int count = 1 << rowCase.sourceBits;
         for (int i = 0; i < count; ++i) {
@@ -203,7 +203,7 @@ using ConvertedRowTest = LeakCheckedTest;
 TEST_F(ConvertedRowTest, WholeTargetStrideMatches) {
     for (const RowCase& rowCase : RowCases()) {
         SCOPED_TRACE(rowCase.name);
-        const PictureSpec source = RowPicture(rowCase);
+        const PictureBytes source = RowPicture(rowCase);
         ASSERT_EQ(source.rows.size(), source.Stride());
         CConvertDib dib;
         LoadPicture(dib, source);

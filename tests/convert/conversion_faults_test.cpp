@@ -50,7 +50,7 @@ TEST_F(ConversionFaultTest, PaletteTheSystemRefusesStillConverts) {
     EXPECT_EQ(dib.ConvertColor(4, nullptr), 1);
     ClearFault();
     ASSERT_TRUE(dib.IsSucceed());
-    const PictureSpec result = HeldPicture(dib);
+    const PictureBytes result = HeldPicture(dib);
     EXPECT_EQ(result.rows, (std::vector<std::uint8_t>{0xFF, 0xFF, 0, 0}));
     for (const RGBQUAD& entry : result.colours) {
         EXPECT_EQ(entry.rgbRed | entry.rgbGreen | entry.rgbBlue, 0);

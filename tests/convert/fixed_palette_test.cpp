@@ -53,7 +53,7 @@ class FixedPaletteTest : public LeakCheckedTest, public ::testing::WithParamInte
 
 TEST_P(FixedPaletteTest, EveryColourTakesThePlainScansAnswer) {
     const FixedCase& fixed = GetParam();
-    PictureSpec source{kSide, kSide, 24, {}, {}};
+    PictureBytes source{kSide, kSide, 24, {}, {}};
     source.rows.resize(source.Stride() * kSide);
     for (std::uint32_t colour = 0; colour < kSide * kSide; ++colour) {
         std::uint8_t* pixel = source.rows.data() + std::size_t{3} * colour;
@@ -70,7 +70,7 @@ TEST_P(FixedPaletteTest, EveryColourTakesThePlainScansAnswer) {
     }
     ASSERT_EQ(dib.ConvertColor(fixed.targetBits, fixed.palette.empty() ? nullptr : &handed), 1);
     ASSERT_TRUE(dib.IsSucceed());
-    const PictureSpec result = HeldPicture(dib);
+    const PictureBytes result = HeldPicture(dib);
     ASSERT_EQ(result.bitCount, fixed.targetBits);
     ASSERT_EQ(result.colours.size(), std::size_t{1} << fixed.targetBits);
     for (std::size_t i = 0; i < fixed.expected.size() && i < result.colours.size(); ++i) {

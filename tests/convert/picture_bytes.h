@@ -23,7 +23,7 @@ namespace orvel::test {
 
 /// What a test knows about a picture: its geometry, colour table and bottom-up rows (each row a
 /// full stride, padding included).
-struct PictureSpec {
+struct PictureBytes {
     int width = 0;
     int height = 0;
     int bitCount = 0;
@@ -36,9 +36,9 @@ struct PictureSpec {
 
 /// A picture of fixed arbitrary content: a full colour table of random colours for 1, 4 and 8
 /// bits, and every byte of the rows, padding included, from a generator seeded with `seed`.
-inline PictureSpec ArbitraryPicture(int bitCount, int width, int height, unsigned seed) {
+inline PictureBytes ArbitraryPicture(int bitCount, int width, int height, unsigned seed) {
     std::mt19937 random(seed);
-    PictureSpec picture{width, height, bitCount, {}, {}};
+    PictureBytes picture{width, height, bitCount, {}, {}};
     if (bitCount <= 8) {
         picture.colours.resize(std::size_t{1} << bitCount);
         for (RGBQUAD& colour : picture.colours) {
@@ -54,7 +54,7 @@ inline PictureSpec ArbitraryPicture(int bitCount, int width, int height, unsigne
 }
 
 /// The BMP file of a picture, and its packed DIB.
-inline Bytes FileOf(const PictureSpec& picture) {
+inline Bytes FileOf(const PictureBytes& picture) {
     Bytes table;
     for (const RGBQUAD& c : picture.colours) {
         table.insert(table.end(), {c.rgbBlue, c.rgbGreen, c.rgbRed, c.rgbReserved});
@@ -66,20 +66,20 @@ inline Bytes FileOf(const PictureSpec& picture) {
                     .table = table,
                     .pixels = picture.rows});
 }
-inline Bytes PackedDib(const PictureSpec& picture) {
+inline Bytes PackedDib(const PictureBytes& picture) {
     return Packed(FileOf(picture));
 }
 
 /// Loads a picture into an object through its packed DIB.
 template <class Object>
-void LoadPicture(Object& object, const PictureSpec& picture) {
+void LoadPicture(Object& object, const PictureBytes& picture) {
     std::vector<std::uint8_t> packed = PackedDib(picture);
     ASSERT_TRUE(object.Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data())));
 }
 
 /// The picture a block (or an object's block) holds.
-inline PictureSpec HeldPicture(const Bytes& bytes) {
-    PictureSpec picture;
+inline PictureBytes HeldPicture(const Bytes& bytes) {
+    PictureBytes picture;
     if (bytes.size() < 54) {
         return picture;
     }
@@ -95,7 +95,7 @@ inline PictureSpec HeldPicture(const Bytes& bytes) {
                         bytes.begin() + static_cast<std::ptrdiff_t>(offBits + rowBytes));
     return picture;
 }
-inline PictureSpec HeldPicture(const CDib& dib) {
+inline PictureBytes HeldPicture(const CDib& dib) {
     return HeldPicture(BlockBytes(dib));
 }
 
@@ -117,7 +117,7 @@ struct Colour {
 
 /// The raw value of pixel x of a row: an index for 1, 4 and 8 bits, the stored little-endian
 /// value (the fourth byte included) above.
-inline std::uint32_t RawPixel(const PictureSpec& picture, int x, int row) {
+inline std::uint32_t RawPixel(const PictureBytes& picture, int x, int row) {
     const std::uint8_t* bytes =
         picture.rows.data() + picture.Stride() * static_cast<std::size_t>(row);
     switch (picture.bitCount) {
@@ -137,7 +137,7 @@ inline std::uint32_t RawPixel(const PictureSpec& picture, int x, int row) {
 
 /// The colour pixel x of a row shows: through the colour table for indexed pictures; 16-bit
 /// pixels are 5-5-5 with each field shifted left by 3.
-inline Colour PixelColour(const PictureSpec& picture, int x, int row) {
+inline Colour PixelColour(const PictureBytes& picture, int x, int row) {
     const std::uint32_t raw = RawPixel(picture, x, row);
     if (picture.bitCount <= 8) {
         const RGBQUAD entry = picture.colours.at(raw);

@@ -18,8 +18,8 @@ struct RepeatCase {
 class RepeatCountTest : public LeakCheckedTest, public ::testing::WithParamInterface<RepeatCase> {
 protected:
     // A picture whose pixel values number the source columns (or rows).
-    static PictureSpec Numbered(int bitCount, int width, int height) {
-        PictureSpec picture = ArbitraryPicture(bitCount, width, height, 1);
+    static PictureBytes Numbered(int bitCount, int width, int height) {
+        PictureBytes picture = ArbitraryPicture(bitCount, width, height, 1);
         const int pixelBytes = bitCount / 8;
         for (int row = 0; row < height; ++row) {
             for (int x = 0; x < width; ++x) {
@@ -50,7 +50,7 @@ TEST_P(RepeatCountTest, ColumnsAndRowsAreRepeatedOrDropped) {
         LoadPicture(dib, Numbered(bitCount, repeat.from, 1));
         ASSERT_EQ(dib.ConvertSize(repeat.to, 2), 1);
         ASSERT_TRUE(dib.IsSucceed());
-        const PictureSpec result = HeldPicture(dib);
+        const PictureBytes result = HeldPicture(dib);
         std::vector<std::uint32_t> values;
         values.reserve(static_cast<std::size_t>(repeat.to));
         for (int x = 0; x < repeat.to; ++x) {
@@ -62,7 +62,7 @@ TEST_P(RepeatCountTest, ColumnsAndRowsAreRepeatedOrDropped) {
         CConvertDib dib;
         LoadPicture(dib, Numbered(8, 1, repeat.from));
         ASSERT_EQ(dib.ConvertSize(2, repeat.to), 1);
-        const PictureSpec result = HeldPicture(dib);
+        const PictureBytes result = HeldPicture(dib);
         std::vector<std::uint32_t> values; // memory order: the bottom row first
         values.reserve(static_cast<std::size_t>(repeat.to));
         for (int row = 0; row < repeat.to; ++row) {
@@ -92,7 +92,7 @@ using ConvertSizeTest = LeakCheckedTest;
 TEST_F(ConvertSizeTest, DoublingMakesSquaresAndHalvingKeepsEvenColumnsAndRowsAtEveryDepth) {
     for (const int bitCount : {1, 4, 8, 16, 24, 32}) {
         SCOPED_TRACE(bitCount);
-        const PictureSpec source = ArbitraryPicture(bitCount, 20, 4, 21);
+        const PictureBytes source = ArbitraryPicture(bitCount, 20, 4, 21);
         for (const bool doubling : {true, false}) {
             CConvertDib dib;
             LoadPicture(dib, source);
@@ -100,7 +100,7 @@ TEST_F(ConvertSizeTest, DoublingMakesSquaresAndHalvingKeepsEvenColumnsAndRowsAtE
             const int height = doubling ? 8 : 2;
             ASSERT_EQ(dib.ConvertSize(width, height), 1);
             ASSERT_TRUE(dib.IsSucceed());
-            const PictureSpec result = HeldPicture(dib);
+            const PictureBytes result = HeldPicture(dib);
             ASSERT_EQ(result.bitCount, bitCount);
             EXPECT_EQ(+dib.GetBIH().biSizeImage, StrideOf(width, bitCount) * height);
             EXPECT_TRUE(SameColours(result.colours, source.colours));
@@ -139,7 +139,7 @@ public:
 
 TEST_F(ConvertSizeTest, IrregularCountsNeverWriteBeyondTheirTotal) {
     ResampleProbe dib;
-    LoadPicture(dib, PictureSpec{3, 1, 8, ArbitraryPicture(8, 1, 1, 3).colours, {7, 8, 9, 0}});
+    LoadPicture(dib, PictureBytes{3, 1, 8, ArbitraryPicture(8, 1, 1, 3).colours, {7, 8, 9, 0}});
     // Column 1 has no copy but sits before the last kept column: nothing of it may remain.
     EXPECT_EQ(dib.Resample08(CSize(3, 1), {2, 0, 1}, {1}), (std::vector<std::uint8_t>{7, 7, 9, 0}));
     // Counts adding up to more than the work block's width and height are cut at its edges.
@@ -164,7 +164,7 @@ TEST_F(ConvertSizeTest, PackedRowsAreRebuiltFirstPixelInTheHighBits) {
                  {4, 4, {0x12, 0x34, 0, 0}, 12, {0x11, 0x12, 0x22, 0x33, 0x34, 0x44, 0, 0}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.newWidth);
-        PictureSpec source = ArbitraryPicture(c.bitCount, c.width, 1, 2);
+        PictureBytes source = ArbitraryPicture(c.bitCount, c.width, 1, 2);
         source.rows = c.row;
         CConvertDib dib;
         LoadPicture(dib, source);
@@ -195,11 +195,11 @@ TEST_F(ConvertSizeTest, FailedRecordIsNotResized) {
 // The last picture's 2^28 + 1 columns at 1 bit take 32 MiB of pixels, but 1 GiB and 8 bytes of
 // column counts: over the picture limit.
 TEST_F(ConvertSizeTest, SizesWithoutAWorkBlockAreRefusedBeforeAnyAllocation) {
-    PictureSpec wide{(1 << 28) + 1, 1, 1, std::vector<RGBQUAD>(2), {}};
+    PictureBytes wide{(1 << 28) + 1, 1, 1, std::vector<RGBQUAD>(2), {}};
     wide.rows.assign(wide.Stride(), 0x5A);
-    const PictureSpec small = ArbitraryPicture(24, 5, 3, 3);
+    const PictureBytes small = ArbitraryPicture(24, 5, 3, 3);
     const struct {
-        const PictureSpec& picture;
+        const PictureBytes& picture;
         long width;
         long height;
         unsigned long code;
@@ -223,7 +223,7 @@ TEST_F(ConvertSizeTest, SizesWithoutAWorkBlockAreRefusedBeforeAnyAllocation) {
 }
 
 TEST_F(ConvertSizeTest, HeaderFieldsOtherThanTheSizeAreKept) {
-    PictureSpec source = ArbitraryPicture(8, 4, 4, 6);
+    PictureBytes source = ArbitraryPicture(8, 4, 4, 6);
     std::vector<std::uint8_t> packed = PackedDib(source);
     const std::int32_t pels[2] = {0x13, 0x27};
     std::memcpy(packed.data() + 24, pels, sizeof pels); // biXPelsPerMeter, biYPelsPerMeter

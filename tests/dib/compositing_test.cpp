@@ -14,7 +14,7 @@ using namespace orvel::test;
 // What the destination's block must hold after pasting `source` at (x, y): each destination
 // pixel that the placed source covers takes that source pixel's bytes; every other byte stays.
 // Rows are stored bottom-up; y counts from the top.
-Bytes Pasted(PictureSpec destination, const PictureSpec& source, long long x, long long y) {
+Bytes Pasted(PictureBytes destination, const PictureBytes& source, long long x, long long y) {
     const auto pixelBytes = static_cast<std::size_t>(destination.bitCount / 8);
     for (int dy = 0; dy < destination.height; ++dy) {
         for (int dx = 0; dx < destination.width; ++dx) {
@@ -48,8 +48,8 @@ class AttachClippingTest
 
 TEST_P(AttachClippingTest, CopiesExactlyTheOverlapAndNothingElse) {
     const auto [depth, at, sourceSize] = GetParam();
-    const PictureSpec target = ArbitraryPicture(depth, 13, 11, 1);
-    const PictureSpec source = ArbitraryPicture(depth, sourceSize.first, sourceSize.second, 2);
+    const PictureBytes target = ArbitraryPicture(depth, 13, 11, 1);
+    const PictureBytes source = ArbitraryPicture(depth, sourceSize.first, sourceSize.second, 2);
     TestDib destination(FileOf(target));
     TestDib pasted(FileOf(source));
 
@@ -72,8 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The position is tested before the depths: a destination's right edge is still "inside".
 TEST_F(CompositingTest, PositionBeyondTheEdgeSucceedsBeforeTheDepthsAreCompared) {
-    const PictureSpec target = ArbitraryPicture(24, 10, 10, 1);
-    const PictureSpec source = ArbitraryPicture(8, 4, 4, 2);
+    const PictureBytes target = ArbitraryPicture(24, 10, 10, 1);
+    const PictureBytes source = ArbitraryPicture(8, 4, 4, 2);
     TestDib destination(FileOf(target));
     TestDib pasted(FileOf(source));
 
@@ -89,8 +89,8 @@ TEST_F(CompositingTest, PositionBeyondTheEdgeSucceedsBeforeTheDepthsAreCompared)
 
 TEST_F(CompositingTest, SubBytePixelsAreRefusedAnywhereInsideButSucceedBeyondTheEdge) {
     for (const int depth : {1, 4}) {
-        const PictureSpec target = ArbitraryPicture(depth, 16, 8, 1);
-        const PictureSpec source = ArbitraryPicture(depth, 16, 8, 2);
+        const PictureBytes target = ArbitraryPicture(depth, 16, 8, 1);
+        const PictureBytes source = ArbitraryPicture(depth, 16, 8, 2);
         TestDib destination(FileOf(target));
         TestDib pasted(FileOf(source));
         for (const CPoint at : {CPoint(0, 0), CPoint(-15, -7), CPoint(15, 7), CPoint(16, 8)}) {
@@ -104,8 +104,8 @@ TEST_F(CompositingTest, SubBytePixelsAreRefusedAnywhereInsideButSucceedBeyondThe
 }
 
 TEST_F(CompositingTest, RefusesAFailedSourceAMissingSourceAndADestinationWithoutAPicture) {
-    const PictureSpec target = ArbitraryPicture(8, 6, 6, 1);
-    const PictureSpec source = ArbitraryPicture(8, 3, 3, 2);
+    const PictureBytes target = ArbitraryPicture(8, 6, 6, 1);
+    const PictureBytes source = ArbitraryPicture(8, 3, 3, 2);
     TestDib destination(FileOf(target));
     TestDib pasted(FileOf(source));
 
@@ -141,7 +141,7 @@ TEST_F(CompositingTest, PictureAttachedIntoItselfActsAsAnOverlappingMove) {
               CPoint(0, -1), CPoint(3, 0), CPoint(-3, 0), CPoint(0, 0)}) {
             SCOPED_TRACE(std::to_string(depth) + " bits at " + std::to_string(at.x) + "," +
                          std::to_string(at.y));
-            const PictureSpec picture = ArbitraryPicture(depth, 9, 7, 3);
+            const PictureBytes picture = ArbitraryPicture(depth, 9, 7, 3);
             TestDib dib(FileOf(picture));
             ASSERT_TRUE(dib.Attach(dib, at));
             EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), Pasted(picture, picture, at.x, at.y));
@@ -152,8 +152,8 @@ TEST_F(CompositingTest, PictureAttachedIntoItselfActsAsAnOverlappingMove) {
 // A caller may write over a lent block. A header that no longer fits the block is refused before
 // a single row is touched.
 TEST_F(CompositingTest, BlockWhoseHeaderNoLongerFitsIsRefusedWithoutTouchingIt) {
-    const PictureSpec target = ArbitraryPicture(8, 8, 8, 1);
-    const PictureSpec source = ArbitraryPicture(8, 4, 4, 2);
+    const PictureBytes target = ArbitraryPicture(8, 8, 8, 1);
+    const PictureBytes source = ArbitraryPicture(8, 4, 4, 2);
     TestDib destination(FileOf(target));
     TestDib pasted(FileOf(source));
     auto* header = static_cast<BYTE*>(GlobalLock(pasted.GetSafeHandle()));

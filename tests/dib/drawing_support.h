@@ -31,15 +31,15 @@ struct ColourPicture {
 };
 
 inline ColourPicture MakeColourPicture(int width, int height, int bitCount) {
-    const PictureSpec spec = ArbitraryPicture(
+    const PictureBytes arbitrary = ArbitraryPicture(
         bitCount, width, height, static_cast<unsigned>(width * 1000 + height * 40 + bitCount));
-    ColourPicture picture{width, height, bitCount, FileOf(spec), {}, {}};
-    for (const RGBQUAD& entry : spec.colours) {
+    ColourPicture picture{width, height, bitCount, FileOf(arbitrary), {}, {}};
+    for (const RGBQUAD& entry : arbitrary.colours) {
         picture.table.push_back(RGB(entry.rgbRed, entry.rgbGreen, entry.rgbBlue));
     }
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const Colour c = PixelColour(spec, x, height - 1 - y);
+            const Colour c = PixelColour(arbitrary, x, height - 1 - y);
             const int widen = bitCount == 16 ? 5 : 8; // c >> 8 is 0
             picture.colours.push_back(RGB(c.red | (c.red >> widen), c.green | (c.green >> widen),
                                           c.blue | (c.blue >> widen)));

@@ -21,7 +21,7 @@ inline std::vector<COLORREF> TableOf(const Bytes& block) {
 
 /// The stored value of pixel (x, y from the top): an index, a 5-5-5 word, or 0xRRGGBB.
 inline DWORD PixelValue(const Bytes& block, int x, int y) {
-    const PictureSpec picture = HeldPicture(block);
+    const PictureBytes picture = HeldPicture(block);
     return RawPixel(picture, x, picture.height - 1 - y) & 0xFFFFFFU;
 }
 
