@@ -3,16 +3,21 @@
 #include "detail/codec_errors.h"
 #include "picture_formats.h"
 
+#include "../platform/memory/global_memory.h"
 #include "../platform/png/png_codec.h"
 #include "../platform/win/error.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <memory>
 #include <new>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvel::formats {
 
@@ -68,14 +73,19 @@ Format FormatOfExtension(const std::string& path) noexcept {
     return Format::unknown;
 }
 
-HGLOBAL ReadPicture(const void* bytes, std::size_t byteCount, const ReadOptions& options,
-                    Error* error) noexcept {
+namespace {
+
+/// ReadPicture, with the global block that holds `bytes` when they are a whole file's: a BMP file
+/// already laid out as the library keeps pictures is then that block itself, with no copy.
+HGLOBAL ReadPictureOf(const void* bytes, std::size_t byteCount, HGLOBAL fileBlock,
+                      const ReadOptions& options, Error* error) noexcept {
     Error failure;
     HGLOBAL block = nullptr;
     try {
         switch (FormatOfBytes(bytes, byteCount)) {
         case Format::bmp:
-            block = detail::ReadBmp(static_cast<const BYTE*>(bytes), byteCount, options, failure);
+            block = detail::ReadBmp(static_cast<const BYTE*>(bytes), byteCount, options, failure,
+                                    fileBlock);
             break;
         case Format::png: {
             png::Error codecError;
@@ -111,42 +121,124 @@ HGLOBAL ReadPicture(const void* bytes, std::size_t byteCount, const ReadOptions&
     return block;
 }
 
+class OpenFile {
+public:
+    explicit OpenFile(const std::string& path) noexcept
+        : descriptor_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~OpenFile() {
+        if (descriptor_ >= 0) {
+            ::close(descriptor_);
+        }
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+    [[nodiscard]] int Descriptor() const noexcept { return descriptor_; }
+
+    /// Reads up to `count` bytes into `target`, stopping early only at the file's end. The bytes
+    /// read, or -1 with errno set.
+    std::int64_t ReadUpTo(BYTE* target, std::size_t count) const noexcept {
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t got = ::read(descriptor_, target + done, count - done);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                return -1;
+            }
+            if (got == 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+        return static_cast<std::int64_t>(done);
+    }
+
+private:
+    int descriptor_;
+};
+
+HGLOBAL CannotRead(const std::string& path, int cause, Error* error) {
+    if (error != nullptr) {
+        *error = Error{Failure::fileError, FormatOfExtension(path),
+                       "cannot read '" + path + "': " + std::strerror(cause)};
+    }
+    return nullptr;
+}
+
+HGLOBAL NoMemoryFor(const std::string& path, Error* error) {
+    if (error != nullptr) {
+        *error = Error{Failure::noMemory, FormatOfExtension(path), "no memory"};
+    }
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
+/// A file whose size cannot be told in advance (a pipe, a device), read to its end as it comes.
+HGLOBAL ReadStream(const OpenFile& file, const std::string& path, const ReadOptions& options,
+                   Error* error) {
+    constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
+    std::vector<BYTE> bytes;
+    for (;;) {
+        const std::size_t filled = bytes.size();
+        bytes.resize(filled + kChunkBytes);
+        const std::int64_t got = file.ReadUpTo(bytes.data() + filled, kChunkBytes);
+        if (got < 0) {
+            return CannotRead(path, errno, error);
+        }
+        bytes.resize(filled + static_cast<std::size_t>(got));
+        if (static_cast<std::size_t>(got) < kChunkBytes) {
+            break;
+        }
+    }
+    return ReadPictureOf(bytes.data(), bytes.size(), nullptr, options, error);
+}
+
+} // namespace
+
+HGLOBAL ReadPicture(const void* bytes, std::size_t byteCount, const ReadOptions& options,
+                    Error* error) noexcept {
+    return ReadPictureOf(bytes, byteCount, nullptr, options, error);
+}
+
+// A regular file is read with one read of its size straight into a global block. A canonical BMP
+// file then is the picture (most of what a load and save of such a file costs was a second block
+// and the copy into it); any other file is decoded from that block, which goes back at once.
 HGLOBAL ReadPictureFile(const std::string& path, const ReadOptions& options,
                         Error* error) noexcept {
     try {
-        std::ifstream file(path, std::ios::binary | std::ios::ate);
-        // One read of the whole file into a buffer of its size: a stream walked character by
-        // character into a growing vector took four times as long as decoding a 48 MiB picture.
-        // A file whose size cannot be told (a pipe) is read to its end as it comes.
-        std::unique_ptr<char[]> whole;
-        std::vector<char> bytes;
-        std::size_t size = 0;
-        const std::streamoff end = file ? static_cast<std::streamoff>(file.tellg()) : -1;
-        if (end >= 0 && file.seekg(0)) {
-            whole.reset(new char[static_cast<std::size_t>(end) + 1]);
-            file.read(whole.get(), end);
-            size = static_cast<std::size_t>(file.gcount());
-        } else if (file) {
-            file.clear();
-            file.seekg(0);
-            bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-            size = bytes.size();
+        const OpenFile file(path);
+        struct stat facts {};
+        if (file.Descriptor() < 0 || ::fstat(file.Descriptor(), &facts) != 0) {
+            return CannotRead(path, errno, error);
         }
-        if (!file && !file.eof()) {
-            const int cause = errno;
-            if (error != nullptr) {
-                *error = Error{Failure::fileError, FormatOfExtension(path),
-                               "cannot read '" + path + "': " + std::strerror(cause)};
+        if (!S_ISREG(facts.st_mode) || facts.st_size <= 0 ||
+            static_cast<std::uint64_t>(facts.st_size) > kGlobalMemoryMaxBlockBytes) {
+            return ReadStream(file, path, options, error);
+        }
+        const auto fileBytes = static_cast<std::size_t>(facts.st_size);
+        HGLOBAL fileBlock = GlobalAlloc(GMEM_MOVEABLE, fileBytes);
+        auto* base = fileBlock != nullptr ? static_cast<BYTE*>(GlobalLock(fileBlock)) : nullptr;
+        if (base == nullptr) {
+            if (fileBlock != nullptr) {
+                GlobalFree(fileBlock);
             }
-            return nullptr;
+            return NoMemoryFor(path, error);
         }
-        return ReadPicture(whole ? whole.get() : bytes.data(), size, options, error);
+        // A file that shrinks while it is read is taken as far as it goes.
+        const std::int64_t got = file.ReadUpTo(base, fileBytes);
+        const int cause = errno;
+        HGLOBAL picture =
+            got < 0 ? CannotRead(path, cause, error)
+                    : ReadPictureOf(base, static_cast<std::size_t>(got), fileBlock, options, error);
+        GlobalUnlock(fileBlock);
+        if (picture != fileBlock) {
+            GlobalFree(fileBlock);
+        }
+        return picture;
     } catch (const std::bad_alloc&) {
-        if (error != nullptr) {
-            *error = Error{Failure::noMemory, FormatOfExtension(path), "no memory"};
-        }
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
+        return NoMemoryFor(path, error);
     }
 }
 

@@ -154,8 +154,8 @@ WORD CanonicalBitCount(const BmpHeader& header) noexcept {
     }
 }
 
-HGLOBAL ReadBmp(const BYTE* bytes, std::size_t byteCount, const ReadOptions& options,
-                Error& error) {
+HGLOBAL ReadBmp(const BYTE* bytes, std::size_t byteCount, const ReadOptions& options, Error& error,
+                HGLOBAL fileBlock) {
     BmpHeader header;
     if (!ReadBmpHeader(bytes, byteCount, header, error)) {
         return nullptr;
@@ -192,9 +192,10 @@ HGLOBAL ReadBmp(const BYTE* bytes, std::size_t byteCount, const ReadOptions& opt
     }
 
     if (KeptAsStored(header, canvasBits, pixelBytes, byteCount)) {
-        return CopyOfFile(bytes, header.fileBytes, error);
-    }
-    if (KeptAsStored(header, canvasBits, pixelBytes, byteCount)) {
+        // Bytes past bfSize (a trailer some programs append) are not the picture's.
+        if (fileBlock != nullptr && header.fileBytes == byteCount) {
+            return fileBlock;
+        }
         return CopyOfFile(bytes, header.fileBytes, error);
     }
     const std::uint64_t tableBytes = canvasBits <= 8 ? (std::uint64_t{4} << canvasBits) : 0;

@@ -14,7 +14,9 @@ struct BmpHeader;
 WORD CanonicalBitCount(const BmpHeader& header) noexcept;
 
 /// Decodes the BMP in `bytes` (see picture_formats.h for what each form becomes). Null with
-/// `error` set on refusal, with nothing left allocated.
-HGLOBAL ReadBmp(const BYTE* bytes, std::size_t byteCount, const ReadOptions& options, Error& error);
+/// `error` set on refusal, with nothing left allocated. When `fileBlock` is the global block that
+/// holds exactly `bytes` and they already are a canonical picture, that block is the result.
+HGLOBAL ReadBmp(const BYTE* bytes, std::size_t byteCount, const ReadOptions& options, Error& error,
+                HGLOBAL fileBlock = nullptr);
 
 } // namespace orvel::formats::detail

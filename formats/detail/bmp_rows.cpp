@@ -1,5 +1,7 @@
 #include "bmp_rows.h"
 
+#include "../../dib/detail/rle_stream.h"
+
 #include <bit>
 #include <cstring>
 
@@ -110,8 +112,7 @@ struct RunCursor {
         if (x < canvas.width) {
             BYTE* row = canvas.rows + y * canvas.stride;
             if (bitCount == 4) {
-                row[x / 2] = static_cast<BYTE>(x % 2 == 0 ? (row[x / 2] & 0x0F) | index << 4
-                                                          : (row[x / 2] & 0xF0) | index);
+                Set4(row, index);
             } else if (bitCount == 8) {
                 row[x] = static_cast<BYTE>(index);
             } else {
@@ -119,6 +120,10 @@ struct RunCursor {
             }
         }
         ++x;
+    }
+    void Set4(BYTE* row, unsigned index) const noexcept {
+        row[x / 2] = static_cast<BYTE>(x % 2 == 0 ? (row[x / 2] & 0x0F) | index << 4
+                                                  : (row[x / 2] & 0xF0) | index);
     }
     /// For 8-bit pixels: `count` pixels from `pixels` (or `count` copies of *pixels when
     /// `repeat`), clipped at the row's end, as that many Put calls would leave them.
@@ -135,32 +140,95 @@ struct RunCursor {
         }
         x += put;
     }
+    /// `count` pixels of 4 bits, alternating the high and the low nibble of each byte from
+    /// `pixels` (an encoded run repeats its one byte: `repeat`).
+    void Put4(const BYTE* pixels, std::size_t count, bool repeat) noexcept {
+        BYTE* row = canvas.rows + y * canvas.stride;
+        for (std::size_t i = 0; i < count && x < canvas.width; ++i, ++x) {
+            const BYTE pair = repeat ? *pixels : pixels[i / 2];
+            Set4(row, i % 2 == 0 ? pair >> 4 : pair & 0x0F);
+        }
+    }
 };
 
-} // namespace
+/// The codes of an RLE8 or RLE4 stream put through a RunCursor, for the shared stream decoder.
+/// The writer of one part of the stream stops where it would write at or above `rowLimit`, the
+/// first row of the next part (for the whole stream, the row past the top one).
+template <WORD kBits>
+class RunWriter {
+public:
+    RunWriter(const Canvas& canvas, std::size_t rowLimit, std::size_t firstRow) noexcept
+        : cursor_{canvas, kBits, 0, firstRow}, rowLimit_(rowLimit) {}
 
-void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, WORD bitCount,
-                      const Canvas& canvas) noexcept {
-    RunCursor cursor{canvas, bitCount};
-    // An encoded run's value: one byte (RLE4's two nibbles, RLE8's index) or, for RLE24, three.
-    const std::size_t valueBytes = bitCount == 24 ? 3 : 1;
+    bool Run(BYTE count, BYTE value) noexcept { return Put(&value, count, true); }
+    bool EndOfLine() noexcept {
+        cursor_.x = 0;
+        ++cursor_.y;
+        return cursor_.y <= rowLimit_;
+    }
+    bool Delta(BYTE right, BYTE up) noexcept {
+        cursor_.x += right;
+        cursor_.y += up;
+        return cursor_.y <= rowLimit_;
+    }
+    static std::size_t AbsoluteStreamBytes(BYTE count) noexcept {
+        return (DataBytes(count) + 1) & ~std::size_t{1};
+    }
+    /// An absolute run whose pixels the stream does not hold in full is not written at all.
+    bool Absolute(const BYTE* source, BYTE count, std::size_t availableBytes) noexcept {
+        return availableBytes >= DataBytes(count) && Put(source, count, false);
+    }
+
+private:
+    static std::size_t DataBytes(BYTE count) noexcept {
+        return kBits == 4 ? (std::size_t{count} + 1) / 2 : count;
+    }
+    bool Put(const BYTE* pixels, BYTE count, bool repeat) noexcept {
+        if (cursor_.y >= rowLimit_) {
+            return false;
+        }
+        if (kBits == 8) {
+            cursor_.Put8(pixels, count, repeat);
+        } else {
+            cursor_.Put4(pixels, count, repeat);
+        }
+        return true;
+    }
+
+    RunCursor cursor_;
+    std::size_t rowLimit_;
+};
+
+template <WORD kBits>
+void DecodeIndexRuns(const BYTE* stream, std::size_t streamBytes, const Canvas& canvas) noexcept {
+    // The shared decoder counts in bytes of the pixel area, the writers in rows; an absolute run
+    // takes a 16-bit word of the stream for every 16 / kBits pixels. The canvas is zero-filled,
+    // as the shared decoder expects of rows it clears and decodes again.
+    const std::size_t stride = canvas.stride;
+    dib::detail::DecodeRleShared(stream, streamBytes, canvas.rows, stride * canvas.rowCount, stride,
+                                 16 / kBits, [&](std::size_t limit, std::size_t rowStart) {
+                                     return RunWriter<kBits>(
+                                         canvas, stride != 0 ? limit / stride : canvas.rowCount,
+                                         stride != 0 ? rowStart / stride : 0);
+                                 });
+}
+
+/// OS/2's RLE24: a run is a count and three bytes of colour; an absolute run holds three bytes a
+/// pixel.
+void DecodeRuns24(const BYTE* stream, std::size_t streamBytes, const Canvas& canvas) noexcept {
+    RunCursor cursor{canvas, 24};
+    constexpr std::size_t kValueBytes = 3;
     std::size_t at = 0;
     while (cursor.Inside() && streamBytes - at >= 2) {
         const unsigned count = stream[at];
         if (count != 0) {
-            if (streamBytes - at < 1 + valueBytes) {
+            if (streamBytes - at < 1 + kValueBytes) {
                 return;
             }
             const BYTE* value = stream + at + 1;
-            at += 1 + valueBytes;
-            if (bitCount == 8) {
-                cursor.Put8(value, count, true);
-                continue;
-            }
-            // RLE4 alternates the two nibbles of its byte, high one first.
+            at += 1 + kValueBytes;
             for (unsigned i = 0; i < count && cursor.x < canvas.width; ++i) {
-                cursor.Put(value,
-                           bitCount == 4 ? (i % 2 == 0 ? *value >> 4 : *value & 0x0F) : *value);
+                cursor.Put(value, 0);
             }
             continue;
         }
@@ -179,25 +247,29 @@ void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, WORD bitCount
             cursor.y += stream[at + 1];
             at += 2;
         } else { // an absolute run of `code` pixels, its bytes padded to a 16-bit boundary
-            const std::size_t dataBytes =
-                bitCount == 4 ? (code + 1) / 2 : std::size_t{code} * valueBytes;
+            const std::size_t dataBytes = std::size_t{code} * kValueBytes;
             const std::size_t paddedBytes = (dataBytes + 1) & ~std::size_t{1};
             if (streamBytes - at < dataBytes) {
                 return;
             }
-            const BYTE* data = stream + at;
-            if (bitCount == 8) {
-                cursor.Put8(data, code, false);
-            } else {
-                for (unsigned i = 0; i < code && cursor.x < canvas.width; ++i) {
-                    const BYTE* pixel = data + i * valueBytes;
-                    cursor.Put(pixel, bitCount == 4
-                                          ? (i % 2 == 0 ? data[i / 2] >> 4 : data[i / 2] & 0x0F)
-                                          : *pixel);
-                }
+            for (unsigned i = 0; i < code && cursor.x < canvas.width; ++i) {
+                cursor.Put(stream + at + i * kValueBytes, 0);
             }
             at += paddedBytes <= streamBytes - at ? paddedBytes : streamBytes - at;
         }
+    }
+}
+
+} // namespace
+
+void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, WORD bitCount,
+                      const Canvas& canvas) noexcept {
+    if (bitCount == 8) {
+        DecodeIndexRuns<8>(stream, streamBytes, canvas);
+    } else if (bitCount == 4) {
+        DecodeIndexRuns<4>(stream, streamBytes, canvas);
+    } else {
+        DecodeRuns24(stream, streamBytes, canvas);
     }
 }
 

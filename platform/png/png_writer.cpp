@@ -1,4 +1,5 @@
 // Writing PNG: a packed DIB of any of the six depths, row by row, into a byte vector.
+#include "detail/image_data.h"
 #include "detail/libpng_session.h"
 #include "png_codec.h"
 
@@ -6,6 +7,7 @@
 #include "../win/error.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -20,11 +22,72 @@ namespace {
 using detail::MakeError;
 
 struct WriteSession : detail::Session {
+    bool ReserveOutput(std::size_t bytes) noexcept {
+        try {
+            out->reserve(bytes);
+        } catch (...) {
+            outOfMemory = true;
+            return false;
+        }
+        return true;
+    }
     std::vector<std::uint8_t>* out = nullptr;
     packed::PackedDib dib;
     int compressionLevel = 6;
-    std::vector<png_byte> scratch; ///< one RGB row of a 16-bit picture
 };
+
+/// The largest IDAT chunk written; a piece of the stream that is longer goes in several.
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
+/// Frames a piece of the image data as IDAT chunks at the end of the output: length, type, the
+/// bytes, and the CRC of type and bytes. Written here rather than through libpng, which would
+/// long-jump out of the compressor's frames on an error.
+bool AppendImageData(void* context, const std::uint8_t* bytes, std::size_t count) noexcept {
+    auto& out = *static_cast<WriteSession*>(context)->out;
+    static constexpr std::uint8_t kType[4] = {'I', 'D', 'A', 'T'};
+    try {
+        for (std::size_t at = 0; at < count; at += kChunkBytes) {
+            const std::size_t length = std::min(kChunkBytes, count - at);
+            for (int shift = 24; shift >= 0; shift -= 8) {
+                out.push_back(static_cast<std::uint8_t>(length >> shift));
+            }
+            out.insert(out.end(), kType, kType + 4);
+            out.insert(out.end(), bytes + at, bytes + at + length);
+            uLong crc = crc32(0, kType, 4);
+            crc = crc32(crc, bytes + at, static_cast<uInt>(length));
+            for (int shift = 24; shift >= 0; shift -= 8) {
+                out.push_back(static_cast<std::uint8_t>(crc >> shift));
+            }
+        }
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+/// Row `y` from the top in PNG's order: indices as they stand, 5-5-5 widened to RGB, blue-green-red
+/// turned to red-green-blue, the fourth byte of 32-bit pixels kept only as alpha.
+void MakePngRow(const void* context, std::uint32_t y, BYTE* out) noexcept {
+    const auto& dib = *static_cast<const packed::PackedDib*>(context);
+    std::ptrdiff_t step = 0;
+    const BYTE* row = dib.TopRow(step) + step * static_cast<std::ptrdiff_t>(y);
+    if (dib.bitCount <= 8) {
+        std::memcpy(out, row, (std::size_t{dib.width} * dib.bitCount + 7) / 8);
+    } else if (dib.bitCount == 16) {
+        packed::WidenRow555(row, dib.width, out);
+    } else {
+        const int inStep = dib.bitCount / 8;
+        const BYTE* const end = row + std::size_t{dib.width} * inStep;
+        for (; row != end; row += inStep) {
+            *out++ = row[2];
+            *out++ = row[1];
+            *out++ = row[0];
+            if (dib.hasAlpha) {
+                *out++ = row[3];
+            }
+        }
+    }
+}
 
 void WriteToVector(png_structp png, png_bytep data, png_size_t length) {
     auto* session = static_cast<WriteSession*>(png_get_io_ptr(png));
@@ -52,7 +115,6 @@ bool RunEncode(WriteSession& session) {
     png_infop info = session.info;
     const packed::PackedDib& dib = session.dib;
     png_set_write_fn(png, &session, WriteToVector, FlushNothing);
-    png_set_compression_level(png, session.compressionLevel);
 
     int colourType = PNG_COLOR_TYPE_RGB;
     int bitDepth = 8;
@@ -84,25 +146,27 @@ bool RunEncode(WriteSession& session) {
                      static_cast<png_uint_32>(dib.yPelsPerMeter), PNG_RESOLUTION_METER);
     }
     png_write_info(png, info);
-    if (dib.bitCount >= 24) {
-        png_set_bgr(png);
-    }
-    if (dib.bitCount == 32 && !dib.hasAlpha) {
-        png_set_filler(png, 0, PNG_FILLER_AFTER); // the fourth byte is dropped
-    }
 
-    // PNG rows run top-down: a bottom-up DIB is written from its last row.
-    std::ptrdiff_t step = 0;
-    const BYTE* row = dib.TopRow(step);
-    for (std::uint32_t y = 0; y < dib.height; ++y, row += step) {
-        if (dib.bitCount == 16) {
-            packed::WidenRow555(row, dib.width, session.scratch.data());
-            png_write_row(png, session.scratch.data());
-        } else {
-            png_write_row(png, row);
-        }
+    // The rows are filtered and compressed here, on the worker threads, rather than by libpng's
+    // one-thread row writer; libpng frames them as IDAT chunks of at most 1 MiB.
+    detail::PngRows rows;
+    rows.count = dib.height;
+    rows.pixelBytes = dib.bitCount <= 8 ? 1 : dib.hasAlpha ? 4 : 3;
+    rows.rowBytes = dib.bitCount <= 8 ? (std::size_t{dib.width} * dib.bitCount + 7) / 8
+                                      : std::size_t{dib.width} * rows.pixelBytes;
+    rows.adaptiveFilters = dib.bitCount > 8; // indices gain nothing from prediction
+    rows.make = MakePngRow;
+    rows.context = &dib;
+    // Room for the largest file at once: memory is only taken as the bytes arrive, and the
+    // file's bytes are never copied to a larger vector.
+    if (!session.ReserveOutput(session.out->size() + detail::CompressedBound(rows) +
+                               (detail::CompressedBound(rows) / kChunkBytes + 2) * 12) ||
+        !detail::CompressRows(rows, session.compressionLevel, AppendImageData, &session)) {
+        session.outOfMemory = true;
+        png_error(png, "out of memory");
     }
-    png_write_end(png, nullptr);
+    static constexpr png_byte kImageEnd[5] = "IEND";
+    png_write_chunk(png, kImageEnd, nullptr, 0);
     return true;
 }
 
@@ -126,9 +190,6 @@ bool EncodePng(const BITMAPINFOHEADER* header, std::size_t byteCount, const Writ
             session.compressionLevel = options.compressionLevel;
             session.out = png;
             png->clear();
-            if (session.dib.bitCount == 16) {
-                session.scratch.resize(std::uint64_t{session.dib.width} * 3);
-            }
             session.png =
                 png_create_write_struct(PNG_LIBPNG_VER_STRING, &session, detail::RecordLibpngError,
                                         detail::IgnoreLibpngWarning);

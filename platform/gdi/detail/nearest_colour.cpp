@@ -174,7 +174,13 @@ UINT NearestColourSearch::FindByScan(BYTE red, BYTE green, BYTE blue) const noex
 
 UINT NearestColourSearch::FindWithoutCell(COLORREF colour) const noexcept {
     if (const NearestCell* cells = cells_.load(std::memory_order_acquire); cells != nullptr) {
-        return FindInOverflow(cells[CellOf(colour)], colour);
+        // The caller may have looked before another thread published the cells: then the
+        // colour's cell can be an ordinary one, which has no overflow list.
+        const NearestCell& cell = cells[CellOf(colour)];
+        if (HasOverflowList(cell)) {
+            return FindInOverflow(cell, colour);
+        }
+        return Find(GetRValue(colour), GetGValue(colour), GetBValue(colour));
     }
     if (CellsReady()) {
         return Find(GetRValue(colour), GetGValue(colour), GetBValue(colour));

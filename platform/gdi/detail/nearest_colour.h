@@ -59,10 +59,15 @@ public:
             return nullptr;
         }
         const NearestCell* cell = cells + CellOf(colour);
-        if (cell->blueIndex[1] > cell->blueIndex[3]) [[unlikely]] {
+        if (HasOverflowList(*cell)) [[unlikely]] {
             return nullptr;
         }
         return cell;
+    }
+
+    /// Whether a cell names an overflow list rather than listing its candidates.
+    static bool HasOverflowList(const NearestCell& cell) noexcept {
+        return cell.blueIndex[1] > cell.blueIndex[3];
     }
 
     /// The answer for a colour whose cell CellFor does not give: from the overflow list, or,

@@ -1,0 +1,254 @@
+#include "image_data.h"
+
+#include "../../workers/worker_pool.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace orvel::png::detail {
+namespace {
+
+/// Filtered bytes of a strip. Small enough that a large picture makes a few dozen strips for
+/// the threads to share, large enough that the bytes a strip boundary costs do not show.
+constexpr std::size_t kStripBytes = std::size_t{256} << 10;
+/// What deflate can look back at, and what primes each strip after the first.
+constexpr std::size_t kWindowBytes = std::size_t{32} << 10;
+/// Strips compressed before they are handed on: enough to keep many threads busy, few enough that
+/// what waits to be handed on stays a few MiB.
+constexpr std::uint32_t kGroupStrips = 16;
+/// Deflate at the usual levels costs well over ten times what the row loops that set the
+/// sharing threshold cost a byte.
+constexpr std::size_t kWorkPerByte = 16;
+
+enum Filter : BYTE { kNone = 0, kSub = 1, kUp = 2, kAverage = 3, kPaeth = 4 };
+
+inline int Paeth(int left, int above, int aboveLeft) noexcept {
+    const int toLeft = std::abs(above - aboveLeft);
+    const int toAbove = std::abs(left - aboveLeft);
+    const int toAboveLeft = std::abs(left + above - 2 * aboveLeft);
+    if (toLeft <= toAbove && toLeft <= toAboveLeft) {
+        return left;
+    }
+    return toAbove <= toAboveLeft ? above : aboveLeft;
+}
+
+/// The byte `kFilter` predicts from the bytes to its left, above it and above to its left.
+template <Filter kFilter>
+inline int Predicted(int left, int above, int aboveLeft) noexcept {
+    if constexpr (kFilter == kSub) {
+        return left;
+    } else if constexpr (kFilter == kUp) {
+        return above;
+    } else if constexpr (kFilter == kAverage) {
+        return (left + above) >> 1;
+    } else if constexpr (kFilter == kPaeth) {
+        return Paeth(left, above, aboveLeft);
+    } else {
+        return 0;
+    }
+}
+
+/// A filtered byte taken as a signed value, the usual measure of how well a filter did.
+inline unsigned Magnitude(BYTE value) noexcept {
+    return value < 128 ? value : 256U - value;
+}
+
+/// Row `row` under `kFilter`, with `above` the unfiltered row above it (zeros for the top row),
+/// into `out` (rowBytes long, without the filter byte). Returns the sum of the magnitudes of the
+/// filtered bytes. The first pixel has nothing to its left.
+template <Filter kFilter>
+std::uint64_t FilterRow(const BYTE* row, const BYTE* above, std::size_t rowBytes,
+                        std::size_t pixelBytes, BYTE* out) noexcept {
+    std::uint64_t sum = 0;
+    const std::size_t first = std::min(pixelBytes, rowBytes);
+    for (std::size_t i = 0; i < first; ++i) {
+        out[i] = static_cast<BYTE>(row[i] - Predicted<kFilter>(0, above[i], 0));
+        sum += Magnitude(out[i]);
+    }
+    for (std::size_t i = first; i < rowBytes; ++i) {
+        out[i] = static_cast<BYTE>(
+            row[i] - Predicted<kFilter>(row[i - pixelBytes], above[i], above[i - pixelBytes]));
+        sum += Magnitude(out[i]);
+    }
+    return sum;
+}
+
+/// Filters rows [first, end) into `out`, one filter byte and rowBytes a row. `row` and `above`
+/// are scratch rows; `trial` holds rowBytes for the filters tried.
+void FilterRows(const PngRows& rows, std::uint32_t first, std::uint32_t end, BYTE* out,
+                std::vector<BYTE>& row, std::vector<BYTE>& above, std::vector<BYTE>& trial) {
+    const std::size_t rowBytes = rows.rowBytes;
+    if (first > 0) {
+        rows.make(rows.context, first - 1, above.data());
+    } else {
+        std::fill(above.begin(), above.end(), BYTE{0});
+    }
+    for (std::uint32_t y = first; y < end; ++y, out += rowBytes + 1) {
+        rows.make(rows.context, y, row.data());
+        if (!rows.adaptiveFilters) {
+            out[0] = kNone;
+            std::memcpy(out + 1, row.data(), rowBytes);
+        } else {
+            // The filter whose output has the smallest sum, the lower type among equals.
+            const BYTE* current = row.data();
+            const std::size_t bytes = rowBytes;
+            const std::size_t step = rows.pixelBytes;
+            std::uint64_t best = FilterRow<kNone>(current, above.data(), bytes, step, out + 1);
+            out[0] = kNone;
+            auto tryFilter = [&](Filter filter, std::uint64_t sum) {
+                if (sum < best) {
+                    best = sum;
+                    out[0] = filter;
+                    std::memcpy(out + 1, trial.data(), bytes);
+                }
+            };
+            tryFilter(kSub, FilterRow<kSub>(current, above.data(), bytes, step, trial.data()));
+            tryFilter(kUp, FilterRow<kUp>(current, above.data(), bytes, step, trial.data()));
+            tryFilter(kAverage,
+                      FilterRow<kAverage>(current, above.data(), bytes, step, trial.data()));
+            tryFilter(kPaeth, FilterRow<kPaeth>(current, above.data(), bytes, step, trial.data()));
+        }
+        row.swap(above);
+    }
+}
+
+struct Strip {
+    std::uint32_t firstRow = 0;
+    std::uint32_t endRow = 0;
+    std::vector<std::uint8_t> deflated;
+    uLong checksum = 0;
+    std::size_t filteredBytes = 0;
+};
+
+/// Compresses one strip: the rows before it that fill the window are filtered again to prime the
+/// dictionary, so the strip compresses as it would in one stream.
+bool CompressStrip(const PngRows& rows, int level, bool last, Strip& strip) {
+    const std::size_t lineBytes = rows.rowBytes + 1;
+    const auto primingRows = static_cast<std::uint32_t>(
+        std::min<std::size_t>(strip.firstRow, (kWindowBytes + lineBytes - 1) / lineBytes));
+    const std::uint32_t from = strip.firstRow - primingRows;
+    const std::size_t primingBytes = std::size_t{primingRows} * lineBytes;
+    strip.filteredBytes = std::size_t{strip.endRow - strip.firstRow} * lineBytes;
+
+    std::vector<BYTE> filtered(primingBytes + strip.filteredBytes);
+    std::vector<BYTE> row(rows.rowBytes);
+    std::vector<BYTE> above(rows.rowBytes);
+    std::vector<BYTE> trial(rows.rowBytes);
+    FilterRows(rows, from, strip.endRow, filtered.data(), row, above, trial);
+    const BYTE* own = filtered.data() + primingBytes;
+    strip.checksum = adler32(1, own, static_cast<uInt>(strip.filteredBytes));
+
+    z_stream z{};
+    const int strategy = rows.adaptiveFilters ? Z_FILTERED : Z_DEFAULT_STRATEGY;
+    if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, strategy) != Z_OK) {
+        return false;
+    }
+    bool done = true;
+    if (primingBytes != 0) {
+        const std::size_t window = std::min(primingBytes, kWindowBytes);
+        done = deflateSetDictionary(&z, filtered.data() + primingBytes - window,
+                                    static_cast<uInt>(window)) == Z_OK;
+    }
+    if (done) {
+        // deflateBound is for a stream finished in one call; a flush adds a few bytes.
+        strip.deflated.resize(deflateBound(&z, static_cast<uLong>(strip.filteredBytes)) + 16);
+        z.next_in = const_cast<BYTE*>(own);
+        z.avail_in = static_cast<uInt>(strip.filteredBytes);
+        z.next_out = strip.deflated.data();
+        z.avail_out = static_cast<uInt>(strip.deflated.size());
+        const int result = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+        done =
+            (last ? result == Z_STREAM_END : result == Z_OK) && z.avail_in == 0 && z.avail_out != 0;
+        strip.deflated.resize(strip.deflated.size() - z.avail_out);
+    }
+    deflateEnd(&z);
+    return done;
+}
+
+} // namespace
+
+std::size_t CompressedBound(const PngRows& rows) noexcept {
+    const std::uint64_t filtered = std::uint64_t{rows.count} * (rows.rowBytes + 1);
+    const std::uint64_t strips = filtered / kStripBytes + 2;
+    // zlib's bound of a stream in one piece, a flush's few bytes a strip, header and checksum.
+    return static_cast<std::size_t>(compressBound(static_cast<uLong>(filtered)) + strips * 16 + 6);
+}
+
+bool CompressRows(const PngRows& rows, int level, StreamSink sink, void* context) noexcept {
+    try {
+        const std::size_t lineBytes = rows.rowBytes + 1;
+        const auto rowsPerStrip =
+            static_cast<std::uint32_t>(std::max<std::size_t>(1, kStripBytes / lineBytes));
+        const std::uint32_t stripCount = rows.count == 0 ? 1 : (rows.count - 1) / rowsPerStrip + 1;
+
+        // The zlib header: deflate, 32 KiB window, the level's class, no dictionary.
+        const int levelClass = level <= 1 ? 0 : level <= 5 ? 1 : level == 6 ? 2 : 3;
+        const unsigned method = 0x78;
+        unsigned flags = static_cast<unsigned>(levelClass) << 6;
+        flags += (31 - (method * 256 + flags) % 31) % 31;
+        const std::uint8_t header[2] = {static_cast<std::uint8_t>(method),
+                                        static_cast<std::uint8_t>(flags)};
+        if (!sink(context, header, sizeof header)) {
+            return false;
+        }
+
+        // A group of strips at a time: the threads share a group, then its strips are handed
+        // on in order and go back, so a picture's compressed bytes are never all held here.
+        uLong checksum = adler32(0, nullptr, 0);
+        std::vector<Strip> group(std::min(kGroupStrips, stripCount));
+        for (std::uint32_t groupStart = 0; groupStart < stripCount; groupStart += kGroupStrips) {
+            const std::uint32_t groupCount = std::min(kGroupStrips, stripCount - groupStart);
+            for (std::uint32_t i = 0; i < groupCount; ++i) {
+                group[i].firstRow = (groupStart + i) * rowsPerStrip;
+                group[i].endRow = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                    rows.count, std::uint64_t{group[i].firstRow} + rowsPerStrip));
+            }
+            std::atomic<bool> failed{false};
+            const std::size_t work =
+                std::size_t{groupCount} * rowsPerStrip * lineBytes * kWorkPerByte;
+            orvel::platform::ForEachSlice(
+                groupCount, work, [&](std::size_t first, std::size_t end) noexcept {
+                    for (std::size_t i = first; i < end && !failed.load(std::memory_order_relaxed);
+                         ++i) {
+                        const bool last = groupStart + i + 1 == stripCount;
+                        bool compressed = false;
+                        try {
+                            compressed = CompressStrip(rows, level, last, group[i]);
+                        } catch (const std::bad_alloc&) {
+                        }
+                        if (!compressed) {
+                            failed.store(true, std::memory_order_relaxed);
+                        }
+                    }
+                });
+            if (failed.load()) {
+                return false;
+            }
+            for (std::uint32_t i = 0; i < groupCount; ++i) {
+                Strip& strip = group[i];
+                checksum = adler32_combine(checksum, strip.checksum,
+                                           static_cast<z_off_t>(strip.filteredBytes));
+                if (!sink(context, strip.deflated.data(), strip.deflated.size())) {
+                    return false;
+                }
+                std::vector<std::uint8_t>().swap(strip.deflated);
+            }
+        }
+
+        // The checksum of all filtered bytes, most significant byte first.
+        std::uint8_t trailer[4];
+        for (int i = 0; i < 4; ++i) {
+            trailer[i] = static_cast<std::uint8_t>(checksum >> (24 - 8 * i));
+        }
+        return sink(context, trailer, sizeof trailer);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+} // namespace orvel::png::detail
