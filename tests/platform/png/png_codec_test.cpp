@@ -9,6 +9,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -35,7 +36,13 @@ Bytes MakePackedDib(int width, int height, int bits, BYTE alpha = 0) {
     for (int y = 0; y < (height < 0 ? -height : height); ++y) {
         BYTE* row = dib.Bits() + y * dib.Stride();
         for (std::uint64_t x = 0; x < rowBytes; ++x) {
-            row[x] = bits == 32 && x % 4 == 3 ? alpha : BYTE(x * 37 + y * 101 + 5);
+            // Bands of eight rows of a ramp, a tilted plane, a corner and a curve: a PNG writer
+            // picks a different filter for each.
+            const std::uint64_t u = y;
+            const std::uint64_t band[4] = {x * 37 + u * 101 + 5, x + 768 - 3 * u,
+                                           std::min<std::uint64_t>(x / 3, u) * 5,
+                                           (x * x / 64 + u * u / 32) ^ (x * u % 7)};
+            row[x] = bits == 32 && x % 4 == 3 ? alpha : BYTE(band[y / 8 % 4]);
         }
         // Bits past the last pixel of a 1- or 4-bit row are padding too.
         if (width * bits % 8 != 0) {
@@ -69,6 +76,26 @@ Bytes Decode(const Bytes& png, DibLayout layout, Error* error = nullptr) {
     return dib;
 }
 
+/// The filtered rows of a PNG: its IDAT chunks joined and inflated whole, which checks the zlib
+/// stream's header and checksum (libpng stops reading once it has every row).
+Bytes FilteredRows(const Bytes& png, std::size_t expectedBytes) {
+    Bytes stream;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::size_t length = std::size_t{png[at]} << 24 | std::size_t{png[at + 1]} << 16 |
+                                   std::size_t{png[at + 2]} << 8 | png[at + 3];
+        if (std::memcmp(png.data() + at + 4, "IDAT", 4) == 0) {
+            stream.insert(stream.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
+        }
+        at += 12 + length;
+    }
+    Bytes rows(expectedBytes + 1);
+    uLongf size = rows.size();
+    EXPECT_EQ(uncompress(rows.data(), &size, stream.data(), stream.size()), Z_OK);
+    EXPECT_EQ(size, expectedBytes);
+    rows.resize(size);
+    return rows;
+}
+
 Bytes Encode(const Bytes& dib) {
     Bytes png;
     Error error;
@@ -85,17 +112,28 @@ struct RoundTrip {
     int width;
     BYTE alpha;      ///< the fourth byte of 32-bit pixels
     int decodedBits; ///< opaque 32 bits come back as 24
+    int height = 3;  ///< over 256 KiB of rows: written in strips, each primed with the one before
+    int filters = 0; ///< if not 0, bit n: some row is written with filter type n
 };
 
 class PngRoundTripTest : public ::testing::TestWithParam<RoundTrip> {};
 
 TEST_P(PngRoundTripTest, EveryDepthComesBackWithItsPixels) {
     const RoundTrip c = GetParam();
-    const int height = 3;
+    const int height = c.height;
     for (int signedHeight : {height, -height}) {
         const Bytes dib = MakePackedDib(c.width, signedHeight, c.bits, c.alpha);
+        const Bytes png = Encode(dib);
+        const std::uint64_t pngRowBytes =
+            (std::uint64_t(c.width) * (c.bits == 32 && c.decodedBits == 24 ? 24 : c.bits) + 7) / 8;
+        const Bytes filtered = FilteredRows(png, (pngRowBytes + 1) * height);
+        int filters = 0;
+        for (std::size_t at = 0; at < filtered.size(); at += pngRowBytes + 1) {
+            filters |= 1 << filtered[at];
+        }
+        EXPECT_TRUE(c.filters == 0 || filters == c.filters) << filters;
         for (DibLayout layout : {DibLayout::packed, DibLayout::withFileHeader}) {
-            const Bytes back = Decode(Encode(dib), layout);
+            const Bytes back = Decode(png, layout);
             ASSERT_FALSE(back.empty());
             const auto& info = *reinterpret_cast<const BITMAPINFOHEADER*>(back.data());
             EXPECT_EQ(info.biBitCount, c.decodedBits);
@@ -126,7 +164,10 @@ TEST_P(PngRoundTripTest, EveryDepthComesBackWithItsPixels) {
 INSTANTIATE_TEST_SUITE_P(PngCodec, PngRoundTripTest,
                          ::testing::Values(RoundTrip{1, 13, 0, 1}, RoundTrip{4, 5, 0, 4},
                                            RoundTrip{8, 3, 0, 8}, RoundTrip{24, 5, 0, 24},
-                                           RoundTrip{32, 2, 0, 24}, RoundTrip{32, 3, 0x80, 32}));
+                                           RoundTrip{32, 2, 0, 24}, RoundTrip{32, 3, 0x80, 32},
+                                           RoundTrip{8, 1500, 0, 8, 400, 0b00001},
+                                           RoundTrip{24, 1000, 0, 24, 300, 0b10111},
+                                           RoundTrip{32, 700, 0x80, 32, 200, 0b11110}));
 
 /// A PNG written by libpng itself from top-down rows of already packed samples.
 Bytes WritePng(int width, int height, int bitDepth, int colourType, const Bytes& samples,
