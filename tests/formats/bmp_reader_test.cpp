@@ -92,11 +92,13 @@ std::vector<Decoded> DecodedCases() {
         Decoded::Of("RunLength4AbsoluteRunInsideTheRow",
                     File(40, 8, 1, 4, BI_RLE4, Colours(16), {0, 5, 0x12, 0x34, 0x50, 0xFF, 0, 1}),
                     4, {0x12, 0x34, 0x50, 0x00}),
-        // A run of five and an absolute run of four, each clipped at the width of three; the
-        // stream then ends without an end code.
-        Decoded::Of("RunLength8ClipsAtTheWidthAndKeepsWhatItDecoded",
-                    File(40, 3, 2, 8, BI_RLE8, Colours(256), {5, 9, 0, 0, 0, 4, 1, 2, 3, 4}), 8,
-                    {9, 9, 9, 0, 1, 2, 3, 0}),
+        // A run of five and an absolute run of four, each clipped at the width of three; a run
+        // past the top row writes nothing (the sanitizer build sees any byte past the block);
+        // the stream then ends without an end code.
+        Decoded::Of(
+            "RunLength8ClipsAtTheWidthAndKeepsWhatItDecoded",
+            File(40, 3, 2, 8, BI_RLE8, Colours(256), {5, 9, 0, 0, 0, 4, 1, 2, 3, 4, 0, 0, 2, 7}), 8,
+            {9, 9, 9, 0, 1, 2, 3, 0}),
         // A run of three, an absolute run of three clipped at the width with its padding byte,
         // end of line; a delta one right, a run of two, end of picture.
         Decoded::Of("Os2RunLength24",

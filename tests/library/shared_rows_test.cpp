@@ -68,7 +68,7 @@ std::uint64_t BlockHash(HGLOBAL block) {
 // A packed run-length DIB of kWidth x kHeight whose stream has every kind of code: runs,
 // absolute runs, deltas, and runs that spill past a row's end into the next rows (which the later
 // rows' codes overwrite). Cut short, it stops two thirds of the way without an end code.
-std::vector<BYTE> RunLengthPicture(int bitCount, bool cutShort) {
+std::vector<BYTE> RunLengthFile(int bitCount, bool cutShort) {
     std::mt19937 random(bitCount);
     std::vector<BYTE> stream;
     for (int y = 0; y < kHeight; ++y) {
@@ -113,14 +113,13 @@ std::vector<BYTE> RunLengthPicture(int bitCount, bool cutShort) {
         stream.resize(stream.size() * 2 / 3);
     }
     using namespace orvel::test;
-    return Packed(
-        MakeBmp({.width = kWidth,
-                 .height = kHeight,
-                 .bitCount = static_cast<std::uint16_t>(bitCount),
-                 .compression = static_cast<std::uint32_t>(bitCount == 8 ? BI_RLE8 : BI_RLE4),
-                 .sizeImage = static_cast<std::uint32_t>(stream.size()),
-                 .table = Colours(1U << bitCount),
-                 .pixels = stream}));
+    return MakeBmp({.width = kWidth,
+                    .height = kHeight,
+                    .bitCount = static_cast<std::uint16_t>(bitCount),
+                    .compression = static_cast<std::uint32_t>(bitCount == 8 ? BI_RLE8 : BI_RLE4),
+                    .sizeImage = static_cast<std::uint32_t>(stream.size()),
+                    .table = Colours(1U << bitCount),
+                    .pixels = stream});
 }
 
 // The 24-bit picture: noise with runs of equal pixels, as photographs and drawings have.
@@ -195,9 +194,14 @@ std::vector<std::uint64_t> RunCases() {
     std::vector<std::uint64_t> hashes;
     for (const int bitCount : {8, 4}) {
         for (const bool cutShort : {false, true}) {
-            std::vector<BYTE> packed = RunLengthPicture(bitCount, cutShort);
+            // Decoded by the library, and by the formats module with its own rules.
+            const std::vector<BYTE> file = RunLengthFile(bitCount, cutShort);
+            std::vector<BYTE> packed = orvel::test::Packed(file);
             CDib picture(reinterpret_cast<BITMAPINFOHEADER*>(packed.data()));
             hashes.push_back(BlockHash(picture.GetSafeHandle()));
+            HGLOBAL read = orvel::formats::ReadPicture(file.data(), file.size(), {}, nullptr);
+            hashes.push_back(BlockHash(read));
+            GlobalFree(read);
         }
     }
     for (const int targetBits : {32, 8}) {
@@ -215,6 +219,14 @@ std::vector<std::uint64_t> RunCases() {
             picture.ConvertColor(shared.to, shared.ownPalette ? &palette : nullptr);
         }
         hashes.push_back(BlockHash(picture.GetSafeHandle()));
+        // The PNGs of a direct-colour and an indexed picture: rows deflated in strips.
+        if (shared.to == 24 || (shared.to == 8 && !shared.ownPalette)) {
+            std::vector<std::uint8_t> png;
+            orvel::formats::EncodePicture(picture.GetSafeHandle(), orvel::formats::Format::png, {},
+                                          &png, nullptr);
+            hashes.push_back(std::hash<std::string_view>{}(
+                std::string_view(reinterpret_cast<const char*>(png.data()), png.size())));
+        }
     }
     return hashes;
 }
@@ -243,7 +255,7 @@ TEST(SharedRows, EveryConversionGivesTheSameBytesOnOneThreadAndOnMany) {
             static_cast<std::streamsize>(alone.size() * sizeof alone[0]));
     ASSERT_EQ(static_cast<std::size_t>(in.gcount()), shared.size() * sizeof alone[0]);
     for (std::size_t i = 0; i < shared.size(); ++i) {
-        // RunCases' order: four run-length decodes, two drawings, then the conversion table.
+        // RunCases' order: run-length decodes, two drawings, then the conversion table.
         SCOPED_TRACE(::testing::Message() << "result " << i);
         EXPECT_NE(shared[i], 0U);
         EXPECT_EQ(shared[i], alone[i]);
