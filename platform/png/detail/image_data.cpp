@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <optional>
 
 namespace orvel::png::detail {
 namespace {
@@ -18,9 +20,6 @@ namespace {
 constexpr std::size_t kStripBytes = std::size_t{256} << 10;
 /// What deflate can look back at, and what primes each strip after the first.
 constexpr std::size_t kWindowBytes = std::size_t{32} << 10;
-/// Strips compressed before they are handed on: enough to keep many threads busy, few enough that
-/// what waits to be handed on stays a few MiB.
-constexpr std::uint32_t kGroupStrips = 16;
 /// Deflate at the usual levels costs well over ten times what the row loops that set the
 /// sharing threshold cost a byte.
 constexpr std::size_t kWorkPerByte = 16;
@@ -60,20 +59,27 @@ inline unsigned Magnitude(BYTE value) noexcept {
 
 /// Row `row` under `kFilter`, with `above` the unfiltered row above it (zeros for the top row),
 /// into `out` (rowBytes long, without the filter byte). Returns the sum of the magnitudes of the
-/// filtered bytes. The first pixel has nothing to its left.
+/// filtered bytes, or, as soon as it reaches `enough`, a sum at least that large (the row is then
+/// left part written: a filter that cannot win is not finished). The first pixel has nothing to
+/// its left.
 template <Filter kFilter>
 std::uint64_t FilterRow(const BYTE* row, const BYTE* above, std::size_t rowBytes,
-                        std::size_t pixelBytes, BYTE* out) noexcept {
+                        std::size_t pixelBytes, BYTE* out, std::uint64_t enough) noexcept {
+    // Checked a block at a time, so that the loop inside stays free of the test.
+    constexpr std::size_t kBlockBytes = 512;
     std::uint64_t sum = 0;
     const std::size_t first = std::min(pixelBytes, rowBytes);
     for (std::size_t i = 0; i < first; ++i) {
         out[i] = static_cast<BYTE>(row[i] - Predicted<kFilter>(0, above[i], 0));
         sum += Magnitude(out[i]);
     }
-    for (std::size_t i = first; i < rowBytes; ++i) {
-        out[i] = static_cast<BYTE>(
-            row[i] - Predicted<kFilter>(row[i - pixelBytes], above[i], above[i - pixelBytes]));
-        sum += Magnitude(out[i]);
+    for (std::size_t block = first; block < rowBytes && sum < enough; block += kBlockBytes) {
+        const std::size_t end = std::min(rowBytes, block + kBlockBytes);
+        for (std::size_t i = block; i < end; ++i) {
+            out[i] = static_cast<BYTE>(
+                row[i] - Predicted<kFilter>(row[i - pixelBytes], above[i], above[i - pixelBytes]));
+            sum += Magnitude(out[i]);
+        }
     }
     return sum;
 }
@@ -98,7 +104,8 @@ void FilterRows(const PngRows& rows, std::uint32_t first, std::uint32_t end, BYT
             const BYTE* current = row.data();
             const std::size_t bytes = rowBytes;
             const std::size_t step = rows.pixelBytes;
-            std::uint64_t best = FilterRow<kNone>(current, above.data(), bytes, step, out + 1);
+            std::uint64_t best =
+                FilterRow<kNone>(current, above.data(), bytes, step, out + 1, UINT64_MAX);
             out[0] = kNone;
             auto tryFilter = [&](Filter filter, std::uint64_t sum) {
                 if (sum < best) {
@@ -107,11 +114,11 @@ void FilterRows(const PngRows& rows, std::uint32_t first, std::uint32_t end, BYT
                     std::memcpy(out + 1, trial.data(), bytes);
                 }
             };
-            tryFilter(kSub, FilterRow<kSub>(current, above.data(), bytes, step, trial.data()));
-            tryFilter(kUp, FilterRow<kUp>(current, above.data(), bytes, step, trial.data()));
-            tryFilter(kAverage,
-                      FilterRow<kAverage>(current, above.data(), bytes, step, trial.data()));
-            tryFilter(kPaeth, FilterRow<kPaeth>(current, above.data(), bytes, step, trial.data()));
+            BYTE* const to = trial.data();
+            tryFilter(kSub, FilterRow<kSub>(current, above.data(), bytes, step, to, best));
+            tryFilter(kUp, FilterRow<kUp>(current, above.data(), bytes, step, to, best));
+            tryFilter(kAverage, FilterRow<kAverage>(current, above.data(), bytes, step, to, best));
+            tryFilter(kPaeth, FilterRow<kPaeth>(current, above.data(), bytes, step, to, best));
         }
         row.swap(above);
     }
@@ -125,50 +132,73 @@ struct Strip {
     std::size_t filteredBytes = 0;
 };
 
-/// Compresses one strip: the rows before it that fill the window are filtered again to prime the
-/// dictionary, so the strip compresses as it would in one stream.
-bool CompressStrip(const PngRows& rows, int level, bool last, Strip& strip) {
-    const std::size_t lineBytes = rows.rowBytes + 1;
-    const auto primingRows = static_cast<std::uint32_t>(
-        std::min<std::size_t>(strip.firstRow, (kWindowBytes + lineBytes - 1) / lineBytes));
-    const std::uint32_t from = strip.firstRow - primingRows;
-    const std::size_t primingBytes = std::size_t{primingRows} * lineBytes;
-    strip.filteredBytes = std::size_t{strip.endRow - strip.firstRow} * lineBytes;
-
-    std::vector<BYTE> filtered(primingBytes + strip.filteredBytes);
-    std::vector<BYTE> row(rows.rowBytes);
-    std::vector<BYTE> above(rows.rowBytes);
-    std::vector<BYTE> trial(rows.rowBytes);
-    FilterRows(rows, from, strip.endRow, filtered.data(), row, above, trial);
-    const BYTE* own = filtered.data() + primingBytes;
-    strip.checksum = adler32(1, own, static_cast<uInt>(strip.filteredBytes));
-
-    z_stream z{};
-    const int strategy = rows.adaptiveFilters ? Z_FILTERED : Z_DEFAULT_STRATEGY;
-    if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, strategy) != Z_OK) {
-        return false;
+/// What one thread compresses strips with, kept from strip to strip: a deflate stream (reset for
+/// each strip, which keeps its tables) and the buffers, so that a strip allocates only what it
+/// hands on.
+class StripCompressor {
+public:
+    StripCompressor(const PngRows& rows, int level) : rows_(rows) {
+        const int strategy = rows.adaptiveFilters ? Z_FILTERED : Z_DEFAULT_STRATEGY;
+        ready_ = deflateInit2(&z_, level, Z_DEFLATED, -15, 8, strategy) == Z_OK;
+        row_.resize(rows.rowBytes);
+        above_.resize(rows.rowBytes);
+        trial_.resize(rows.rowBytes);
     }
-    bool done = true;
-    if (primingBytes != 0) {
-        const std::size_t window = std::min(primingBytes, kWindowBytes);
-        done = deflateSetDictionary(&z, filtered.data() + primingBytes - window,
-                                    static_cast<uInt>(window)) == Z_OK;
+    ~StripCompressor() {
+        if (ready_) {
+            deflateEnd(&z_);
+        }
     }
-    if (done) {
+    StripCompressor(const StripCompressor&) = delete;
+    StripCompressor& operator=(const StripCompressor&) = delete;
+
+    /// Compresses one strip: the rows before it that fill the window are filtered again to prime
+    /// the dictionary, so the strip compresses as it would in one stream.
+    bool Compress(bool last, Strip& strip) {
+        const std::size_t lineBytes = rows_.rowBytes + 1;
+        const auto primingRows = static_cast<std::uint32_t>(
+            std::min<std::size_t>(strip.firstRow, (kWindowBytes + lineBytes - 1) / lineBytes));
+        const std::size_t primingBytes = std::size_t{primingRows} * lineBytes;
+        strip.filteredBytes = std::size_t{strip.endRow - strip.firstRow} * lineBytes;
+        if (!ready_ || deflateReset(&z_) != Z_OK) {
+            return false;
+        }
+        filtered_.resize(primingBytes + strip.filteredBytes);
+        FilterRows(rows_, strip.firstRow - primingRows, strip.endRow, filtered_.data(), row_,
+                   above_, trial_);
+        const BYTE* own = filtered_.data() + primingBytes;
+        strip.checksum = adler32(1, own, static_cast<uInt>(strip.filteredBytes));
+        if (primingBytes != 0) {
+            const std::size_t window = std::min(primingBytes, kWindowBytes);
+            if (deflateSetDictionary(&z_, own - window, static_cast<uInt>(window)) != Z_OK) {
+                return false;
+            }
+        }
         // deflateBound is for a stream finished in one call; a flush adds a few bytes.
-        strip.deflated.resize(deflateBound(&z, static_cast<uLong>(strip.filteredBytes)) + 16);
-        z.next_in = const_cast<BYTE*>(own);
-        z.avail_in = static_cast<uInt>(strip.filteredBytes);
-        z.next_out = strip.deflated.data();
-        z.avail_out = static_cast<uInt>(strip.deflated.size());
-        const int result = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
-        done =
-            (last ? result == Z_STREAM_END : result == Z_OK) && z.avail_in == 0 && z.avail_out != 0;
-        strip.deflated.resize(strip.deflated.size() - z.avail_out);
+        deflated_.resize(deflateBound(&z_, static_cast<uLong>(strip.filteredBytes)) + 16);
+        z_.next_in = const_cast<BYTE*>(own);
+        z_.avail_in = static_cast<uInt>(strip.filteredBytes);
+        z_.next_out = deflated_.data();
+        z_.avail_out = static_cast<uInt>(deflated_.size());
+        const int result = deflate(&z_, last ? Z_FINISH : Z_SYNC_FLUSH);
+        if ((last ? result != Z_STREAM_END : result != Z_OK) || z_.avail_in != 0 ||
+            z_.avail_out == 0) {
+            return false;
+        }
+        strip.deflated.assign(deflated_.begin(), deflated_.end() - z_.avail_out);
+        return true;
     }
-    deflateEnd(&z);
-    return done;
-}
+
+private:
+    const PngRows& rows_;
+    z_stream z_{};
+    bool ready_ = false;
+    std::vector<BYTE> row_;
+    std::vector<BYTE> above_;
+    std::vector<BYTE> trial_;
+    std::vector<BYTE> filtered_;
+    std::vector<BYTE> deflated_;
+};
 
 } // namespace
 
@@ -185,6 +215,12 @@ bool CompressRows(const PngRows& rows, int level, StreamSink sink, void* context
         const auto rowsPerStrip =
             static_cast<std::uint32_t>(std::max<std::size_t>(1, kStripBytes / lineBytes));
         const std::uint32_t stripCount = rows.count == 0 ? 1 : (rows.count - 1) / rowsPerStrip + 1;
+        std::vector<Strip> strips(stripCount);
+        for (std::uint32_t i = 0; i < stripCount; ++i) {
+            strips[i].firstRow = i * rowsPerStrip;
+            strips[i].endRow = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                rows.count, std::uint64_t{strips[i].firstRow} + rowsPerStrip));
+        }
 
         // The zlib header: deflate, 32 KiB window, the level's class, no dictionary.
         const int levelClass = level <= 1 ? 0 : level <= 5 ? 1 : level == 6 ? 2 : 3;
@@ -197,47 +233,53 @@ bool CompressRows(const PngRows& rows, int level, StreamSink sink, void* context
             return false;
         }
 
-        // A group of strips at a time: the threads share a group, then its strips are handed
-        // on in order and go back, so a picture's compressed bytes are never all held here.
+        // Each thread takes the next strip in order and compresses it; whoever finishes the
+        // strip that is due hands it on, with every finished one after it, and lets them go. So
+        // no thread waits for the others until the end, and only the strips finished ahead of
+        // the one due are held here.
+        std::atomic<std::uint32_t> next{0};
+        std::atomic<bool> failed{false};
+        std::mutex handing;
+        std::vector<bool> finished(stripCount, false);
+        std::uint32_t due = 0;
         uLong checksum = adler32(0, nullptr, 0);
-        std::vector<Strip> group(std::min(kGroupStrips, stripCount));
-        for (std::uint32_t groupStart = 0; groupStart < stripCount; groupStart += kGroupStrips) {
-            const std::uint32_t groupCount = std::min(kGroupStrips, stripCount - groupStart);
-            for (std::uint32_t i = 0; i < groupCount; ++i) {
-                group[i].firstRow = (groupStart + i) * rowsPerStrip;
-                group[i].endRow = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-                    rows.count, std::uint64_t{group[i].firstRow} + rowsPerStrip));
+        auto work = [&]() noexcept {
+            std::optional<StripCompressor> compressor;
+            try {
+                compressor.emplace(rows, level);
+            } catch (const std::bad_alloc&) {
+                failed.store(true);
             }
-            std::atomic<bool> failed{false};
-            const std::size_t work =
-                std::size_t{groupCount} * rowsPerStrip * lineBytes * kWorkPerByte;
-            orvel::platform::ForEachSlice(
-                groupCount, work, [&](std::size_t first, std::size_t end) noexcept {
-                    for (std::size_t i = first; i < end && !failed.load(std::memory_order_relaxed);
-                         ++i) {
-                        const bool last = groupStart + i + 1 == stripCount;
-                        bool compressed = false;
-                        try {
-                            compressed = CompressStrip(rows, level, last, group[i]);
-                        } catch (const std::bad_alloc&) {
-                        }
-                        if (!compressed) {
-                            failed.store(true, std::memory_order_relaxed);
-                        }
-                    }
-                });
-            if (failed.load()) {
-                return false;
-            }
-            for (std::uint32_t i = 0; i < groupCount; ++i) {
-                Strip& strip = group[i];
-                checksum = adler32_combine(checksum, strip.checksum,
-                                           static_cast<z_off_t>(strip.filteredBytes));
-                if (!sink(context, strip.deflated.data(), strip.deflated.size())) {
-                    return false;
+            for (std::uint32_t i = next++; i < stripCount && !failed.load(); i = next++) {
+                bool compressed = false;
+                try {
+                    compressed = compressor->Compress(i + 1 == stripCount, strips[i]);
+                } catch (const std::bad_alloc&) {
                 }
-                std::vector<std::uint8_t>().swap(strip.deflated);
+                const std::lock_guard<std::mutex> lock(handing);
+                finished[i] = compressed;
+                for (; compressed && due < stripCount && finished[due]; ++due) {
+                    Strip& strip = strips[due];
+                    checksum = adler32_combine(checksum, strip.checksum,
+                                               static_cast<z_off_t>(strip.filteredBytes));
+                    compressed = sink(context, strip.deflated.data(), strip.deflated.size());
+                    std::vector<std::uint8_t>().swap(strip.deflated);
+                }
+                if (!compressed) {
+                    failed.store(true);
+                }
             }
+        };
+        const unsigned threads = stripCount > 1 ? orvel::platform::SharingThreads() : 1;
+        const std::size_t workBytes = std::size_t{rows.count} * lineBytes * kWorkPerByte;
+        orvel::platform::ForEachSlice(threads, workBytes,
+                                      [&](std::size_t first, std::size_t end) noexcept {
+                                          for (std::size_t slice = first; slice < end; ++slice) {
+                                              work();
+                                          }
+                                      });
+        if (failed.load() || due != stripCount) {
+            return false;
         }
 
         // The checksum of all filtered bytes, most significant byte first.

@@ -28,7 +28,8 @@ struct PngRows {
     const void* context = nullptr;
 };
 
-/// Receives the stream's bytes in order; false when it cannot take them (no memory).
+/// Receives the stream's bytes in order, one call at a time but not always on the caller's thread;
+/// false when it cannot take them (no memory).
 using StreamSink = bool (*)(void* context, const std::uint8_t* bytes, std::size_t count) noexcept;
 
 /// The most bytes CompressRows can give for `rows`.
