@@ -14,7 +14,8 @@ namespace orvel::test {
 inline Bytes RowsOf(const Bytes& block) {
     const std::size_t offset = U32At(block, 10);
     return Bytes(block.begin() + static_cast<std::ptrdiff_t>(offset),
-                 block.begin() + static_cast<std::ptrdiff_t>(offset + InfoHeaderOf(block).biSizeImage));
+                 block.begin() +
+                     static_cast<std::ptrdiff_t>(offset + InfoHeaderOf(block).biSizeImage));
 }
 
 /// Every pixel's red, green, blue (and alpha, with `alpha`, from the fourth byte of a 32-bit
