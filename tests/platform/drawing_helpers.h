@@ -20,8 +20,9 @@ public:
     TestDib(int width, int height, int depth, bool topDown = false, std::vector<RGBQUAD> table = {})
         : height_(height), depth_(depth), topDown_(topDown), stride_(StrideOf(width, depth)) {
         table.resize(depth <= 8 ? std::size_t{1} << depth : 0);
-        Bytes colours(table.size() * sizeof(RGBQUAD));
-        std::memcpy(colours.data(), table.data(), colours.size());
+        // A range, not memcpy: a direct-colour picture's table is empty and its data() null.
+        const auto* entries = reinterpret_cast<const BYTE*>(table.data());
+        const Bytes colours(entries, entries + table.size() * sizeof(RGBQUAD));
         packed_ =
             test::Packed(MakeBmp({.width = width,
                                   .height = topDown ? -height : height,
