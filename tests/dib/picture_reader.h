@@ -5,6 +5,7 @@
 #include "convert/picture_bytes.h"
 #include "dib_test_support.h"
 
+#include <cstring>
 #include <initializer_list>
 #include <vector>
 
@@ -21,14 +22,29 @@ inline std::vector<COLORREF> TableOf(const Bytes& block) {
 
 /// The stored value of pixel (x, y from the top): an index, a 5-5-5 word, or 0xRRGGBB.
 inline DWORD PixelValue(const Bytes& block, int x, int y) {
-    const PictureBytes picture = HeldPicture(block);
-    return RawPixel(picture, x, picture.height - 1 - y) & 0xFFFFFFU;
+    // Read in place: the tests that read every pixel of a picture must not copy it for each.
+    PictureBytes shape;
+    shape.width = static_cast<int>(U32At(block, 18));
+    shape.bitCount = block[28] | (block[29] << 8);
+    const int height = static_cast<int>(U32At(block, 22));
+    const BYTE* row =
+        block.data() + U32At(block, 10) + shape.Stride() * static_cast<std::size_t>(height - 1 - y);
+    DWORD value = 0;
+    if (shape.bitCount == 1) {
+        value = (row[x / 8] >> (7 - x % 8)) & 1U;
+    } else if (shape.bitCount == 4) {
+        value = (row[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0xFU;
+    } else {
+        std::memcpy(&value, row + static_cast<std::size_t>(x) * (shape.bitCount / 8),
+                    static_cast<std::size_t>(shape.bitCount / 8));
+    }
+    return value & 0xFFFFFFU;
 }
 
 /// The colour pixel (x, y) shows: through the table when indexed; 5-5-5 widened as a display does.
 inline COLORREF ColourAt(const Bytes& block, int x, int y) {
     const DWORD v = PixelValue(block, x, y);
-    const int bitCount = HeldPicture(block).bitCount;
+    const int bitCount = block[28] | (block[29] << 8);
     if (bitCount <= 8) {
         return TableOf(block).at(v);
     }
