@@ -159,8 +159,9 @@ bool RunEncode(WriteSession& session) {
     rows.context = &dib;
     // Room for the largest file at once: memory is only taken as the bytes arrive, and the
     // file's bytes are never copied to a larger vector.
-    if (!session.ReserveOutput(session.out->size() + detail::CompressedBound(rows) +
-                               (detail::CompressedBound(rows) / kChunkBytes + 2) * 12) ||
+    const std::size_t imageBytes = detail::CompressedBound(rows);
+    if (!session.ReserveOutput(session.out->size() + imageBytes +
+                               (imageBytes / kChunkBytes + 2) * 12) ||
         !detail::CompressRows(rows, session.compressionLevel, AppendImageData, &session)) {
         session.outOfMemory = true;
         png_error(png, "out of memory");

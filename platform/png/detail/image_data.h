@@ -5,8 +5,7 @@
 // fixed size in bytes (so the output does not depend on the number of threads); each strip is
 // compressed on its own into deflate blocks that end on a byte boundary, primed with the 32 KiB
 // of filtered bytes before it as its dictionary, and the strips' checksums are combined. The
-// joined strips are one valid stream, as long as one thread's would have been and within a few
-// bytes a strip of it.
+// joined strips are one valid stream, within a few bytes a strip of what one stream would be.
 #pragma once
 
 #include "../../win/types.h"
