@@ -6,20 +6,87 @@
 #include "../win/error.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 #include <vector>
 
+#include <jerror.h>
+
 namespace orvel::jpeg {
 namespace {
+
+/// libjpeg's output goes straight into the caller's vector. Its own memory destination grows a
+/// buffer by doubling and would then be copied into the vector: at the end the encoded bytes were
+/// held two or three times over. Capacity for a generous estimate is reserved up front (pages
+/// never written cost no memory) and the vector is grown a piece at a time inside it.
+struct VectorDestination {
+    jpeg_destination_mgr manager{}; ///< first, so libjpeg's pointer to it is one to the whole
+    std::vector<std::uint8_t>* bytes = nullptr;
+    std::size_t reserveBytes = 0;
+};
+
+constexpr std::size_t kDestinationPieceBytes = std::size_t{64} << 10;
+
+/// Makes room for one more piece after the bytes written so far; false when memory runs out.
+bool GrowDestination(VectorDestination& destination, std::size_t writtenBytes) noexcept {
+    std::vector<std::uint8_t>& bytes = *destination.bytes;
+    try {
+        if (writtenBytes + kDestinationPieceBytes > bytes.capacity()) {
+            // Past the estimate: grow by half, so a rare large stream is copied a few times only.
+            bytes.reserve(writtenBytes + std::max(writtenBytes / 2, kDestinationPieceBytes));
+        }
+        bytes.resize(writtenBytes + kDestinationPieceBytes);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    destination.manager.next_output_byte = bytes.data() + writtenBytes;
+    destination.manager.free_in_buffer = kDestinationPieceBytes;
+    return true;
+}
+
+VectorDestination& DestinationOf(j_compress_ptr encoder) {
+    return *reinterpret_cast<VectorDestination*>(encoder->dest);
+}
+
+void StartDestination(j_compress_ptr encoder) {
+    VectorDestination& destination = DestinationOf(encoder);
+    destination.bytes->clear();
+    try {
+        destination.bytes->reserve(destination.reserveBytes);
+    } catch (const std::bad_alloc&) {
+        // The estimate is only a hint: pieces are still added as the stream needs them.
+    }
+    if (!GrowDestination(destination, 0)) {
+        ERREXIT(encoder, JERR_OUT_OF_MEMORY);
+    }
+}
+
+boolean ExtendDestination(j_compress_ptr encoder) {
+    VectorDestination& destination = DestinationOf(encoder);
+    // libjpeg calls this when the piece is full, whatever free_in_buffer says.
+    if (!GrowDestination(destination, destination.bytes->size())) {
+        ERREXIT(encoder, JERR_OUT_OF_MEMORY);
+    }
+    return TRUE;
+}
+
+void FinishDestination(j_compress_ptr encoder) {
+    VectorDestination& destination = DestinationOf(encoder);
+    destination.bytes->resize(destination.bytes->size() - destination.manager.free_in_buffer);
+}
+
+/// Room for half a byte a sample: photographs at the usual qualities come to well under that.
+std::size_t EstimatedJpegBytes(const packed::PackedDib& dib, bool grey) noexcept {
+    constexpr std::uint64_t kMostReservedBytes = std::uint64_t{1} << 30;
+    const std::uint64_t samples = std::uint64_t{dib.width} * dib.height * (grey ? 1 : 3);
+    return static_cast<std::size_t>(
+        std::min(samples / 2 + kDestinationPieceBytes, kMostReservedBytes));
+}
 
 struct WriteSession {
     jpeg_compress_struct encoder{};
     detail::ErrorRecord errors;
     bool created = false;
-    unsigned char* buffer = nullptr; ///< libjpeg's output, malloc'd by it and freed here
-    unsigned long bufferBytes = 0;
+    VectorDestination destination;
     packed::PackedDib dib;
     bool grey = false;          ///< an indexed picture whose colours are all grey
     std::vector<BYTE> scanline; ///< one row in the samples libjpeg takes, for 1 to 16 bits
@@ -72,7 +139,10 @@ bool RunEncode(WriteSession& session, int quality) {
     const packed::PackedDib& dib = session.dib;
     jpeg_create_compress(&encoder);
     session.created = true;
-    jpeg_mem_dest(&encoder, &session.buffer, &session.bufferBytes);
+    session.destination.manager.init_destination = StartDestination;
+    session.destination.manager.empty_output_buffer = ExtendDestination;
+    session.destination.manager.term_destination = FinishDestination;
+    encoder.dest = &session.destination.manager;
     encoder.image_width = dib.width;
     encoder.image_height = dib.height;
     if (session.grey) {
@@ -141,15 +211,16 @@ bool EncodeJpeg(const BITMAPINFOHEADER* header, std::size_t byteCount, const Wri
             }
             detail::InstallErrorRecord(*reinterpret_cast<jpeg_common_struct*>(&session.encoder),
                                        session.errors);
+            // Written aside, so that a failure leaves the caller's vector as it was.
+            std::vector<std::uint8_t> encoded;
+            session.destination.bytes = &encoded;
+            session.destination.reserveBytes = EstimatedJpegBytes(session.dib, session.grey);
             const bool written = RunEncode(session, options.quality);
-            if (written) {
-                jpeg->assign(session.buffer, session.buffer + session.bufferBytes);
-            }
             if (session.created) {
                 jpeg_destroy_compress(&session.encoder);
             }
-            std::free(session.buffer);
             if (written) {
+                jpeg->swap(encoded);
                 if (error != nullptr) {
                     *error = Error{};
                 }
