@@ -97,15 +97,9 @@ std::vector<COLORREF> SomeColours(std::size_t count, std::uint32_t seed) {
 }
 
 std::vector<COLORREF> StandardPalette(WORD bitCount) {
-    CPalette palette;
-    EXPECT_TRUE(CDibSupport::MakeNewPalette(palette, bitCount));
-    std::vector<PALETTEENTRY> entries(static_cast<std::size_t>(palette.GetEntryCount()));
-    palette.GetPaletteEntries(0, static_cast<UINT>(entries.size()), entries.data());
-    std::vector<COLORREF> colours;
-    for (const PALETTEENTRY& e : entries) {
-        colours.push_back(RGB(e.peRed, e.peGreen, e.peBlue));
-    }
-    return colours;
+    return bitCount == 1   ? std::vector<COLORREF>{RGB(0, 0, 0), RGB(255, 255, 255)}
+           : bitCount == 4 ? kSixteen
+                           : HalftoneColours();
 }
 
 std::size_t NearestIndex(const std::vector<COLORREF>& palette, COLORREF colour) {

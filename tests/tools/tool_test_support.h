@@ -56,7 +56,8 @@ BmpFile ReadBmp(const Bytes& file);
 /// channel order, row order and column order all show in a picture made of them.
 std::vector<COLORREF> SomeColours(std::size_t count, std::uint32_t seed = 1);
 
-/// The colours of a palette the library makes: bit count 1, 4 or 8 (the halftone palette).
+/// The colours of the library's standard palettes, written out here: bit count 1, 4 or 8 (the
+/// halftone palette).
 std::vector<COLORREF> StandardPalette(WORD bitCount);
 
 /// The index of the entry nearest to `colour` (smallest squared distance, lowest index).
