@@ -15,56 +15,39 @@ const std::vector<COLORREF>& PictureColours() {
     return colours;
 }
 
-COLORREF Source(int x, int y) {
-    return PictureColours()[static_cast<std::size_t>(y * kWidth + x)];
-}
-
+// The picture lands at (left, top) of the canvas, `scale` times its size, from column `fromX` of
+// the picture on (rows are counted from the top, though the display path counts them from the
+// bottom); its colours XOR `xorWith`; the background shows elsewhere.
 struct DrawCase {
     const char* name;
     const char* options; ///< split at spaces
     int canvasWidth;
     int canvasHeight;
     int bitCount;
-    /// The colour expected at a canvas pixel.
-    COLORREF (*expected)(int x, int y);
+    int left = 0;
+    int top = 0;
+    int scale = 1;
+    int fromX = 0;
+    COLORREF xorWith = 0;
+
+    COLORREF Expected(int x, int y) const {
+        const int sx = x < left ? kWidth : (x - left) / scale + fromX;
+        const int sy = y < top ? kHeight : (y - top) / scale;
+        return sx >= kWidth || sy >= kHeight
+                   ? kBackground
+                   : (PictureColours()[static_cast<std::size_t>(sy * kWidth + sx)] ^ xorWith);
+    }
 };
 
-COLORREF Whole(int x, int y) {
-    return Source(x, y);
-}
-
-// --dest 1,2,18,10 on a 20 x 13 canvas: twice the size, one column and two rows in.
-COLORREF Doubled(int x, int y) {
-    const int sx = x - 1;
-    const int sy = y - 2;
-    if (sx < 0 || sy < 0 || sx >= 2 * kWidth || sy >= 2 * kHeight) {
-        return kBackground;
-    }
-    return Source(sx / 2, sy / 2);
-}
-
-// --src 2,0,5,3: columns 2 to 6 and rows 0 to 2, counted from the top-left corner (rows 2 to 4
-// from the bottom, where the display path counts them).
-COLORREF Part(int x, int y) {
-    return Source(x + 2, y);
-}
-
-COLORREF Inverted(int x, int y) {
-    return ~Source(x, y) & 0xFFFFFF;
-}
-
-COLORREF XorBackground(int x, int y) {
-    return (Source(x, y) ^ kBackground) & 0xFFFFFF;
-}
-
 const DrawCase kDrawCases[] = {
-    {"WholeThroughDrawDib", "", kWidth, kHeight, 32, Whole},
-    {"WholeThroughStretchDibits", "--stretchdibits", kWidth, kHeight, 32, Whole},
-    {"OnATwentyFourBitCanvas", "--canvas-depth 24", kWidth, kHeight, 24, Whole},
-    {"StretchedOntoALargerCanvas", "--canvas 20x13 --dest 1,2,18,10", 20, 13, 32, Doubled},
-    {"APartFromTheTopLeft", "--src 2,0,5,3", 5, 3, 32, Part},
-    {"NotSourceCopy", "--rop NOTSRCCOPY", kWidth, kHeight, 32, Inverted},
-    {"SourceInvertAgainstTheCanvas", "--rop SRCINVERT", kWidth, kHeight, 32, XorBackground},
+    {"WholeThroughDrawDib", "", kWidth, kHeight, 32},
+    {"WholeThroughStretchDibits", "--stretchdibits", kWidth, kHeight, 32},
+    {"OnATwentyFourBitCanvas", "--canvas-depth 24", kWidth, kHeight, 24},
+    {"StretchedOntoALargerCanvas", "--canvas 20x13 --dest 1,2,18,10", 20, 13, 32, 1, 2, 2},
+    {"APartFromTheTopLeft", "--src 2,0,5,3", 5, 3, 32, 0, 0, 1, 2},
+    {"NotSourceCopy", "--rop NOTSRCCOPY", kWidth, kHeight, 32, 0, 0, 1, 0, 0xFFFFFF},
+    {"SourceInvertAgainstTheCanvas", "--rop SRCINVERT", kWidth, kHeight, 32, 0, 0, 1, 0,
+     kBackground},
 };
 
 void PrintTo(const DrawCase& test, std::ostream* out) {
@@ -90,7 +73,7 @@ TEST_P(DrawTest, SavesExactlyWhatTheDisplayPathDrew) {
     EXPECT_EQ(out.bitCount, test.bitCount);
     for (int y = 0; y < out.height; ++y) {
         for (int x = 0; x < out.width; ++x) {
-            ASSERT_EQ(out.At(x, y), test.expected(x, y)) << "at " << x << "," << y;
+            ASSERT_EQ(out.At(x, y), test.Expected(x, y)) << "at " << x << "," << y;
         }
     }
 }
