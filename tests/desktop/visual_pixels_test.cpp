@@ -29,8 +29,8 @@ const std::vector<PALETTEENTRY> kColormap = {{0, 0, 0, 0},
 struct VisualCase {
     const char* name;
     VisualFormat format;
-    std::vector<BYTE> pixels;  ///< kColours in the server's format
-    std::vector<Rgb> readBack; ///< what those pixels mean
+    std::vector<BYTE> pixels;             ///< kColours in the server's format
+    std::vector<Rgb> readBack = kColours; ///< what those pixels mean
 };
 
 VisualFormat TrueColour(int bits, bool msb, std::uint32_t red, std::uint32_t green,
@@ -38,42 +38,36 @@ VisualFormat TrueColour(int bits, bool msb, std::uint32_t red, std::uint32_t gre
     return VisualFormat{bits, msb, false, red, green, blue};
 }
 
-const std::vector<Rgb> kExact = kColours;
+const std::vector<Rgb> k565 = {{0x10, 0x34, 0x52}, {0xFF, 0x00, 0x84}, {0x00, 0xFB, 0x00}};
 
 std::vector<VisualCase> Cases() {
     return {
         {"rgb32_lsb",
          TrueColour(32, false, 0xFF0000, 0xFF00, 0xFF),
-         {0x56, 0x34, 0x12, 0, 0x80, 0x00, 0xFF, 0, 0x01, 0xF8, 0x07, 0},
-         kExact},
+         {0x56, 0x34, 0x12, 0, 0x80, 0x00, 0xFF, 0, 0x01, 0xF8, 0x07, 0}},
         {"rgb32_msb",
          TrueColour(32, true, 0xFF0000, 0xFF00, 0xFF),
-         {0, 0x12, 0x34, 0x56, 0, 0xFF, 0x00, 0x80, 0, 0x07, 0xF8, 0x01},
-         kExact},
+         {0, 0x12, 0x34, 0x56, 0, 0xFF, 0x00, 0x80, 0, 0x07, 0xF8, 0x01}},
         {"bgr32_lsb",
          TrueColour(32, false, 0xFF, 0xFF00, 0xFF0000),
-         {0x12, 0x34, 0x56, 0, 0xFF, 0x00, 0x80, 0, 0x07, 0xF8, 0x01, 0},
-         kExact},
+         {0x12, 0x34, 0x56, 0, 0xFF, 0x00, 0x80, 0, 0x07, 0xF8, 0x01, 0}},
         {"rgb30_lsb",
          TrueColour(32, false, 0x3FF00000, 0xFFC00, 0x3FF),
-         {0x59, 0x41, 0x83, 0x04, 0x02, 0x02, 0xF0, 0x3F, 0x04, 0x8C, 0xCF, 0x01},
-         kExact},
+         {0x59, 0x41, 0x83, 0x04, 0x02, 0x02, 0xF0, 0x3F, 0x04, 0x8C, 0xCF, 0x01}},
         {"rgb24_lsb",
          TrueColour(24, false, 0xFF0000, 0xFF00, 0xFF),
-         {0x56, 0x34, 0x12, 0x80, 0x00, 0xFF, 0x01, 0xF8, 0x07},
-         kExact},
+         {0x56, 0x34, 0x12, 0x80, 0x00, 0xFF, 0x01, 0xF8, 0x07}},
         {"rgb24_msb",
          TrueColour(24, true, 0xFF0000, 0xFF00, 0xFF),
-         {0x12, 0x34, 0x56, 0xFF, 0x00, 0x80, 0x07, 0xF8, 0x01},
-         kExact},
+         {0x12, 0x34, 0x56, 0xFF, 0x00, 0x80, 0x07, 0xF8, 0x01}},
         {"rgb565_lsb",
          TrueColour(16, false, 0xF800, 0x07E0, 0x1F),
          {0xAA, 0x11, 0x10, 0xF8, 0xC0, 0x07},
-         {{0x10, 0x34, 0x52}, {0xFF, 0x00, 0x84}, {0x00, 0xFB, 0x00}}},
+         k565},
         {"rgb565_msb",
          TrueColour(16, true, 0xF800, 0x07E0, 0x1F),
          {0x11, 0xAA, 0xF8, 0x10, 0x07, 0xC0},
-         {{0x10, 0x34, 0x52}, {0xFF, 0x00, 0x84}, {0x00, 0xFB, 0x00}}},
+         k565},
         {"rgb555_lsb",
          TrueColour(16, false, 0x7C00, 0x03E0, 0x1F),
          {0xCA, 0x08, 0x10, 0x7C, 0xE0, 0x03},
@@ -95,31 +89,27 @@ protected:
 
 constexpr BYTE kGuard = 0xEE;
 
-TEST_P(VisualPixelsTest, PacksEachColourIntoTheVisualsBytesAndStopsAtTheRowEnd) {
-    std::vector<BYTE> colours;
-    for (const Rgb& colour : kColours) {
-        colours.insert(colours.end(), {colour.blue, colour.green, colour.red, 0});
-    }
-    const std::vector<BYTE>& expected = GetParam().pixels;
-    ASSERT_EQ(pixels_.RowBytes(static_cast<int>(kColours.size())), expected.size());
-    std::vector<BYTE> packed(expected.size() + 4, kGuard);
-    pixels_.Pack(colours.data(), static_cast<int>(kColours.size()), packed.data());
-    EXPECT_EQ(
-        std::vector<BYTE>(packed.begin(), packed.begin() + static_cast<long>(expected.size())),
-        expected);
-    EXPECT_EQ(std::vector<BYTE>(packed.end() - 4, packed.end()), std::vector<BYTE>(4, kGuard));
-}
-
-TEST_P(VisualPixelsTest, UnpacksTheVisualsPixelsIntoColoursWithAZeroFourthByte) {
-    const std::vector<BYTE>& packed = GetParam().pixels;
-    std::vector<BYTE> colours(kColours.size() * 4 + 4, kGuard);
-    pixels_.Unpack(packed.data(), static_cast<int>(kColours.size()), colours.data());
-    std::vector<BYTE> expected;
-    for (const Rgb& colour : GetParam().readBack) {
-        expected.insert(expected.end(), {colour.blue, colour.green, colour.red, 0});
-    }
+// Each colour packs into the visual's bytes and no further than the row's end; the visual's
+// pixels unpack into what they mean, with a zero fourth byte.
+TEST_P(VisualPixelsTest, PacksAndUnpacksTheVisualsPixelsWithinTheRow) {
+    const auto quads = [](const std::vector<Rgb>& rgb) {
+        std::vector<BYTE> bytes;
+        for (const Rgb& colour : rgb) {
+            bytes.insert(bytes.end(), {colour.blue, colour.green, colour.red, 0});
+        }
+        bytes.insert(bytes.end(), 4, kGuard);
+        return bytes;
+    };
+    const int count = static_cast<int>(kColours.size());
+    std::vector<BYTE> expected = GetParam().pixels;
+    ASSERT_EQ(pixels_.RowBytes(count), expected.size());
     expected.insert(expected.end(), 4, kGuard);
-    EXPECT_EQ(colours, expected);
+    std::vector<BYTE> packed(expected.size(), kGuard);
+    pixels_.Pack(quads(kColours).data(), count, packed.data());
+    EXPECT_EQ(packed, expected);
+    std::vector<BYTE> colours(kColours.size() * 4 + 4, kGuard);
+    pixels_.Unpack(GetParam().pixels.data(), count, colours.data());
+    EXPECT_EQ(colours, quads(GetParam().readBack));
 }
 
 INSTANTIATE_TEST_SUITE_P(Visuals, VisualPixelsTest, testing::ValuesIn(Cases()),
