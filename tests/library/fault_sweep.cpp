@@ -1,7 +1,6 @@
 #include "fault_sweep.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -59,9 +58,6 @@ std::string SiteName(std::uint32_t site) {
     }
     return "site " + std::to_string(site);
 }
-
-long g_injected = 0;
-long g_distinctCalls = 0;
 
 bool Contains(const Statuses& statuses, const Status& status) {
     return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
@@ -235,7 +231,7 @@ Statuses StatusesOfSite(std::uint32_t site) {
     }
 }
 
-long Sweep(const SweepCase& sweepCase) {
+void Sweep(const SweepCase& sweepCase) {
     SCOPED_TRACE(sweepCase.name);
     Bytes reference;
     {
@@ -250,7 +246,6 @@ long Sweep(const SweepCase& sweepCase) {
         EXPECT_EQ(orvel::testing::GetLiveCounts().lockedBlocks, 0) << "a block left locked";
     }
 
-    long injected = 0;
     for (const Arming& arming : Armings()) {
         for (long nth = 1;; ++nth) {
             SCOPED_TRACE(std::string(arming.name) + ", call " + std::to_string(nth));
@@ -273,12 +268,6 @@ long Sweep(const SweepCase& sweepCase) {
                 run.site = orvel::testing::FirstFailedSite();
                 orvel::testing::ClearFault();
                 if (fired) {
-                    ++injected;
-                    // Each call of the operation is refused once with all sites armed; the other
-                    // armings refuse the same calls again, alone or with those after them.
-                    if (arming.sites == orvel::testing::kFaultAllSites && !arming.persistent) {
-                        ++g_distinctCalls;
-                    }
                     SCOPED_TRACE("refused: " + SiteName(run.site));
                     CheckRefused(sweepCase, world, run);
                 } else {
@@ -301,16 +290,6 @@ long Sweep(const SweepCase& sweepCase) {
             }
         }
     }
-    g_injected += injected;
-    return injected;
-}
-
-long InjectedFaultsSoFar() {
-    return g_injected;
-}
-
-long DistinctCallsRefusedSoFar() {
-    return g_distinctCalls;
 }
 
 Bytes PictureState(const CDib* dib) {
@@ -328,25 +307,7 @@ std::string CaseName(const ::testing::TestParamInfo<SweepCase>& info) {
 }
 
 TEST_P(SweepTest, EveryRefusalLeavesAnAllowedStatusAndStateAndNoLeak) {
-    RecordProperty("injected_faults", static_cast<int>(Sweep(GetParam())));
+    Sweep(GetParam());
 }
 
 } // namespace orvel::test
-
-namespace {
-
-// Reports how many distinct refusals the sweeps of this run injected, when the program ends.
-class InjectedFaultsReport : public ::testing::Environment {
-public:
-    void TearDown() override {
-        if (orvel::test::InjectedFaultsSoFar() > 0) {
-            std::printf("[ SWEEP    ] %ld refusals injected, at %ld distinct platform calls\n",
-                        orvel::test::InjectedFaultsSoFar(),
-                        orvel::test::DistinctCallsRefusedSoFar());
-        }
-    }
-};
-
-const auto* const g_report = ::testing::AddGlobalTestEnvironment(new InjectedFaultsReport);
-
-} // namespace

@@ -105,13 +105,8 @@ struct SweepCase {
 /// The statuses a refusal at `site` can lead to in any operation.
 Statuses StatusesOfSite(std::uint32_t site);
 
-/// Sweeps one operation; returns the number of refusals it injected.
-long Sweep(const SweepCase& sweepCase);
-
-/// The refusals injected by every sweep of this process so far: each (operation, arming, k) once.
-long InjectedFaultsSoFar();
-/// The distinct platform calls those refusals hit: each (operation, k) of the all-sites arming.
-long DistinctCallsRefusedSoFar();
+/// Sweeps one operation.
+void Sweep(const SweepCase& sweepCase);
 
 /// The picture's block bytes followed by its palette colours; empty without a picture or object.
 Bytes PictureState(const CDib* dib);
