@@ -3,7 +3,7 @@
 // the spot, and the context gets its previous palette back.
 #include "drawing_support.h"
 
-#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -45,101 +45,76 @@ protected:
     CWnd other_;
 };
 
+// Each palette a realisation may take: the window is asked once to repaint whole, without
+// erasing, and only when the system palette changed; the context gets its palette back.
 TEST_F(PaletteRealisationTest, ChangedSystemPaletteAsksTheWholeWindowToRepaintWithoutErasing) {
-    CPalette palette;
-    ASSERT_TRUE(palette.Attach(FreshPalette(99)));
-    CClientDC dc(&window_);
-
-    CDib::DoRealizePalette(&window_, &dc, &palette, TRUE);
-    EXPECT_TRUE(SystemHolds(dc, RGB(20, 99, 211)));
-    EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 30, 20));
-    EXPECT_EQ(UpdateArea(other_), CRect(0, 0, 0, 0)) << "only the window given";
-    PAINTSTRUCT paint{};
-    ASSERT_NE(BeginPaint(window_.m_hWnd, &paint), nullptr);
-    EXPECT_FALSE(paint.fErase);
-    EndPaint(window_.m_hWnd, &paint);
-
-    // Realising it again changes no entry, so nothing is invalidated.
-    CDib::DoRealizePalette(&window_, &dc, &palette, TRUE);
-    EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 0, 0));
-}
-
-TEST_F(PaletteRealisationTest, BackgroundRealisationAndMemoryContextsInvalidateNothing) {
-    CPalette palette;
-    ASSERT_TRUE(palette.Attach(FreshPalette(77)));
-    {
-        CClientDC dc(&window_);
-        CDib::DoRealizePalette(&window_, &dc, &palette, FALSE);
-        EXPECT_FALSE(SystemHolds(dc, RGB(20, 77, 211)));
-    }
-    Surface memory(4, 4);
-    CDib::DoRealizePalette(&window_, memory.Dc(), &palette, TRUE);
-    EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 0, 0));
-}
-
-TEST_F(PaletteRealisationTest, NullPaletteRealisesAHalftonePaletteMadeAndDeletedForTheCall) {
-    CClientDC dc(&window_);
-    const long gdiObjectsBefore = orvel::testing::GetLiveCounts().gdiObjects;
-    CDib::DoRealizePalette(&window_, &dc, nullptr, TRUE);
-    EXPECT_EQ(orvel::testing::GetLiveCounts().gdiObjects, gdiObjectsBefore);
-    EXPECT_TRUE(SystemHolds(dc, RGB(51, 102, 153))) << "a colour of the halftone cube";
-    EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 30, 20));
-}
-
-TEST_F(PaletteRealisationTest, TheContextGetsItsPreviousPaletteBack) {
+    CPalette given;
     CPalette mine;
-    CPalette realised;
+    ASSERT_TRUE(given.Attach(FreshPalette(99)));
     ASSERT_TRUE(mine.Attach(FreshPalette(55)));
-    ASSERT_TRUE(realised.Attach(FreshPalette(66)));
-    CClientDC dc(&window_);
-    CPalette* original = dc.SelectPalette(&mine, FALSE);
-    ASSERT_NE(original, nullptr);
-    for (CPalette* palette : {&realised, static_cast<CPalette*>(nullptr)}) {
-        CDib::DoRealizePalette(&window_, &dc, palette, TRUE);
-        EXPECT_EQ(dc.SelectPalette(&mine, FALSE), &mine);
+    const ColourPicture picture = MakeColourPicture(4, 4, 8);
+    TestDib dib(picture.file);
+    TestDib empty;
+    const COLORREF halftone = RGB(51, 102, 153); // a colour of the halftone cube
+    const struct {
+        const char* name;
+        std::function<void(CDC&)> realise;
+        COLORREF shown;
+    } rows[] = {
+        {"given", [&](CDC& dc) { CDib::DoRealizePalette(&window_, &dc, &given, TRUE); },
+         RGB(20, 99, 211)},
+        // A missing palette is replaced by a halftone one made and deleted for the call.
+        {"none", [&](CDC& dc) { CDib::DoRealizePalette(&window_, &dc, nullptr, TRUE); }, halftone},
+        {"the picture's", [&](CDC& dc) { dib.DoRealizePalette(&window_, &dc, TRUE); },
+         picture.table[100]},
+        // Without a picture there is no palette of its own: the halftone one stands in.
+        {"no picture's", [&](CDC& dc) { empty.DoRealizePalette(&window_, &dc, TRUE); }, halftone},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        orvel::testing::ResetSystemPalette();
+        CClientDC dc(&window_);
+        CPalette* original = dc.SelectPalette(&mine, FALSE);
+        row.realise(dc);
+        EXPECT_TRUE(SystemHolds(dc, row.shown));
+        EXPECT_EQ(dc.SelectPalette(original, FALSE), &mine);
+        EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 30, 20));
+        EXPECT_EQ(UpdateArea(other_), CRect(0, 0, 0, 0)) << "only the window given";
+        PAINTSTRUCT paint{};
+        ASSERT_NE(BeginPaint(window_.m_hWnd, &paint), nullptr);
+        EXPECT_FALSE(paint.fErase);
+        EndPaint(window_.m_hWnd, &paint);
+        row.realise(dc); // changes no entry now
+        EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 0, 0));
     }
-    dc.SelectPalette(original, TRUE);
+    EXPECT_EQ(StatusOf(dib), kSuccess);
+    EXPECT_EQ(StatusOf(empty), ClassError(6));
 }
 
-TEST_F(PaletteRealisationTest, WithoutAWindowOrAContextNothingElseIsTouched) {
-    CPalette palette;
-    ASSERT_TRUE(palette.Attach(FreshPalette(44)));
+// In the background, into a memory context, without a context, without a halftone palette the
+// system will make, or without a window: nothing is asked to repaint.
+TEST_F(PaletteRealisationTest, RealisationsThatChangeNothingForTheWindowInvalidateNothing) {
+    CPalette background;
+    CPalette windowless;
+    ASSERT_TRUE(background.Attach(FreshPalette(77)));
+    ASSERT_TRUE(windowless.Attach(FreshPalette(44)));
     CClientDC dc(&window_);
-    CDib::DoRealizePalette(nullptr, &dc, &palette, TRUE);
-    EXPECT_TRUE(SystemHolds(dc, RGB(20, 44, 211)));
-    EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 0, 0)) << "no window, no repaint anywhere";
-    EXPECT_EQ(UpdateArea(other_), CRect(0, 0, 0, 0));
-
-    CDib::DoRealizePalette(&window_, nullptr, &palette, TRUE);
+    CDib::DoRealizePalette(&window_, &dc, &background, FALSE);
+    EXPECT_FALSE(SystemHolds(dc, RGB(20, 77, 211)));
+    Surface memory(4, 4);
+    CDib::DoRealizePalette(&window_, memory.Dc(), &background, TRUE);
+    CDib::DoRealizePalette(&window_, nullptr, &background, TRUE);
     CDC noContext;
     CDib::DoRealizePalette(&window_, &noContext, nullptr, TRUE);
-    EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 0, 0));
-}
-
-TEST_F(PaletteRealisationTest, HalftonePaletteTheSystemWillNotMakeLeavesNothingBehind) {
-    CClientDC dc(&window_);
     orvel::testing::InjectFault(orvel::testing::kFaultCreatePalette, 1);
     CDib::DoRealizePalette(&window_, &dc, nullptr, TRUE);
     EXPECT_TRUE(orvel::testing::FaultFired());
     EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 0, 0));
-}
 
-TEST_F(PaletteRealisationTest, MemberFormRealisesThePicturesOwnPalette) {
-    const ColourPicture picture = MakeColourPicture(4, 4, 8);
-    TestDib dib(picture.file);
-    CClientDC dc(&window_);
-    dib.DoRealizePalette(&window_, &dc, TRUE);
-    EXPECT_TRUE(SystemHolds(dc, picture.table[100]));
-    EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 30, 20));
-    EXPECT_EQ(StatusOf(dib), kSuccess);
-
-    // Without a picture there is no palette of its own: the halftone one stands in.
-    orvel::testing::ResetSystemPalette();
-    ValidateRect(window_.m_hWnd, nullptr);
-    TestDib empty;
-    empty.DoRealizePalette(&window_, &dc, TRUE);
-    EXPECT_TRUE(SystemHolds(dc, RGB(51, 102, 153)));
-    EXPECT_EQ(StatusOf(empty), ClassError(6));
+    CDib::DoRealizePalette(nullptr, &dc, &windowless, TRUE);
+    EXPECT_TRUE(SystemHolds(dc, RGB(20, 44, 211)));
+    EXPECT_EQ(UpdateArea(window_), CRect(0, 0, 0, 0));
+    EXPECT_EQ(UpdateArea(other_), CRect(0, 0, 0, 0));
 }
 
 } // namespace
