@@ -127,41 +127,56 @@ TEST_F(ClipboardTest, AnotherObjectLoadsTheSamePictureAtEveryDepth) {
     }
 }
 
-// Every failure of SetClipboard: its status, the picture unchanged, the clipboard closed, and
-// whatever was made for the clipboard freed when it did not get there.
-TEST_F(ClipboardTest, EachFailingStepOfSetClipboardIsRecordedAndKeepsThePicture) {
+// Every failing step of SetClipboard and GetClipboard: its status, the clipboard closed, and
+// whatever was made for the clipboard freed when it did not get there. SetClipboard keeps the
+// picture; GetClipboard keeps it while the clipboard's data is unread, and afterwards leaves the
+// object empty (or holding a refused block, as the normalisation step leaves it).
+TEST_F(ClipboardTest, EachFailingStepOfTheExchangeIsRecorded) {
     using namespace orvel::testing;
     const struct {
+        bool get;
         bool withEntries;
         FaultSite site;
         long nth;
         Status status;
+        bool keepsPicture;
     } steps[] = {
-        {false, kFaultGlobalLock, 1, SystemError(ERROR_DISCARDED)},          // the picture's lock
-        {false, kFaultGlobalAlloc, 1, SystemError(ERROR_NOT_ENOUGH_MEMORY)}, // the new block
-        {false, kFaultGlobalLock, 2, SystemError(ERROR_DISCARDED)},          // and its lock
-        {false, kFaultClipboard, 1, ClassError(10)},                         // OpenClipboard
-        {false, kFaultClipboard, 2, SystemError(ERROR_ACCESS_DENIED)},       // EmptyClipboard
-        {false, kFaultClipboard, 3, SystemError(ERROR_NOT_ENOUGH_MEMORY)},   // SetClipboardData
-        {true, kFaultObjectAlloc, 1, ClassError(3)},                         // the palette record
-        {true, kFaultCreatePalette, 1, SystemError(ERROR_NOT_ENOUGH_MEMORY)},
-        {true, kFaultClipboard, 4, SystemError(ERROR_NOT_ENOUGH_MEMORY)}, // the CF_PALETTE
+        {false, false, kFaultGlobalLock, 1, SystemError(ERROR_DISCARDED), true}, // the picture's
+        {false, false, kFaultGlobalAlloc, 1, SystemError(ERROR_NOT_ENOUGH_MEMORY), true},
+        {false, false, kFaultGlobalLock, 2, SystemError(ERROR_DISCARDED), true}, // the new block's
+        {false, false, kFaultClipboard, 1, ClassError(10), true},                // OpenClipboard
+        {false, false, kFaultClipboard, 2, SystemError(ERROR_ACCESS_DENIED), true},     // Empty...
+        {false, false, kFaultClipboard, 3, SystemError(ERROR_NOT_ENOUGH_MEMORY), true}, // Set...
+        {false, true, kFaultObjectAlloc, 1, ClassError(3), true}, // the palette record
+        {false, true, kFaultCreatePalette, 1, SystemError(ERROR_NOT_ENOUGH_MEMORY), true},
+        {false, true, kFaultClipboard, 4, SystemError(ERROR_NOT_ENOUGH_MEMORY), true}, // CF_PALETTE
+        {true, false, kFaultClipboard, 1, ClassError(10), true},                       // Open...
+        {true, false, kFaultClipboard, 2, SystemError(ERROR_NOT_ENOUGH_MEMORY), true}, // Get...
+        {true, false, kFaultGlobalLock, 1, kProgError14, false}, // the clipboard's lock
+        {true, false, kFaultGlobalAlloc, 1, SystemError(ERROR_NOT_ENOUGH_MEMORY), false},
+        {true, false, kFaultObjectAlloc, 1, ClassError(3), false}, // the palette object
     };
+    const Bytes offered = Packed(MakeColourPicture(3, 2, 24).file);
     for (const auto& step : steps) {
         SCOPED_TRACE(&step - steps);
-        Empty();
+        step.get ? Put(offered) : Empty();
         const Bytes file =
             step.withEntries ? DirectWithEntriesFile() : MakeColourPicture(6, 5, 8).file;
         TestDib dib(file);
         HGLOBAL block = dib.GetSafeHandle();
         InjectFault(step.site, step.nth);
-        EXPECT_FALSE(dib.SetClipboard(&window_));
+        EXPECT_FALSE(step.get ? dib.GetClipboard(&window_) : dib.SetClipboard(&window_));
         EXPECT_TRUE(FaultFired());
         ClearFault();
         EXPECT_EQ(StatusOf(dib), step.status);
-        EXPECT_EQ(dib.GetSafeHandle(), block);
-        EXPECT_EQ(BlockBytes(block), file);
+        EXPECT_EQ(dib.GetSafeHandle() == block, step.keepsPicture);
+        if (step.keepsPicture) {
+            EXPECT_EQ(BlockBytes(block), file);
+        }
         EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE));
+        if (step.get) {
+            EXPECT_EQ(ClipboardBytes(), offered);
+        }
     }
 }
 
@@ -196,44 +211,6 @@ TEST_F(ClipboardTest, GetClipboardWithoutACfDibKeepsThePicture) {
     EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_FOUND));
     EXPECT_EQ(dib.GetSafeHandle(), block);
     EXPECT_EQ(BlockBytes(block), picture.file);
-}
-
-// Failures before the clipboard's data is read keep the picture; later ones leave the object
-// empty (or holding a refused block, as the normalisation step leaves it).
-TEST_F(ClipboardTest, EachFailingStepOfGetClipboardIsRecorded) {
-    using namespace orvel::testing;
-    const struct {
-        FaultSite site;
-        long nth;
-        Status status;
-        bool keepsPicture;
-    } steps[] = {
-        {kFaultClipboard, 1, ClassError(10), true},                          // OpenClipboard
-        {kFaultClipboard, 2, SystemError(ERROR_NOT_ENOUGH_MEMORY), true},    // GetClipboardData
-        {kFaultGlobalLock, 1, kProgError14, false},                          // the clipboard's lock
-        {kFaultGlobalAlloc, 1, SystemError(ERROR_NOT_ENOUGH_MEMORY), false}, // the new block
-        {kFaultObjectAlloc, 1, ClassError(3), false},                        // the palette object
-    };
-    const ColourPicture held = MakeColourPicture(4, 4, 8);
-    const ColourPicture offered = MakeColourPicture(3, 2, 24);
-    Put(Bytes(offered.file.begin() + 14, offered.file.end()));
-    for (const auto& step : steps) {
-        SCOPED_TRACE(&step - steps);
-        TestDib dib(held.file);
-        HGLOBAL block = dib.GetSafeHandle();
-        InjectFault(step.site, step.nth);
-        EXPECT_FALSE(dib.GetClipboard(&window_));
-        EXPECT_TRUE(FaultFired());
-        ClearFault();
-        EXPECT_EQ(StatusOf(dib), step.status);
-        if (step.keepsPicture) {
-            EXPECT_EQ(dib.GetSafeHandle(), block);
-            EXPECT_EQ(BlockBytes(block), held.file);
-        } else {
-            EXPECT_NE(dib.GetSafeHandle(), block);
-        }
-        EXPECT_EQ(ClipboardBytes(), Bytes(offered.file.begin() + 14, offered.file.end()));
-    }
 }
 
 // Every prefix of a packed DIB, a 108-byte header and bit-field masks cut off by the block:
