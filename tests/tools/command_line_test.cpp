@@ -9,8 +9,9 @@ namespace {
 using namespace orvel::test;
 using orvel::cli::UsageError;
 
-// The command line as one string split at spaces ("{d}" stands for the test's own directory) and
-// the mistake named; the usage line of the command, or the overview, must follow.
+// The command line as one string split at spaces ("{d}" stands for the test's own directory,
+// "{convert}", "{draw}" and "{avi}" for the command with an input and an output there) and the
+// mistake named; the usage line of the command, or the overview, must follow.
 struct UsageCase {
     const char* name;
     const char* line;
@@ -25,38 +26,30 @@ const UsageCase kUsageCases[] = {
     {"FlagWithValue", "info --json=yes a.bmp", "--json takes no value"},
     {"NoOutput", "convert a.bmp", "no output given"},
     {"MissingValue", "convert a.bmp -o", "-o needs a value"},
-    {"DepthNotOfTheLibrary", "convert a.bmp -o {d}/x.bmp --depth 7",
-     "--depth must be 1, 4, 8, 16, 24 or 32, not 7"},
-    {"DepthNotANumber", "convert a.bmp -o {d}/x.bmp --depth eight",
-     "--depth expects a whole number, not 'eight'"},
-    {"OptionTwice", "convert a.bmp -o {d}/x.bmp --depth 8 --depth=4", "--depth is given twice"},
+    {"DepthNotOfTheLibrary", "{convert} --depth 7", "--depth must be 1, 4, 8, 16, 24 or 32, not 7"},
+    {"DepthNotANumber", "{convert} --depth eight", "--depth expects a whole number, not 'eight'"},
+    {"OptionTwice", "{convert} --depth 8 --depth=4", "--depth is given twice"},
     {"SeveralInputsOneOutput", "convert a.bmp b.bmp -o {d}/x.bmp", "several inputs need --out-dir"},
-    {"OutputAndOutDir", "convert a.bmp -o {d}/x.bmp --out-dir {d}", "not both"},
-    {"SizeMalformed", "convert a.bmp -o {d}/x.bmp --size 10by3", "--size expects WIDTHxHEIGHT"},
-    {"SizeZero", "convert a.bmp -o {d}/x.bmp --size 0x3",
-     "--size width must be from 1 to 65535, not 0"},
-    {"PaletteOnDirectColour", "convert a.bmp -o {d}/x.bmp --depth 24 --palette bw",
+    {"OutputAndOutDir", "{convert} --out-dir {d}", "not both"},
+    {"SizeMalformed", "{convert} --size 10by3", "--size expects WIDTHxHEIGHT"},
+    {"SizeZero", "{convert} --size 0x3", "--size width must be from 1 to 65535, not 0"},
+    {"PaletteOnDirectColour", "{convert} --depth 24 --palette bw",
      "--palette applies to depths 1, 4 and 8"},
-    {"PaletteLargerThanDepth", "convert a.bmp -o {d}/x.bmp --depth 1 --palette 16",
+    {"PaletteLargerThanDepth", "{convert} --depth 1 --palette 16",
      "has 16 colours; a 1-bit picture addresses only 2"},
     {"BatchNameClash", "convert one/x.bmp two/x.BMP --out-dir {d}",
      "would both be written to x.bmp"},
     {"PasteOnePicture", "paste a.bmp -o {d}/x.bmp", "expected two pictures, BASE and OVER, not 1"},
     {"PastePositionMalformed", "paste a.bmp b.bmp -o {d}/x.bmp --at 3", "--at expects X,Y"},
-    {"RasterOperationUnknown", "draw a.bmp -o {d}/x.bmp --rop MERGECOPY",
-     "--rop expects one of SRCCOPY, SRCPAINT"},
-    {"CanvasDepth", "draw a.bmp -o {d}/x.bmp --canvas-depth 16",
-     "--canvas-depth must be 24 or 32, not 16"},
-    {"SourceWithoutArea", "draw a.bmp -o {d}/x.bmp --src 0,0,0,5",
-     "--src needs a positive width and height"},
-    {"BackgroundMalformed", "draw a.bmp -o {d}/x.bmp --background red",
-     "--background expects a colour RRGGBB"},
+    {"RasterOperationUnknown", "{draw} --rop MERGECOPY", "--rop expects one of SRCCOPY, SRCPAINT"},
+    {"CanvasDepth", "{draw} --canvas-depth 16", "--canvas-depth must be 24 or 32, not 16"},
+    {"SourceWithoutArea", "{draw} --src 0,0,0,5", "--src needs a positive width and height"},
+    {"BackgroundMalformed", "{draw} --background red", "--background expects a colour RRGGBB"},
     {"AviWithoutFrames", "avi -o {d}/x.avi", "no frames given"},
-    {"AviCodecUnknown", "avi f.bmp -o {d}/x.avi --codec xvid",
-     "--codec expects mrle or dib, not 'xvid'"},
-    {"AviPaletteForFullFrames", "avi f.bmp -o {d}/x.avi --codec dib --palette bw",
+    {"AviCodecUnknown", "{avi} --codec xvid", "--codec expects mrle or dib, not 'xvid'"},
+    {"AviPaletteForFullFrames", "{avi} --codec dib --palette bw",
      "--palette applies to the mrle codec"},
-    {"AviRateZero", "avi f.bmp -o {d}/x.avi --fps 0", "--fps must be from 1 to 1000, not 0"},
+    {"AviRateZero", "{avi} --fps 0", "--fps must be from 1 to 1000, not 0"},
     {"DemoWithInput", "demo card.bmp", "the demo takes no input"},
 };
 
@@ -69,7 +62,10 @@ class UsageTest : public ::testing::TestWithParam<UsageCase> {};
 TEST_P(UsageTest, ExitsWithTwoNamingTheMistakeAndWritesNothing) {
     const ScratchDir dir;
     const std::vector<std::string> arguments =
-        Words(Expanded(GetParam().line, {{"{d}", dir.Path("")}}));
+        Words(Expanded(GetParam().line, {{"{convert}", "convert a.bmp -o {d}/x.bmp"},
+                                         {"{draw}", "draw a.bmp -o {d}/x.bmp"},
+                                         {"{avi}", "avi f.bmp -o {d}/x.avi"},
+                                         {"{d}", dir.Path("")}}));
     const bool known = !arguments.empty() && arguments[0] != "frobnicate";
     const std::string usage = arguments.empty() ? "Commands:"
                               : known           ? "usage: orvel " + arguments[0] + " "
