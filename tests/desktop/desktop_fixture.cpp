@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -191,12 +190,8 @@ std::unique_ptr<CDib> MakeTestPicture(int depth, int width, int height) {
             dib.Set(x, y, value);
         }
     }
-    const std::size_t infoBytes = sizeof(BITMAPINFOHEADER) + table.size() * sizeof(RGBQUAD);
-    std::vector<BYTE> packed(infoBytes + dib.Stride() * static_cast<std::size_t>(height));
-    std::memcpy(packed.data(), dib.Info(), infoBytes);
-    std::memcpy(packed.data() + infoBytes, dib.Bits(), packed.size() - infoBytes);
     auto picture = std::make_unique<CDib>();
-    EXPECT_TRUE(picture->Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data())));
+    EXPECT_TRUE(picture->Load(dib.Header()));
     return picture;
 }
 
