@@ -69,7 +69,11 @@ TEST_P(ShowRectanglesTest, DrawsTheSourceRectangleStretchedIntoTheDestination) {
     TestDib dib(picture.file);
     Choose(dib, path);
     Surface surface(16, 12);
+    CPalette mine; // whatever happens, the context's palette is the caller's again afterwards
+    ASSERT_TRUE(mine.CreateHalftonePalette(nullptr));
+    CPalette* original = surface.Dc()->SelectPalette(&mine, FALSE);
     ASSERT_TRUE(dib.Show(surface.Dc(), rects.destination, rects.source));
+    EXPECT_EQ(surface.Dc()->SelectPalette(original, FALSE), &mine);
     EXPECT_EQ(StatusOf(dib), kSuccess);
     const CRect source = rects.source.IsRectNull() ? CRect(0, 0, 7, 5) : rects.source;
     EXPECT_EQ(surface.Pixels(), Expected(picture, 16, 12, rects.destination, source));
@@ -153,7 +157,11 @@ TEST_P(PathTest, OnlyAnAllZeroSourceOrAMinusOnePairMeansThePicturesSize) {
     const Status refused =
         GetParam() == Path::DrawDib ? ClassError(5) : SystemError(ERROR_INVALID_PARAMETER);
     Surface untouched(8, 8);
-    EXPECT_FALSE(dib.Show(untouched.Dc(), whole, CRect(0, 0, 0, 1)));
+    CPalette mine;
+    ASSERT_TRUE(mine.CreateHalftonePalette(nullptr));
+    CPalette* original = untouched.Dc()->SelectPalette(&mine, FALSE);
+    EXPECT_FALSE(dib.Show(untouched.Dc(), whole, CRect(0, 0, 0, 1), FALSE));
+    EXPECT_EQ(untouched.Dc()->SelectPalette(original, FALSE), &mine) << "put back on failure too";
     EXPECT_EQ(StatusOf(dib), refused);
     dib.SetNoError();
     EXPECT_FALSE(dib.Show(untouched.Dc(), CPoint(0, 0), CSize(5, 4), CPoint(2, 1), CSize(0, 0)));
@@ -178,28 +186,6 @@ TEST_P(PathTest, OneMinusOneAloneIsAnExtentAsItStands) {
             EXPECT_EQ(surface.At(x, y) != kBackground, x == 2 && y >= 1 && y < 6) << x << "," << y;
         }
     }
-}
-
-// Whatever happens, the context's palette is the caller's again afterwards.
-TEST_P(PathTest, TheCallersPaletteIsSelectedAgainAfterEveryDraw) {
-    const ColourPicture picture = MakeColourPicture(4, 4, 8);
-    TestDib dib(picture.file);
-    Choose(dib, GetParam());
-    Surface surface(4, 4);
-    CPalette mine;
-    ASSERT_TRUE(mine.CreateHalftonePalette(nullptr));
-    CPalette* original = surface.Dc()->SelectPalette(&mine, FALSE);
-    ASSERT_NE(original, nullptr);
-
-    const CRect whole(0, 0, 4, 4);
-    EXPECT_TRUE(dib.Show(surface.Dc(), whole, whole, TRUE));
-    EXPECT_EQ(surface.Dc()->SelectPalette(&mine, FALSE), &mine);
-    EXPECT_TRUE(dib.Show(surface.Dc(), whole, whole, FALSE));
-    EXPECT_EQ(surface.Dc()->SelectPalette(&mine, FALSE), &mine);
-    EXPECT_FALSE(dib.Show(surface.Dc(), whole, CRect(0, 0, 0, 1))); // the platform refuses
-    EXPECT_EQ(surface.Dc()->SelectPalette(&mine, FALSE), &mine);
-
-    surface.Dc()->SelectPalette(original, TRUE);
 }
 
 // Foreground drawing into a window realises the picture's palette into the system palette;
