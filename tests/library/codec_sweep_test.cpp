@@ -123,18 +123,6 @@ BOOL CALLBACK ChooseRle(HWND, UINT, LPVOID, LPVOID, PCOMPVARS choice, LPCSTR, LP
 std::vector<SweepCase> StaticCases() {
     auto noRecord = [](World&) -> const CHTErr* { return nullptr; };
     std::vector<SweepCase> cases = {
-        {.name = "Info",
-         .state = FailureState::NotAPicture,
-         .prepare = [](World&) {},
-         .run =
-             [](World& world) {
-                 ICINFO info{};
-                 const BOOL found = CDibComp::Info(kRle, info);
-                 world.number = static_cast<long>(info.fccHandler);
-                 return found;
-             },
-         .record = noRecord,
-         .result = [](World& world) { return Bytes{static_cast<BYTE>(world.number)}; }},
         // The chosen compressor is opened to be offered; one the system will not open is no
         // choice.
         {.name = "GetCompressDlg",

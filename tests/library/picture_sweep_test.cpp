@@ -158,31 +158,19 @@ std::vector<SweepCase> LoadCases() {
 }
 
 std::vector<SweepCase> CopyCases() {
-    const Bytes file = EightBitFile();
-    auto prepare = [file](World& world) { Hold(world.other, file); };
     return {
         // A new object: its DrawDib handle and halftone palette may be refused, which a copy
         // that succeeds does without (it draws through StretchDIBits).
         {.name = "CopyConstructor",
          .failures = With(kLoadFailures, {kProgError14}),
          .absorbed = orvel::testing::kFaultDrawDibOpen | kFaultCreatePalette | kFaultDeviceContext,
-         .prepare = prepare,
+         .prepare = [](World& world) { Hold(world.other, EightBitFile()); },
          .run =
              [](World& world) {
                  world.made.emplace(world.other);
                  return world.made->IsSucceed();
              },
          .object = [](World& world) -> const CDib* { return world.made ? &*world.made : nullptr; }},
-        {.name = "DetachHandle",
-         .state = FailureState::Unchanged,
-         .prepare = prepare,
-         .run =
-             [](World& world) {
-                 world.packed = world.other.DetachHandle();
-                 return world.packed != nullptr ? TRUE : FALSE;
-             },
-         .record = [](World&) -> const CHTErr* { return nullptr; },
-         .result = [](World& world) { return BlockBytes(world.packed); }},
     };
 }
 
@@ -385,36 +373,24 @@ std::vector<SweepCase> PictureCases() {
                                                              CPoint(position, position));
                              }});
     }
-    for (const bool ownPalette : {true, false}) {
-        // Realising changes the system palette through the window's context; a halftone palette
-        // the system will not make leaves nothing to realise.
-        cases.push_back({.name = ownPalette ? "DoRealizePalette" : "DoRealizePaletteHalftone",
-                         .state = FailureState::NotAPicture,
-                         .absorbed = kFaultCreatePalette,
-                         .prepare =
-                             [](World& world) {
-                                 Hold(world.picture, EightBitFile());
-                                 world.windowDc.emplace(&world.window);
-                             },
-                         .run =
-                             [ownPalette](World& world) {
-                                 CDC* windowDc = &*world.windowDc;
-                                 if (ownPalette) {
-                                     world.picture.DoRealizePalette(&world.window, windowDc, TRUE);
-                                 } else {
-                                     CDib::DoRealizePalette(&world.window, windowDc, nullptr, TRUE);
-                                 }
-                                 return TRUE;
-                             },
-                         .record = [](World&) -> const CHTErr* { return nullptr; },
-                         .result =
-                             [](World& world) {
-                                 RECT update{};
-                                 const BOOL invalid =
-                                     GetUpdateRect(world.window.GetSafeHwnd(), &update, FALSE);
-                                 return Bytes{static_cast<BYTE>(invalid)};
-                             }});
-    }
+    // Realising changes the system palette through the window's context; a halftone palette
+    // the system will not make leaves nothing to realise.
+    cases.push_back({.name = "DoRealizePaletteHalftone",
+                     .state = FailureState::NotAPicture,
+                     .absorbed = kFaultCreatePalette,
+                     .prepare = [](World& world) { world.windowDc.emplace(&world.window); },
+                     .run =
+                         [](World& world) {
+                             CDib::DoRealizePalette(&world.window, &*world.windowDc, nullptr, TRUE);
+                             return TRUE;
+                         },
+                     .record = [](World&) -> const CHTErr* { return nullptr; },
+                     .result =
+                         [](World& world) {
+                             RECT update{};
+                             return Bytes{static_cast<BYTE>(
+                                 GetUpdateRect(world.window.GetSafeHwnd(), &update, FALSE))};
+                         }});
     return cases;
 }
 
