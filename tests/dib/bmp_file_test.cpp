@@ -15,7 +15,7 @@ TEST_F(BmpFileTest, SavedFileIsTheBlockAndLoadsBackEqualAtEveryDepth) {
         dib.SetClassError(5); // a failed record does not stop the write, and success replaces it
         ASSERT_TRUE(dib.SaveAs(ScratchPath("p.bmp").c_str()));
         EXPECT_EQ(StatusOf(dib), kSuccess);
-        EXPECT_EQ(ReadScratch("p.bmp"), block);
+        EXPECT_EQ(ReadFileBytes(ScratchPath("p.bmp")), block);
         TestDib loaded(CString(ScratchPath("p.bmp")));
         EXPECT_EQ(StatusOf(loaded), kSuccess);
         EXPECT_EQ(BlockBytes(loaded.GetSafeHandle()), block);

@@ -6,12 +6,12 @@
 
 #include "support/bmp_builder.h"
 #include "support/live_objects.h"
+#include "support/processes.h"
 #include "support/status.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace orvel::test {
@@ -118,14 +118,8 @@ inline std::string ScratchPath(const std::string& name) {
     return (std::filesystem::temp_directory_path() / name).string();
 }
 inline std::string WriteScratch(const std::string& name, const Bytes& bytes) {
-    std::ofstream(ScratchPath(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    WriteFileBytes(ScratchPath(name), bytes);
     return ScratchPath(name);
-}
-inline Bytes ReadScratch(const std::string& name) {
-    std::ifstream in(ScratchPath(name), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 } // namespace orvel::test
