@@ -71,7 +71,7 @@ TEST_P(UsageTest, ExitsWithTwoNamingTheMistakeAndWritesNothing) {
                               : known           ? "usage: orvel " + arguments[0] + " "
                                                 : "usage: orvel <command>";
     const Finished run = Orvel(arguments);
-    EXPECT_EQ(run.exitCode, 2) << Joined(arguments);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(usage), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");

@@ -170,7 +170,7 @@ TEST_P(ConvertFailureTest, NamesFileAndReasonAndLeavesTheOutputAsItWas) {
     const std::vector<std::string> arguments =
         Words(Expanded(std::string("convert ") + GetParam().arguments, paths));
     const Finished run = Orvel(arguments);
-    EXPECT_EQ(run.exitCode, GetParam().exitCode) << Joined(arguments);
+    EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err;
     EXPECT_EQ(run.err.rfind(Expanded(GetParam().message, paths), 0), 0U) << run.err;
     EXPECT_EQ(ReadFileBytes(dir.Path("out.bmp")), earlier);
     EXPECT_EQ(ReadFileBytes(dir.Path("in.bmp")), input);

@@ -149,7 +149,7 @@ TEST(InfoReportTest, SeveralFilesMakeOneValidJsonArrayWhateverTheirNames) {
                               "sys.exit(0 if [x['accepted'] for x in r]==[True,False] "
                               "and r[0]['file']==sys.argv[2] else 1)\" '" +
                               report + "' '" + good + "'";
-    EXPECT_EQ(Shell(check), 0) << run.out;
+    EXPECT_EQ(RunProgram("/bin/sh", {"-c", check}).exitCode, 0) << run.out;
 }
 
 } // namespace

@@ -30,7 +30,7 @@ TEST_P(PeerReadTest, ImageMagickReadsTheToolsFilesAsTheToolMeantThem) {
               0);
     const std::string read =
         convert + " " + dir.Path("out.bmp") + " -alpha off -depth 8 rgb:" + dir.Path("peer.rgb");
-    ASSERT_EQ(Shell(read), 0) << read;
+    ASSERT_EQ(RunProgram("/bin/sh", {"-c", read}).exitCode, 0) << read;
     const Bytes peer = ReadFileBytes(dir.Path("peer.rgb"));
     const BmpFile out = ReadBmp(ReadFileBytes(dir.Path("out.bmp")));
     ASSERT_EQ(peer.size(), 3 * out.colours.size());

@@ -3,7 +3,6 @@
 #include "dib/picture_reader.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
@@ -46,11 +45,6 @@ Finished RunProgram(const std::string& program, const std::vector<std::string>& 
     std::filesystem::remove(outPath);
     std::filesystem::remove(errPath);
     return run;
-}
-
-int Shell(const std::string& commandLine) {
-    const int status = std::system(commandLine.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
 }
 
 std::string FindProgram(const std::vector<std::string>& candidates) {
@@ -130,14 +124,6 @@ std::vector<std::string> DirectoryNames(const std::string& path) {
 std::vector<std::string> Words(const std::string& line) {
     std::istringstream words(line);
     return {std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
-}
-
-std::string Joined(const std::vector<std::string>& arguments) {
-    std::string text;
-    for (const std::string& argument : arguments) {
-        text += (text.empty() ? "" : " ") + argument;
-    }
-    return text;
 }
 
 } // namespace orvel::test

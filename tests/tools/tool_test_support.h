@@ -30,9 +30,6 @@ inline Finished Orvel(const std::vector<std::string>& arguments) {
     return RunProgram(ORVEL_TOOL_PATH, arguments);
 }
 
-/// Runs a shell command line; its exit status, 127 when it could not run.
-int Shell(const std::string& commandLine);
-
 /// The absolute path of a peer program, or empty when it is not installed.
 std::string FindProgram(const std::vector<std::string>& candidates);
 
@@ -68,8 +65,5 @@ std::vector<std::string> DirectoryNames(const std::string& path);
 
 /// The words of a command line split at spaces: "convert a.bmp -o b.bmp" as four arguments.
 std::vector<std::string> Words(const std::string& line);
-
-/// "a b c": arguments for messages.
-std::string Joined(const std::vector<std::string>& arguments);
 
 } // namespace orvel::test
