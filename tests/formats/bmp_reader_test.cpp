@@ -198,12 +198,30 @@ INSTANTIATE_TEST_SUITE_P(Formats, BmpRefusalTest, ::testing::ValuesIn(RefusedCas
 using BmpReaderTest = LeakCheckedTest;
 
 // A file laid out as the library keeps pictures is the picture, byte for byte (its own image size
-// and row padding included); one whose image size is wrong is rebuilt with the right one.
-TEST_F(BmpReaderTest, AFileInTheLibrarysOwnLayoutIsKeptAsItStands) {
+// and row padding included), read from memory, from disk (bytes after bfSize are not the
+// picture's) and from a pipe, which is read to its end; one whose image size is wrong is rebuilt
+// with the right one; a missing file is named.
+TEST_F(BmpReaderTest, AFileInTheLibrarysOwnLayoutIsKeptAsItStandsWhereverItIsRead) {
     Bytes file = MakeBmp(
         {.width = 3, .height = 2, .bitCount = 24, .sizeImage = 24, .pixels = Bytes(24, 0x3C)});
     orvel::formats::Error error;
     EXPECT_EQ(ReadWithModule(file, &error), file) << error.message;
+    Bytes trailed = file;
+    trailed.insert(trailed.end(), {1, 2, 3, 4, 5});
+    const ScratchDir dir;
+    ASSERT_EQ(::mkfifo(dir.Path("pipe").c_str(), 0600), 0);
+    std::thread writer([&] { WriteFileBytes(dir.Path("pipe"), trailed); });
+    for (const std::string& path :
+         {dir.Write("plain.bmp", file), dir.Write("trailed.bmp", trailed), dir.Path("pipe")}) {
+        HGLOBAL block = orvel::formats::ReadPictureFile(path, {}, &error);
+        EXPECT_EQ(BlockBytes(block), file) << path << ": " << error.message;
+        GlobalFree(block);
+    }
+    writer.join();
+    EXPECT_EQ(orvel::formats::ReadPictureFile(dir.Path("none.bmp"), {}, &error), nullptr);
+    EXPECT_EQ(error.failure, Failure::fileError);
+    EXPECT_NE(error.message.find("cannot read '" + dir.Path("none.bmp") + "'"), std::string::npos);
+
     file[34] = 23; // biSizeImage one short
     const Bytes rebuilt = ReadWithModule(file, &error);
     ASSERT_FALSE(rebuilt.empty()) << error.message;
@@ -212,30 +230,6 @@ TEST_F(BmpReaderTest, AFileInTheLibrarysOwnLayoutIsKeptAsItStands) {
     Bytes rows = row;
     rows.insert(rows.end(), row.begin(), row.end());
     EXPECT_EQ(RowsOf(rebuilt), rows) << "a rebuilt picture's padding is zero";
-}
-
-// A file is read into a block of its size: a file in the library's own layout is that block, but
-// bytes after bfSize are not the picture's; a pipe is read to its end; a missing file is named.
-TEST_F(BmpReaderTest, FilesAreReadWholeFromDiskAndFromPipes) {
-    const Bytes file = MakeBmp(
-        {.width = 3, .height = 2, .bitCount = 24, .sizeImage = 24, .pixels = Bytes(24, 0x3C)});
-    Bytes trailed = file;
-    trailed.insert(trailed.end(), {1, 2, 3, 4, 5});
-    const ScratchDir dir;
-    ASSERT_EQ(::mkfifo(dir.Path("pipe").c_str(), 0600), 0);
-    std::thread writer([&] { WriteFileBytes(dir.Path("pipe"), trailed); });
-    for (const std::string& path :
-         {dir.Write("plain.bmp", file), dir.Write("trailed.bmp", trailed), dir.Path("pipe")}) {
-        orvel::formats::Error error;
-        HGLOBAL block = orvel::formats::ReadPictureFile(path, {}, &error);
-        EXPECT_EQ(BlockBytes(block), file) << path << ": " << error.message;
-        GlobalFree(block);
-    }
-    writer.join();
-    orvel::formats::Error error;
-    EXPECT_EQ(orvel::formats::ReadPictureFile(dir.Path("none.bmp"), {}, &error), nullptr);
-    EXPECT_EQ(error.failure, Failure::fileError);
-    EXPECT_NE(error.message.find("cannot read '" + dir.Path("none.bmp") + "'"), std::string::npos);
 }
 
 TEST_F(BmpReaderTest, ABlockThatCannotBeLockedIsFreedAndReported) {
