@@ -1,12 +1,12 @@
 // Inputs the fuzz targets once failed on, kept under tests/regressions/<target>/ and replayed
 // through the same harness the fuzzers run: every check of the target must now hold.
 #include "harness/picture_harness.h"
+#include "support/processes.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -51,8 +51,7 @@ TEST_P(FuzzRegressionTest, KeptInputPassesEveryCheckOfItsTarget) {
     const orvel::fuzz::Target* target = orvel::fuzz::FindTarget(GetParam().target);
     ASSERT_NE(target, nullptr) << "tests/regressions/" << GetParam().target
                                << " names no fuzz target";
-    std::ifstream in(GetParam().file, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::vector<std::uint8_t> bytes = orvel::test::ReadFileBytes(GetParam().file);
     ASSERT_LE(bytes.size(), target->maxInputBytes) << "the fuzzer never makes such an input";
     const orvel::fuzz::Findings findings = target->run(bytes);
     for (const std::string& finding : findings) {

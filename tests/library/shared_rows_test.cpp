@@ -4,6 +4,7 @@
 #include <orvel/orvel.h>
 
 #include "support/bmp_builder.h"
+#include "support/processes.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string_view>
 #include <vector>
@@ -239,21 +239,18 @@ TEST(SharedRows, EveryConversionGivesTheSameBytesOnOneThreadAndOnMany) {
     if (child == 0) {
         ::setenv("ORVEL_THREADS", "1", 1);
         const std::vector<std::uint64_t> alone = RunCases();
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(alone.data()),
-                  static_cast<std::streamsize>(alone.size() * sizeof alone[0]));
-        out.close(); // _exit runs no destructor
-        ::_exit(out.good() ? 0 : 1);
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(alone.data());
+        orvel::test::WriteFileBytes(path, {bytes, bytes + alone.size() * sizeof alone[0]});
+        ::_exit(0);
     }
     const std::vector<std::uint64_t> shared = RunCases();
     int status = -1;
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    std::vector<std::uint64_t> alone(shared.size() + 1);
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(alone.data()),
-            static_cast<std::streamsize>(alone.size() * sizeof alone[0]));
-    ASSERT_EQ(static_cast<std::size_t>(in.gcount()), shared.size() * sizeof alone[0]);
+    const std::vector<std::uint8_t> bytes = orvel::test::ReadFileBytes(path);
+    ASSERT_EQ(bytes.size(), shared.size() * sizeof shared[0]);
+    std::vector<std::uint64_t> alone(shared.size());
+    std::memcpy(alone.data(), bytes.data(), bytes.size());
     for (std::size_t i = 0; i < shared.size(); ++i) {
         // RunCases' order: run-length decodes, two drawings, then the conversion table.
         SCOPED_TRACE(::testing::Message() << "result " << i);
