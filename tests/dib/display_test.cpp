@@ -263,13 +263,17 @@ TEST_F(DisplayTest, StretchDIBitsPathIgnoresDrawDibAndReportsThePlatformsError) 
     EXPECT_EQ(StatusOf(dib), ClassError(5));
 }
 
+// An object without a DrawDib handle records class error 2 until a load succeeds, and draws
+// through StretchDIBits whatever its preference.
 TEST_F(DisplayTest, WithoutADrawDibHandleEveryDrawGoesThroughStretchDIBits) {
     const ColourPicture picture = MakeColourPicture(2, 2, 24);
     InjectFault(orvel::testing::kFaultDrawDibOpen, 1);
     TestDib dib;
     orvel::testing::ClearFault();
+    EXPECT_EQ(StatusOf(dib), ClassError(2));
     ASSERT_EQ(dib.DrawDibHandle(), nullptr);
     ASSERT_TRUE(LoadImage(dib, picture.file));
+    EXPECT_EQ(StatusOf(dib), kSuccess);
     ASSERT_EQ(dib.DrawDibPreference(), TRUE);
     Surface surface(2, 2);
     ASSERT_TRUE(dib.Show(surface.Dc(), CRect(0, 0, 2, 2), CRect(0, 0, 2, 2), TRUE, NOTSRCCOPY));

@@ -4,7 +4,6 @@
 namespace {
 
 using namespace orvel::test;
-using orvel::testing::InjectFault;
 using LifecycleTest = LeakCheckedTest;
 
 TEST_F(LifecycleTest, CheckingAccessorsAnswerOnlyForAUsablePicture) {
@@ -40,19 +39,6 @@ TEST_F(LifecycleTest, CheckingAccessorsAnswerOnlyForAUsablePicture) {
     dib.SetClassError(5);
     EXPECT_FALSE(dib.GetSize(size));
     EXPECT_EQ(dib.GetColorNum(), 8);
-}
-
-TEST_F(LifecycleTest, UnavailableDrawDibIsClassErrorTwoUntilALoadSucceeds) {
-    InjectFault(orvel::testing::kFaultDrawDibOpen, 1);
-    TestDib empty;
-    EXPECT_EQ(StatusOf(empty), ClassError(2));
-    EXPECT_EQ(empty.DrawDibHandle(), nullptr);
-
-    InjectFault(orvel::testing::kFaultDrawDibOpen, 1);
-    Bytes image = EightBitFile();
-    TestDib loaded(reinterpret_cast<BITMAPFILEHEADER*>(image.data()));
-    EXPECT_EQ(StatusOf(loaded), kSuccess);
-    EXPECT_EQ(loaded.DrawDibHandle(), nullptr);
 }
 
 TEST_F(LifecycleTest, DetachHandleGivesTheUnlockedBlockAwayAndEmptiesTheObject) {
