@@ -129,7 +129,9 @@ TEST_F(BitmapPictureTest, WithoutAPaletteTheTableIsTheHalftonesFirstColoursAndIn
     }
 }
 
-TEST_F(BitmapPictureTest, HandlesThatAreNoReadableBitmapAreInvalidHandles) {
+// Handles that are no readable bitmap are invalid handles; a bitmap a memory context holds
+// cannot be read until the context lets it go.
+TEST_F(BitmapPictureTest, BitmapsThatCannotBeReadLeaveAnEmptyObject) {
     CBitmap destroyed;
     ASSERT_TRUE(destroyed.CreateBitmap(2, 2, 1, 8, nullptr));
     HGDIOBJ staleHandle = destroyed.m_hObject;
@@ -139,29 +141,30 @@ TEST_F(BitmapPictureTest, HandlesThatAreNoReadableBitmapAreInvalidHandles) {
     CBitmap empty;
     CBitmap stale;
     CBitmap notABitmap;
+    CBitmap selected;
     stale.Attach(staleHandle);
     notABitmap.Attach(palette.m_hObject); // reads as a palette's entry count
-    for (const CBitmap* bitmap : {&empty, &stale, &notABitmap}) {
-        TestDib dib(EightBitFile());
-        EXPECT_FALSE(dib.Load(*bitmap, nullptr));
-        EXPECT_EQ(StatusOf(dib), SystemError(ERROR_INVALID_HANDLE));
-        EXPECT_TRUE(HoldsNothing(dib));
-    }
-    stale.Detach();
-    notABitmap.Detach();
-}
-
-TEST_F(BitmapPictureTest, BitmapSelectedIntoAMemoryContextCannotBeRead) {
-    CBitmap bitmap;
-    ASSERT_TRUE(bitmap.CreateBitmap(4, 4, 1, 24, nullptr));
+    ASSERT_TRUE(selected.CreateBitmap(4, 4, 1, 24, nullptr));
     CDC memory;
     ASSERT_TRUE(memory.CreateCompatibleDC(nullptr));
-    CBitmap* previous = memory.SelectObject(&bitmap);
-    TestDib dib(bitmap, nullptr);
-    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_INVALID_PARAMETER));
-    EXPECT_TRUE(HoldsNothing(dib));
+    CBitmap* previous = memory.SelectObject(&selected);
+    const struct {
+        const CBitmap* bitmap;
+        Status status;
+    } rows[] = {{&empty, SystemError(ERROR_INVALID_HANDLE)},
+                {&stale, SystemError(ERROR_INVALID_HANDLE)},
+                {&notABitmap, SystemError(ERROR_INVALID_HANDLE)},
+                {&selected, SystemError(ERROR_INVALID_PARAMETER)}};
+    for (const auto& row : rows) {
+        TestDib dib(EightBitFile());
+        EXPECT_FALSE(dib.Load(*row.bitmap, nullptr));
+        EXPECT_EQ(StatusOf(dib), row.status);
+        EXPECT_TRUE(HoldsNothing(dib));
+    }
     memory.SelectObject(previous);
-    EXPECT_TRUE(dib.Load(bitmap, nullptr));
+    EXPECT_EQ(StatusOf(TestDib(selected, nullptr)), kSuccess);
+    stale.Detach();
+    notABitmap.Detach();
 }
 
 TEST_F(BitmapPictureTest, EachFailingStepReportsItsStatusAndLeavesTheObjectEmpty) {
