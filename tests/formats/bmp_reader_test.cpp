@@ -246,23 +246,15 @@ TEST_F(BmpReaderTest, ABlockThatCannotBeLockedIsFreedAndReported) {
 
 // What InspectPicture reports of a V5 header: its masks, colour space, intent and profile.
 TEST_F(BmpReaderTest, FactsOfAV5HeaderNameItsColourSpaceData) {
-    Bytes file = MakeBmp({.bitCount = 32,
-                          .compression = BI_BITFIELDS,
-                          .headerBytes = 124,
-                          .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000},
-                          .pixels = Bytes(4, 1)});
-    const auto put = [&file](std::size_t offset, std::uint32_t value) {
-        for (int i = 0; i < 4; ++i) {
-            file[14 + offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-        }
-    };
-    put(56, 0x4D424544); // 'MBED'
-    put(64, 0x40000000); // the red endpoint's Y: 1.0
-    put(92, 0x20000000); // the blue endpoint's Z: 0.5, the last of the nine
-    put(96, 0x00018000); // red gamma 1.5
-    put(108, 4);         // perceptual
-    put(112, 124);
-    put(116, 3144);
+    // After the four masks: 'MBED'; nine endpoints, the red one's Y 1.0 and the blue one's Z 0.5;
+    // red gamma 1.5; perceptual intent; the profile's offset and size.
+    const Bytes file = MakeBmp(
+        {.bitCount = 32,
+         .compression = BI_BITFIELDS,
+         .headerBytes = 124,
+         .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x4D424544, 0, 0x40000000, 0, 0,   0,
+                   0,        0,      0,    0x20000000, 0x00018000, 0, 0,          4, 124, 3144},
+         .pixels = Bytes(4, 1)});
     orvel::formats::PictureFacts facts;
     orvel::formats::Error error;
     ASSERT_TRUE(orvel::formats::InspectPicture(file.data(), file.size(), &facts, &error))

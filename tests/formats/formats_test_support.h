@@ -28,8 +28,7 @@ inline Bytes TopDownPixels(const Bytes& block, bool alpha) {
             const COLORREF c = ColourAt(block, x, y);
             out.insert(out.end(), {GetRValue(c), GetGValue(c), GetBValue(c)});
             if (alpha) {
-                const std::size_t stride =
-                    (std::size_t{header.biBitCount} * header.biWidth + 31) / 32 * 4;
+                const std::size_t stride = StrideOf(header.biWidth, header.biBitCount);
                 const std::size_t at = U32At(block, 10) +
                                        static_cast<std::size_t>(header.biHeight - 1 - y) * stride +
                                        static_cast<std::size_t>(x) * 4 + 3;

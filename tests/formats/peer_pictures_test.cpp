@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 
 #include <jpeglib.h>
 
@@ -36,21 +35,10 @@ std::string WritePpm(const ScratchDir& dir) {
     return dir.Write("in.ppm", ppm);
 }
 
-enum class Peer { imageMagick, ffmpeg, vips };
-
-const std::map<Peer, std::pair<const char*, const char*>> kPrograms = {
-    {Peer::imageMagick, {"/usr/bin/convert", "ImageMagick (imagemagick)"}},
-    {Peer::ffmpeg, {"/usr/bin/ffmpeg", "ffmpeg"}},
-    {Peer::vips, {"/usr/bin/vips", "libvips (libvips-tools)"}},
-};
-
-constexpr Peer kMagick = Peer::imageMagick;
-constexpr Peer kFfmpeg = Peer::ffmpeg;
-constexpr Peer kVips = Peer::vips;
-
-bool Installed(Peer peer) {
-    return std::filesystem::exists(kPrograms.at(peer).first);
-}
+// The peers, by the path of their program.
+constexpr const char* kMagick = "/usr/bin/convert";
+constexpr const char* kFfmpeg = "/usr/bin/ffmpeg";
+constexpr const char* kVips = "/usr/bin/vips";
 
 // A grey PNG of a bit depth below 8, written by ImageMagick.
 #define ORVEL_GREY_PNG(bits)                                                                       \
@@ -58,12 +46,12 @@ bool Installed(Peer peer) {
 
 struct PeerPicture {
     const char* name; ///< "Png" or "Jpeg" in it names the format; BMP otherwise
-    Peer writer;
+    const char* writer;
     const char* write;  ///< the writer's arguments: {in} the PPM, {out} the file
     bool alpha = false; ///< the reference and the comparison include alpha
 
     // ffmpeg reads back what it wrote; ImageMagick the rest.
-    Peer Reader() const { return writer == Peer::ffmpeg ? Peer::ffmpeg : Peer::imageMagick; }
+    std::string Reader() const { return writer == kFfmpeg ? kFfmpeg : kMagick; }
     std::string File() const {
         const std::string n = name;
         return n.find("Png") != std::string::npos    ? "p.png"
@@ -126,20 +114,19 @@ class PeerPictureTest : public LeakCheckedTest,
 
 TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
     const PeerPicture& test = GetParam();
-    for (const Peer peer : {test.writer, test.Reader()}) {
-        if (!Installed(peer)) {
-            GTEST_SKIP() << kPrograms.at(peer).second << " is not installed";
+    for (const std::string& peer : {std::string(test.writer), test.Reader()}) {
+        if (!std::filesystem::exists(peer)) {
+            GTEST_SKIP() << peer << " is not installed (ImageMagick, ffmpeg or libvips-tools)";
         }
     }
     const ScratchDir dir;
     const std::vector<std::pair<std::string, std::string>> names = {
         {"{in}", WritePpm(dir)}, {"{out}", dir.Path(test.File())}, {"{ref}", dir.Path("ref.raw")}};
-    const std::string program = kPrograms.at(test.writer).first;
-    const std::string quiet = test.writer == Peer::ffmpeg ? " -y -loglevel error " : " ";
-    ASSERT_TRUE(Succeeds(program + quiet + Expanded(test.write, names))) << test.write;
+    const std::string quiet = test.writer == kFfmpeg ? " -y -loglevel error " : " ";
+    ASSERT_TRUE(Succeeds(test.writer + quiet + Expanded(test.write, names))) << test.write;
     const std::string channels = test.alpha ? "rgba" : "rgb";
     const std::string read =
-        test.Reader() == Peer::ffmpeg
+        test.Reader() == kFfmpeg
             ? "/usr/bin/ffmpeg -y -loglevel error -i {out} -f rawvideo -pix_fmt " + channels +
                   (test.alpha ? "" : "24") + " {ref}"
             : "/usr/bin/convert {out} " + std::string(test.alpha ? "" : "-alpha off ") +
