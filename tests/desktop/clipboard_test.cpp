@@ -82,6 +82,10 @@ INSTANTIATE_TEST_SUITE_P(
         return name.substr(6) + std::to_string(param.param.depth);
     });
 
+// Pillow turning $in into $out in `format`.
+#define ORVEL_PILLOW_SAVES(format)                                                                 \
+    "/usr/bin/python3 -c \"from PIL import Image; Image.open('$in').save('$out', '" format "')\""
+
 struct IncomingCase {
     const char* name;
     const char* converter; ///< a shell command turning $in (a BMP) into $out
@@ -112,17 +116,10 @@ TEST_P(ClipboardIncoming, OrvelGetsTheForeignPicturesPixels) {
 
 INSTANTIATE_TEST_SUITE_P(
     Producers, ClipboardIncoming,
-    ::testing::Values(
-        IncomingCase{
-            "pillow_png",
-            "/usr/bin/python3 -c \"from PIL import Image; Image.open('$in').save('$out', 'PNG')\"",
-            "image/png"},
-        IncomingCase{"imagemagick_png", "convert $in PNG:$out", "image/png"},
-        IncomingCase{
-            "pillow_bmp",
-            "/usr/bin/python3 -c \"from PIL import Image; Image.open('$in').save('$out', 'BMP')\"",
-            "image/bmp"},
-        IncomingCase{"imagemagick_bmp_v5", "convert $in BMP:$out", "image/bmp"}),
+    ::testing::Values(IncomingCase{"pillow_png", ORVEL_PILLOW_SAVES("PNG"), "image/png"},
+                      IncomingCase{"imagemagick_png", "convert $in PNG:$out", "image/png"},
+                      IncomingCase{"pillow_bmp", ORVEL_PILLOW_SAVES("BMP"), "image/bmp"},
+                      IncomingCase{"imagemagick_bmp_v5", "convert $in BMP:$out", "image/bmp"}),
     [](const ::testing::TestParamInfo<IncomingCase>& param) { return param.param.name; });
 
 // 4096 x 4096 at 24 bits: 48 MiB, more than any one request carries, so both directions go in
