@@ -109,7 +109,7 @@ std::vector<Decoded> DecodedCases() {
     };
 }
 
-class BmpDecodeTest : public LeakCheckedTest, public ::testing::WithParamInterface<Decoded> {};
+using BmpDecodeTest = ::testing::TestWithParam<Decoded>;
 
 TEST_P(BmpDecodeTest, BecomesTheCanonicalPicture) {
     const Decoded& test = GetParam();
@@ -179,7 +179,7 @@ std::vector<Refused> RefusedCases() {
     };
 }
 
-class BmpRefusalTest : public LeakCheckedTest, public ::testing::WithParamInterface<Refused> {};
+using BmpRefusalTest = ::testing::TestWithParam<Refused>;
 
 TEST_P(BmpRefusalTest, IsRefusedWithItsKindAndReasonAndNothingIsLeft) {
     const Refused& test = GetParam();
@@ -195,13 +195,11 @@ TEST_P(BmpRefusalTest, IsRefusedWithItsKindAndReasonAndNothingIsLeft) {
 INSTANTIATE_TEST_SUITE_P(Formats, BmpRefusalTest, ::testing::ValuesIn(RefusedCases()),
                          [](const auto& test) { return std::string(test.param.name); });
 
-using BmpReaderTest = LeakCheckedTest;
-
 // A file laid out as the library keeps pictures is the picture, byte for byte (its own image size
 // and row padding included), read from memory, from disk (bytes after bfSize are not the
 // picture's) and from a pipe, which is read to its end; one whose image size is wrong is rebuilt
 // with the right one; a missing file is named.
-TEST_F(BmpReaderTest, AFileInTheLibrarysOwnLayoutIsKeptAsItStandsWhereverItIsRead) {
+TEST(BmpReaderTest, AFileInTheLibrarysOwnLayoutIsKeptAsItStandsWhereverItIsRead) {
     Bytes file = MakeBmp(
         {.width = 3, .height = 2, .bitCount = 24, .sizeImage = 24, .pixels = Bytes(24, 0x3C)});
     orvel::formats::Error error;
@@ -232,7 +230,7 @@ TEST_F(BmpReaderTest, AFileInTheLibrarysOwnLayoutIsKeptAsItStandsWhereverItIsRea
     EXPECT_EQ(RowsOf(rebuilt), rows) << "a rebuilt picture's padding is zero";
 }
 
-TEST_F(BmpReaderTest, ABlockThatCannotBeLockedIsFreedAndReported) {
+TEST(BmpReaderTest, ABlockThatCannotBeLockedIsFreedAndReported) {
     for (const Bytes& file :
          {MakeBmp({.width = 3, .height = 2, .bitCount = 24, .pixels = Bytes(24, 0x3C)}),
           MakeBmp({.bitCount = 24, .headerBytes = 108, .pixels = Bytes(4, 1)})}) {
@@ -245,7 +243,7 @@ TEST_F(BmpReaderTest, ABlockThatCannotBeLockedIsFreedAndReported) {
 }
 
 // What InspectPicture reports of a V5 header: its masks, colour space, intent and profile.
-TEST_F(BmpReaderTest, FactsOfAV5HeaderNameItsColourSpaceData) {
+TEST(BmpReaderTest, FactsOfAV5HeaderNameItsColourSpaceData) {
     // After the four masks: 'MBED'; nine endpoints, the red one's Y 1.0 and the blue one's Z 0.5;
     // red gamma 1.5; perceptual intent; the profile's offset and size.
     const Bytes file = MakeBmp(

@@ -109,8 +109,7 @@ bool Succeeds(const std::string& commandLine) {
     return std::system((commandLine + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-class PeerPictureTest : public LeakCheckedTest,
-                        public ::testing::WithParamInterface<PeerPicture> {};
+using PeerPictureTest = ::testing::TestWithParam<PeerPicture>;
 
 TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
     const PeerPicture& test = GetParam();
@@ -205,7 +204,7 @@ const JpegKind kJpegKinds[] = {
     {"TurnedQuarterAnticlockwise", "", 8},
 };
 
-class JpegPeerTest : public LeakCheckedTest, public ::testing::WithParamInterface<JpegKind> {};
+using JpegPeerTest = ::testing::TestWithParam<JpegKind>;
 
 // Unturned files against libjpeg's own decode; turned ones against ImageMagick's -auto-orient,
 // which reads the same orientation tag.

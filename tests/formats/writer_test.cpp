@@ -29,9 +29,7 @@ Bytes Encoded(const Bytes& picture, Format format, const orvel::formats::WriteOp
     return out;
 }
 
-using FormatsWriteTest = LeakCheckedTest;
-
-class PngWriteTest : public LeakCheckedTest, public ::testing::WithParamInterface<int> {};
+using PngWriteTest = ::testing::TestWithParam<int>;
 
 // Indexed pictures become palette PNGs of their depth and come back as they were; 16-bit ones
 // come back as 24 bits with each field widened; the others byte for byte.
@@ -51,7 +49,7 @@ TEST_P(PngWriteTest, ReadsBackWithEveryPixel) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, PngWriteTest, ::testing::Values(1, 4, 8, 16, 24, 32));
 
-class JpegWriteTest : public LeakCheckedTest, public ::testing::WithParamInterface<int> {};
+using JpegWriteTest = ::testing::TestWithParam<int>;
 
 // Every depth is written through its colours: the JPEG decodes to exactly what the same colours
 // at 24 bits do. An indexed picture whose table is all grey becomes a grey JPEG instead.
@@ -70,7 +68,7 @@ TEST_P(JpegWriteTest, EncodesThePicturesColours) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, JpegWriteTest, ::testing::Values(1, 4, 8, 16, 24, 32));
 
-TEST_F(FormatsWriteTest, AnIndexedPictureOfGreysBecomesAGreyJpeg) {
+TEST(FormatsWriteTest, AnIndexedPictureOfGreysBecomesAGreyJpeg) {
     Bytes greys;
     for (unsigned i = 0; i < 256; ++i) {
         greys.insert(greys.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i),
@@ -93,13 +91,13 @@ TEST_F(FormatsWriteTest, AnIndexedPictureOfGreysBecomesAGreyJpeg) {
 }
 
 // A lower quality quantises harder: the file is smaller.
-TEST_F(FormatsWriteTest, JpegQualityTradesSizeForFidelity) {
+TEST(FormatsWriteTest, JpegQualityTradesSizeForFidelity) {
     const Bytes picture = PictureOfDepth(24);
     EXPECT_LT(Encoded(picture, Format::jpeg, {.jpegQuality = 10}).size(),
               Encoded(picture, Format::jpeg, {.jpegQuality = 100}).size());
 }
 
-TEST_F(FormatsWriteTest, WritingRefusesWhatIsNoPictureAndFormatsItDoesNotWrite) {
+TEST(FormatsWriteTest, WritingRefusesWhatIsNoPictureAndFormatsItDoesNotWrite) {
     orvel::formats::Error error;
     Bytes out;
     EXPECT_FALSE(orvel::formats::EncodePicture(nullptr, Format::png, {}, &out, &error));
@@ -115,7 +113,7 @@ TEST_F(FormatsWriteTest, WritingRefusesWhatIsNoPictureAndFormatsItDoesNotWrite) 
 
 // A JPEG whose frame header claims 65280 x 65280 pixels, and a PNG or JPEG over a caller's lower
 // limit, are refused before any block is made for them.
-TEST_F(FormatsWriteTest, HugeClaimsAreRefusedBeforeDecoding) {
+TEST(FormatsWriteTest, HugeClaimsAreRefusedBeforeDecoding) {
     Bytes jpeg = Encoded(PictureOfDepth(24), Format::jpeg, {});
     const Bytes startOfFrame = {0xFF, 0xC0};
     const auto frame =
@@ -136,7 +134,7 @@ TEST_F(FormatsWriteTest, HugeClaimsAreRefusedBeforeDecoding) {
     }
 }
 
-class TruncationTest : public LeakCheckedTest, public ::testing::WithParamInterface<Format> {};
+using TruncationTest = ::testing::TestWithParam<Format>;
 
 // Every prefix of a file is refused cleanly or read whole; a BMP or PNG shorter than its pixels
 // and any cut JPEG are refused, never returned with pixels that were not decoded.
