@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <numeric>
 
 namespace {
 
@@ -88,9 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Tool, ConvertDepthTest, ::testing::ValuesIn(DepthCases(
 TEST(ConvertTest, APictureAlreadyAtTheDepthIsWrittenUnchangedUnlessAPaletteIsGiven) {
     const ScratchDir dir;
     std::vector<std::uint8_t> indexes(kWidth * kHeight);
-    for (std::size_t i = 0; i < indexes.size(); ++i) {
-        indexes[i] = static_cast<std::uint8_t>(i * 37);
-    }
+    std::iota(indexes.begin(), indexes.end(), std::uint8_t{0});
     const Bytes file = IndexedBmp(kWidth, kHeight, SomeColours(256, 3), indexes);
     const std::string input = dir.Write("in.bmp", file);
     ASSERT_EQ(Orvel({"convert", input, "--depth", "8", "-o", dir.Path("same.bmp")}).exitCode, 0);

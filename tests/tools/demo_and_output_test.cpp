@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <tuple>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,9 +31,7 @@ TEST(DemoTest, RunsTheTypicalUseAndLeavesEveryResult) {
               (std::vector<std::string>{"animation.avi", "card-8bit.bmp", "card-small.bmp",
                                         "card.bmp", "drawn.bmp", "from-clipboard.bmp"}));
     const BmpFile card = ReadBmp(ReadFileBytes(dir.Path("demo/card.bmp")));
-    EXPECT_EQ(card.bitCount, 24);
-    EXPECT_EQ(card.width, 320);
-    EXPECT_EQ(card.height, 240);
+    EXPECT_EQ(std::tuple(card.width, card.height, card.bitCount), std::tuple(320, 240, 24));
     // The colour bars run white, yellow, cyan, green, magenta, red, blue, black.
     const COLORREF bars[] = {RGB(255, 255, 255), RGB(255, 255, 0), RGB(0, 255, 255), RGB(0, 255, 0),
                              RGB(255, 0, 255),   RGB(255, 0, 0),   RGB(0, 0, 255),   RGB(0, 0, 0)};
@@ -40,9 +39,7 @@ TEST(DemoTest, RunsTheTypicalUseAndLeavesEveryResult) {
         EXPECT_EQ(card.At(i * 40 + 20, 40), bars[i]) << "bar " << i;
     }
     const BmpFile small = ReadBmp(ReadFileBytes(dir.Path("demo/card-small.bmp")));
-    EXPECT_EQ(small.bitCount, 8);
-    EXPECT_EQ(small.width, 160);
-    EXPECT_EQ(small.height, 120);
+    EXPECT_EQ(std::tuple(small.width, small.height, small.bitCount), std::tuple(160, 120, 8));
     EXPECT_EQ(ReadFileBytes(dir.Path("demo/from-clipboard.bmp")),
               ReadFileBytes(dir.Path("demo/card-small.bmp")));
     const BmpFile drawn = ReadBmp(ReadFileBytes(dir.Path("demo/drawn.bmp")));

@@ -2,6 +2,8 @@
 // of other depths are brought to the base's depth and colours.
 #include "tool_test_support.h"
 
+#include <numeric>
+
 namespace {
 
 using namespace orvel::test;
@@ -77,9 +79,7 @@ TEST(PasteTest, AnIndexedBaseKeepsItsDepthAndTableAndTakesItsNearestColours) {
 
 TEST(PasteTest, AnIndexedPictureOverADirectColourBaseKeepsItsColours) {
     std::vector<std::uint8_t> indexes(kOverWidth * kOverHeight);
-    for (std::size_t i = 0; i < indexes.size(); ++i) {
-        indexes[i] = static_cast<std::uint8_t>(i * 19);
-    }
+    std::iota(indexes.begin(), indexes.end(), std::uint8_t{200});
     ExpectPasted(Base(), IndexedBmp(kOverWidth, kOverHeight, SomeColours(256, 14), indexes), 1, 1,
                  [](COLORREF c) { return c; });
 }
