@@ -8,19 +8,6 @@ namespace {
 using namespace orvel::test;
 using orvel::testing::InjectFault;
 
-// A 24-bit 10 x 10 picture carrying 16 colour entries that only suggest a palette, announced by
-// biClrUsed, biClrImportant or both (biClrImportant counts when it is not 0).
-Bytes DirectWithEntriesFile(std::uint32_t clrUsed = 16, std::uint32_t clrImportant = 0) {
-    const Bytes file = MakeColourPicture(10, 10, 24).file;
-    return InfoFile({.width = 10,
-                     .height = 10,
-                     .bitCount = 24,
-                     .sizeImage = 320,
-                     .clrUsed = clrUsed,
-                     .clrImportant = clrImportant},
-                    Colours(16), Bytes(file.begin() + 54, file.end()));
-}
-
 class ClipboardTest : public LeakCheckedTest {
 protected:
     void SetUp() override {
@@ -82,11 +69,11 @@ TEST_F(ClipboardTest, DirectColourLeavesItsEntriesOutAndPlacesTheirPalette) {
         ASSERT_TRUE(dib.SetClipboard(&window_));
 
         const Bytes clip = ClipboardBytes();
-        ASSERT_EQ(clip.size(), 320U + 41U);
+        ASSERT_EQ(clip.size(), 24U + 41U);
         Bytes header(file.begin() + 14, file.begin() + 54);
         std::fill(header.begin() + 32, header.begin() + 40, 0); // biClrUsed, biClrImportant
         EXPECT_EQ(Bytes(clip.begin(), clip.begin() + 40), header);
-        EXPECT_EQ(Bytes(clip.begin() + 40, clip.begin() + 360),
+        EXPECT_EQ(Bytes(clip.begin() + 40, clip.begin() + 64),
                   Bytes(file.begin() + 118, file.end()));
         EXPECT_EQ(clip.back(), 0);
 
@@ -100,9 +87,9 @@ TEST_F(ClipboardTest, DirectColourLeavesItsEntriesOutAndPlacesTheirPalette) {
 
         // The object's own palette is still whole and still draws the picture.
         EXPECT_EQ(PaletteColours(dib.GetPalette()), ownColours);
-        Surface surface(10, 10);
-        ASSERT_TRUE(dib.Show(surface.Dc(), CRect(0, 0, 10, 10), CRect(0, 0, 0, 0)));
-        EXPECT_EQ(surface.At(3, 4), MakeColourPicture(10, 10, 24).At(3, 4));
+        Surface surface(3, 2);
+        ASSERT_TRUE(dib.Show(surface.Dc(), CRect(0, 0, 3, 2), CRect(0, 0, 0, 0)));
+        EXPECT_EQ(surface.At(1, 0), RGB(190, 179, 168)); // bytes 15 to 17: blue, green, red
         EXPECT_EQ(BlockBytes(dib.GetSafeHandle()), file);
     }
 }

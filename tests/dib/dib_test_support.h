@@ -112,6 +112,22 @@ inline Bytes EightBitFile() {
     return InfoFile({.width = 5, .height = 3, .bitCount = 8}, Colours(256), pixels);
 }
 
+/// A 24-bit 3 x 2 file carrying 16 colour entries that only suggest a palette, announced by
+/// biClrUsed, biClrImportant or both (biClrImportant counts when it is not 0).
+inline Bytes DirectWithEntriesFile(std::uint32_t clrUsed = 16, std::uint32_t clrImportant = 0) {
+    Bytes pixels(24);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i * 11 + 3);
+    }
+    return InfoFile({.width = 3,
+                     .height = 2,
+                     .bitCount = 24,
+                     .sizeImage = 24,
+                     .clrUsed = clrUsed,
+                     .clrImportant = clrImportant},
+                    Colours(16), pixels);
+}
+
 /// Files in the test program's scratch folder: each test runs in a program of its own (and the
 /// folder goes when the program ends), so a name is the test's own.
 inline std::string ScratchPath(const std::string& name) {

@@ -13,15 +13,6 @@ using namespace orvel::test;
 using orvel::testing::kFaultCreatePalette;
 using orvel::testing::kFaultDeviceContext;
 
-// A 24-bit 3 x 2 file that carries 16 colour entries its palette is made of.
-Bytes Direct24WithEntries() {
-    Bytes pixels(24);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = static_cast<std::uint8_t>(i * 11 + 3);
-    }
-    return InfoFile({.width = 3, .height = 2, .bitCount = 24, .clrUsed = 16}, Colours(16), pixels);
-}
-
 // A picture in one of the forms the normalisation funnel treats its own way.
 struct PictureSample {
     const char* name;
@@ -46,7 +37,7 @@ std::vector<PictureSample> SamplePictures() {
          InfoFile({.width = 3, .height = -2, .bitCount = 16, .compression = BI_BITFIELDS},
                   masks.Get(), Bytes(16, 0xA5)),
          true},
-        {"Direct24WithEntries", Direct24WithEntries(), true},
+        {"Direct24WithEntries", DirectWithEntriesFile(), true},
         {"Rle4",
          InfoFile({.width = 5, .height = 2, .bitCount = 4, .compression = BI_RLE4, .sizeImage = 12},
                   Colours(16), {5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1}),
@@ -347,7 +338,7 @@ std::vector<SweepCase> PictureCases() {
                      .state = FailureState::NotAPicture,
                      .prepare =
                          [](World& world) {
-                             Hold(world.other, Direct24WithEntries());
+                             Hold(world.other, DirectWithEntriesFile());
                              ASSERT_TRUE(world.other.SetClipboard(&world.window));
                          },
                      .run =
