@@ -203,10 +203,10 @@ TEST_F(BlankPictureTest, EachFailingStepReportsItsStatusAndLeavesTheObjectEmpty)
         {kFaultObjectAlloc, 1, 1, ClassError(3)},
         {kFaultObjectAlloc, 2, 1, ClassError(3)},
         {kFaultObjectAlloc, 2, 24, ClassError(3)},
-        // By header: the temporary picture, the block, then the normalisation's palette object
-        // and logical palette, whose failure takes the new block with it.
+        // By header: the temporary picture, then the normalisation's palette object and logical
+        // palette, whose failure takes the new block with it (a refused block has one status,
+        // which the library sweep proves).
         {kFaultObjectAlloc, 1, 0, ClassError(3)},
-        {kFaultGlobalAlloc, 1, 0, kTooLarge},
         {kFaultObjectAlloc, 2, 0, ClassError(3)},
         {kFaultCreatePalette, 1, 0, ClassError(4)},
     };
