@@ -70,35 +70,28 @@ INSTANTIATE_TEST_SUITE_P(
                                          Placement{0, INT_MIN}, Placement{INT_MAX, INT_MAX}),
                        ::testing::Values(std::pair{6, 5}, std::pair{1, 1}, std::pair{20, 15})));
 
-// The position is tested before the depths: a destination's right edge is still "inside".
+// The position is tested before the depths: a destination's right edge is still "inside", and
+// pictures of different depths or of sub-byte pixels are refused anywhere inside but succeed
+// beyond the edge. Neither changes the destination.
 TEST_F(CompositingTest, PositionBeyondTheEdgeSucceedsBeforeTheDepthsAreCompared) {
-    const PictureBytes target = ArbitraryPicture(24, 10, 10, 1);
-    const PictureBytes source = ArbitraryPicture(8, 4, 4, 2);
-    TestDib destination(FileOf(target));
-    TestDib pasted(FileOf(source));
-
-    EXPECT_TRUE(destination.Attach(pasted, CPoint(11, 0)));
-    EXPECT_EQ(StatusOf(destination), kSuccess);
-    EXPECT_TRUE(destination.Attach(pasted, CPoint(0, 11)));
-    EXPECT_FALSE(destination.Attach(pasted, CPoint(10, 0))) << "x == width is not beyond";
-    EXPECT_EQ(StatusOf(destination), kProgError14);
-    EXPECT_FALSE(destination.Attach(pasted, CPoint(2, 2)));
-    EXPECT_EQ(StatusOf(destination), kProgError14);
-    EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), FileOf(target));
-}
-
-TEST_F(CompositingTest, SubBytePixelsAreRefusedAnywhereInsideButSucceedBeyondTheEdge) {
-    for (const int depth : {1, 4}) {
-        const PictureBytes target = ArbitraryPicture(depth, 16, 8, 1);
-        const PictureBytes source = ArbitraryPicture(depth, 16, 8, 2);
+    const struct {
+        int targetDepth;
+        int sourceDepth;
+        CPoint at;
+        bool succeeds;
+    } rows[] = {{24, 8, {17, 0}, true}, {24, 8, {0, 9}, true},    {24, 8, {16, 0}, false},
+                {24, 8, {2, 2}, false}, {1, 1, {0, 0}, false},    {1, 1, {-15, -7}, false},
+                {1, 1, {15, 7}, false}, {1, 1, {16, 8}, false},   {1, 1, {17, 0}, true},
+                {4, 4, {0, 0}, false},  {4, 4, {-15, -7}, false}, {4, 4, {15, 7}, false},
+                {4, 4, {16, 8}, false}, {4, 4, {17, 0}, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << row.targetDepth << " bits at " << row.at.x << "," << row.at.y);
+        const PictureBytes target = ArbitraryPicture(row.targetDepth, 16, 8, 1);
         TestDib destination(FileOf(target));
-        TestDib pasted(FileOf(source));
-        for (const CPoint at : {CPoint(0, 0), CPoint(-15, -7), CPoint(15, 7), CPoint(16, 8)}) {
-            destination.SetNoError();
-            EXPECT_FALSE(destination.Attach(pasted, at)) << at.x << "," << at.y;
-            EXPECT_EQ(StatusOf(destination), kProgError14);
-        }
-        EXPECT_TRUE(destination.Attach(pasted, CPoint(17, 0)));
+        TestDib pasted(FileOf(ArbitraryPicture(row.sourceDepth, 16, 8, 2)));
+        EXPECT_EQ(destination.Attach(pasted, row.at), row.succeeds ? TRUE : FALSE);
+        EXPECT_EQ(StatusOf(destination), row.succeeds ? kSuccess : kProgError14);
         EXPECT_EQ(BlockBytes(destination.GetSafeHandle()), FileOf(target));
     }
 }
