@@ -129,8 +129,7 @@ TEST_P(AviFileTest, HoldsHeadersFramesAndAnIndexThatAgreeAndFfmpegDecodes) {
                                           "--fps", "7"};
     const std::vector<std::string> frames = WriteFrames(dir);
     arguments.insert(arguments.end(), frames.begin(), frames.end());
-    const Finished run = Orvel(arguments);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_TRUE(OrvelSucceeds(arguments));
 
     const Bytes file = ReadFileBytes(dir.Path("out.avi"));
     const Chunk avi = ParseAvi(file);
@@ -169,10 +168,8 @@ TEST_P(AviFileTest, HoldsHeadersFramesAndAnIndexThatAgreeAndFfmpegDecodes) {
     const Bytes raw = ReadFileBytes(dir.Path("decoded.raw"));
     ASSERT_EQ(raw.size(), std::size_t{3} * kWidth * kHeight * kFrames);
     for (int i = 0; i < kFrames; ++i) {
-        ASSERT_EQ(Orvel({"convert", frames[static_cast<std::size_t>(i)], "--depth",
-                         std::to_string(test.bitCount), "-o", dir.Path("own.bmp")})
-                      .exitCode,
-                  0);
+        ASSERT_TRUE(OrvelSucceeds({"convert", frames[static_cast<std::size_t>(i)], "--depth",
+                                   std::to_string(test.bitCount), "-o", dir.Path("own.bmp")}));
         const BmpFile own = ReadBmp(ReadFileBytes(dir.Path("own.bmp")));
         for (std::size_t p = 0; p < own.colours.size(); ++p) {
             const std::uint8_t* bgr =
@@ -212,9 +209,8 @@ TEST(AviPaletteTest, FramesWithTablesOfTheirOwnShareTheChosenPalette) {
                                    IndexedBmp(kWidth, kHeight, SomeColours(256, 50 + i),
                                               std::vector<std::uint8_t>(kWidth * kHeight, 200))));
     }
-    const Finished run =
-        Orvel({"avi", frames[0], frames[1], "--palette", "16", "-o", dir.Path("out.avi")});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_TRUE(
+        OrvelSucceeds({"avi", frames[0], frames[1], "--palette", "16", "-o", dir.Path("out.avi")}));
     const Chunk avi = ParseAvi(ReadFileBytes(dir.Path("out.avi")));
     const Chunk& strf = avi.Find("hdrl").Find("strl").Find("strf");
     ASSERT_EQ(strf.data.size(), 40U + 1024);

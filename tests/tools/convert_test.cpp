@@ -92,12 +92,10 @@ TEST(ConvertTest, APictureAlreadyAtTheDepthIsWrittenUnchangedUnlessAPaletteIsGiv
     std::iota(indexes.begin(), indexes.end(), std::uint8_t{0});
     const Bytes file = IndexedBmp(kWidth, kHeight, SomeColours(256, 3), indexes);
     const std::string input = dir.Write("in.bmp", file);
-    ASSERT_EQ(Orvel({"convert", input, "--depth", "8", "-o", dir.Path("same.bmp")}).exitCode, 0);
+    ASSERT_TRUE(OrvelSucceeds({"convert", input, "--depth", "8", "-o", dir.Path("same.bmp")}));
     EXPECT_EQ(ReadFileBytes(dir.Path("same.bmp")), file);
-    ASSERT_EQ(Orvel({"convert", input, "--depth", "8", "--palette", "halftone", "-o",
-                     dir.Path("halftone.bmp")})
-                  .exitCode,
-              0);
+    ASSERT_TRUE(OrvelSucceeds({"convert", input, "--depth", "8", "--palette", "halftone", "-o",
+                               dir.Path("halftone.bmp")}));
     EXPECT_EQ(ReadBmp(ReadFileBytes(dir.Path("halftone.bmp"))).table, StandardPalette(8));
 }
 
@@ -107,16 +105,11 @@ TEST(ConvertSizeTest, DepthAndSizeTogetherGiveWhatTheyGiveOneAfterTheOther) {
     const ScratchDir dir;
     const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, SourceColours()));
     for (const char* size : {"5x3", "29x11"}) { // shrinking and growing take the steps in turn
-        ASSERT_EQ(
-            Orvel({"convert", input, "--depth", "4", "--size", size, "-o", dir.Path("both.bmp")})
-                .exitCode,
-            0);
-        ASSERT_EQ(Orvel({"convert", input, "--depth", "4", "-o", dir.Path("depth.bmp")}).exitCode,
-                  0);
-        ASSERT_EQ(Orvel({"convert", dir.Path("depth.bmp"), "--size", size, "-o",
-                         dir.Path("then-size.bmp")})
-                      .exitCode,
-                  0);
+        ASSERT_TRUE(OrvelSucceeds(
+            {"convert", input, "--depth", "4", "--size", size, "-o", dir.Path("both.bmp")}));
+        ASSERT_TRUE(OrvelSucceeds({"convert", input, "--depth", "4", "-o", dir.Path("depth.bmp")}));
+        ASSERT_TRUE(OrvelSucceeds(
+            {"convert", dir.Path("depth.bmp"), "--size", size, "-o", dir.Path("then-size.bmp")}));
         EXPECT_EQ(ReadFileBytes(dir.Path("both.bmp")), ReadFileBytes(dir.Path("then-size.bmp")))
             << size;
         const BmpFile both = ReadBmp(ReadFileBytes(dir.Path("both.bmp")));
@@ -209,10 +202,8 @@ TEST(ConvertBatchTest, EveryPictureComesOutAsItWouldAloneAndAFailureStopsNoOther
             continue;
         }
         expected.push_back(name);
-        ASSERT_EQ(
-            Orvel({"convert", "--depth", "4", "--size", "9x5", input, "-o", dir.Path("alone.bmp")})
-                .exitCode,
-            0);
+        ASSERT_TRUE(OrvelSucceeds(
+            {"convert", "--depth", "4", "--size", "9x5", input, "-o", dir.Path("alone.bmp")}));
         EXPECT_EQ(ReadFileBytes(dir.Path("out/" + name)), ReadFileBytes(dir.Path("alone.bmp")))
             << name;
     }

@@ -21,12 +21,8 @@ TEST(DemoTest, RunsTheTypicalUseAndLeavesEveryResult) {
     const Finished run = Orvel({"demo", "-o", dir.Path("demo")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    for (const char* step :
-         {" 1  make a test card ", " 2  load it from a BMP file ", " 3  reduce to 8 bits ",
-          " 4  halve its size ", " 5  draw it into a memory DC ", " 6  copy through the clipboard ",
-          " 7  compress an animation ", "\n7 steps in "}) {
-        EXPECT_NE(run.out.find(step), std::string::npos) << "no '" << step << "' in\n" << run.out;
-    }
+    // Each step's result is a file below; the summary counts them.
+    EXPECT_NE(run.out.find("\n7 steps in "), std::string::npos) << run.out;
     EXPECT_EQ(DirectoryNames(dir.Path("demo")),
               (std::vector<std::string>{"animation.avi", "card-8bit.bmp", "card-small.bmp",
                                         "card.bmp", "drawn.bmp", "from-clipboard.bmp"}));

@@ -65,8 +65,7 @@ TEST_P(DrawTest, SavesExactlyWhatTheDisplayPathDrew) {
     for (const std::string& option : Words(test.options)) {
         arguments.push_back(option);
     }
-    const Finished run = Orvel(arguments);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_TRUE(OrvelSucceeds(arguments));
     const BmpFile out = ReadBmp(ReadFileBytes(dir.Path("out.bmp")));
     ASSERT_EQ(out.width, test.canvasWidth);
     ASSERT_EQ(out.height, test.canvasHeight);

@@ -25,9 +25,8 @@ TEST_P(PeerReadTest, ImageMagickReadsTheToolsFilesAsTheToolMeantThem) {
     const ScratchDir dir;
     const std::string in =
         dir.Write("in.bmp", Bmp24(kWidth, kHeight, SomeColours(kWidth * kHeight, 40)));
-    ASSERT_EQ(Orvel({"convert", in, "--depth", std::to_string(bitCount), "-o", dir.Path("out.bmp")})
-                  .exitCode,
-              0);
+    ASSERT_TRUE(OrvelSucceeds(
+        {"convert", in, "--depth", std::to_string(bitCount), "-o", dir.Path("out.bmp")}));
     const std::string read =
         convert + " " + dir.Path("out.bmp") + " -alpha off -depth 8 rgb:" + dir.Path("peer.rgb");
     ASSERT_EQ(RunProgram("/bin/sh", {"-c", read}).exitCode, 0) << read;

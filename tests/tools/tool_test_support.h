@@ -30,6 +30,13 @@ inline Finished Orvel(const std::vector<std::string>& arguments) {
     return RunProgram(ORVEL_TOOL_PATH, arguments);
 }
 
+/// Runs the tool; whether it exited with 0. Any other exit is a failure, with what it said.
+inline bool OrvelSucceeds(const std::vector<std::string>& arguments) {
+    const Finished run = Orvel(arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.exitCode == 0;
+}
+
 /// The absolute path of a peer program, or empty when it is not installed.
 std::string FindProgram(const std::vector<std::string>& candidates);
 
