@@ -13,10 +13,7 @@ using namespace orvel::test;
 constexpr int kWidth = 13; // odd, so every depth has row padding
 constexpr int kHeight = 7;
 
-const std::vector<COLORREF>& SourceColours() {
-    static const std::vector<COLORREF> colours = SomeColours(kWidth * kHeight);
-    return colours;
-}
+const std::vector<COLORREF> kSource = SomeColours(kWidth * kHeight);
 
 std::vector<COLORREF> FirstEntries(std::vector<COLORREF> colours, std::size_t count) {
     colours.resize(std::min(colours.size(), count));
@@ -24,10 +21,7 @@ std::vector<COLORREF> FirstEntries(std::vector<COLORREF> colours, std::size_t co
 }
 
 // The colours of the palette file the tests pass with --palette FILE.
-const std::vector<COLORREF>& FileColours() {
-    static const std::vector<COLORREF> colours = SomeColours(256, 7);
-    return colours;
-}
+const std::vector<COLORREF> kFileColours = SomeColours(256, 7);
 
 struct DepthCase {
     const char* name;
@@ -43,7 +37,7 @@ std::vector<DepthCase> DepthCases() {
         {"To8", {"--depth", "8"}, 8, StandardPalette(8)},
         {"To8OntoSixteen", {"--depth", "8", "--palette", "16"}, 8, StandardPalette(4)},
         {"To4OntoBlackAndWhite", {"--depth", "4", "--palette", "bw"}, 4, StandardPalette(1)},
-        {"To8OntoAFile", {"--depth", "8", "--palette", "{pal}"}, 8, FileColours()},
+        {"To8OntoAFile", {"--depth", "8", "--palette", "{pal}"}, 8, kFileColours},
         {"PaletteAloneChoosesItsDepth", {"--palette", "bw"}, 1, StandardPalette(1)},
         {"To16", {"--depth", "16"}, 16, {}},
         {"To32", {"--depth", "32"}, 32, {}},
@@ -59,8 +53,8 @@ class ConvertDepthTest : public ::testing::TestWithParam<DepthCase> {};
 TEST_P(ConvertDepthTest, EveryPixelTakesItsNearestPaletteColourOrItsOwnChannels) {
     const DepthCase& test = GetParam();
     const ScratchDir dir;
-    const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, SourceColours()));
-    const std::string palette = dir.Write("pal.bmp", IndexedBmp(1, 1, FileColours(), {0}));
+    const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, kSource));
+    const std::string palette = dir.Write("pal.bmp", IndexedBmp(1, 1, kFileColours, {0}));
     std::vector<std::string> arguments = {"convert", input, "-o", dir.Path("out.bmp")};
     for (const std::string& option : test.options) {
         arguments.push_back(option == "{pal}" ? palette : option);
@@ -78,9 +72,9 @@ TEST_P(ConvertDepthTest, EveryPixelTakesItsNearestPaletteColourOrItsOwnChannels)
     EXPECT_EQ(FirstEntries(out.table, test.palette.size()),
               FirstEntries(test.palette, out.table.size()));
     if (test.bitCount == 32) {
-        EXPECT_EQ(out.colours, SourceColours()) << "direct colour keeps every pixel";
+        EXPECT_EQ(out.colours, kSource) << "direct colour keeps every pixel";
     }
-    EXPECT_EQ(ReadFileBytes(input), Bmp24(kWidth, kHeight, SourceColours())); // only read
+    EXPECT_EQ(ReadFileBytes(input), Bmp24(kWidth, kHeight, kSource)); // only read
 }
 
 INSTANTIATE_TEST_SUITE_P(Tool, ConvertDepthTest, ::testing::ValuesIn(DepthCases()),
@@ -103,7 +97,7 @@ TEST(ConvertTest, APictureAlreadyAtTheDepthIsWrittenUnchangedUnlessAPaletteIsGiv
 // suites' to check); with --depth, the result of one step after the other.
 TEST(ConvertSizeTest, DepthAndSizeTogetherGiveWhatTheyGiveOneAfterTheOther) {
     const ScratchDir dir;
-    const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, SourceColours()));
+    const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, kSource));
     for (const char* size : {"5x3", "29x11"}) { // shrinking and growing take the steps in turn
         ASSERT_TRUE(OrvelSucceeds(
             {"convert", input, "--depth", "4", "--size", size, "-o", dir.Path("both.bmp")}));
@@ -152,7 +146,7 @@ class ConvertFailureTest : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(ConvertFailureTest, NamesFileAndReasonAndLeavesTheOutputAsItWas) {
     const ScratchDir dir;
-    const Bytes input = Bmp24(kWidth, kHeight, SourceColours());
+    const Bytes input = Bmp24(kWidth, kHeight, kSource);
     const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
     const std::vector<std::pair<std::string, std::string>> paths = {
         {"{in}", dir.Write("in.bmp", input)},

@@ -10,10 +10,7 @@ constexpr int kWidth = 9;
 constexpr int kHeight = 5;
 constexpr COLORREF kBackground = RGB(0x10, 0x20, 0x30);
 
-const std::vector<COLORREF>& PictureColours() {
-    static const std::vector<COLORREF> colours = SomeColours(kWidth * kHeight, 21);
-    return colours;
-}
+const std::vector<COLORREF> kPicture = SomeColours(kWidth * kHeight, 21);
 
 // The picture lands at (left, top) of the canvas, `scale` times its size, from column `fromX` of
 // the picture on (rows are counted from the top, though the display path counts them from the
@@ -35,7 +32,7 @@ struct DrawCase {
         const int sy = y < top ? kHeight : (y - top) / scale;
         return sx >= kWidth || sy >= kHeight
                    ? kBackground
-                   : (PictureColours()[static_cast<std::size_t>(sy * kWidth + sx)] ^ xorWith);
+                   : (kPicture[static_cast<std::size_t>(sy * kWidth + sx)] ^ xorWith);
     }
 };
 
@@ -59,7 +56,7 @@ class DrawTest : public ::testing::TestWithParam<DrawCase> {};
 TEST_P(DrawTest, SavesExactlyWhatTheDisplayPathDrew) {
     const DrawCase& test = GetParam();
     const ScratchDir dir;
-    const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, PictureColours()));
+    const std::string input = dir.Write("in.bmp", Bmp24(kWidth, kHeight, kPicture));
     std::vector<std::string> arguments = {"draw",         input,   "-o", dir.Path("out.bmp"),
                                           "--background", "102030"};
     for (const std::string& option : Words(test.options)) {
