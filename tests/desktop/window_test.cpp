@@ -21,6 +21,16 @@ public:
         EXPECT_TRUE(Create(nullptr, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                            CRect(x, y, x + kWidth, y + kHeight), nullptr, 0));
     }
+    // Shows a test picture of `depth` bits over the whole client area, through DrawDib (1),
+    // StretchDIBits (0) or the picture's own choice (-1).
+    bool ShowPicture(int depth, int drawDib = -1) {
+        std::unique_ptr<CDib> picture = MakeTestPicture(depth, kWidth, kHeight);
+        if (drawDib >= 0) {
+            picture->UseDrawDIB(drawDib);
+        }
+        CClientDC dc(this);
+        return picture->Show(&dc, CRect(0, 0, kWidth, kHeight), CRect(0, 0, 0, 0), TRUE, SRCCOPY);
+    }
 };
 
 struct DrawCase {
@@ -36,12 +46,7 @@ protected:
 TEST_P(WindowOnScreen, ServerHoldsWhatEachPictureDepthDrew) {
     ShownWindow window("orvel-depths");
     for (int depth : {1, 4, 8, 16, 24, 32}) {
-        std::unique_ptr<CDib> picture = MakeTestPicture(depth, kWidth, kHeight);
-        picture->UseDrawDIB(GetParam().drawDib ? 1 : 0);
-        CClientDC dc(&window);
-        ASSERT_TRUE(
-            picture->Show(&dc, CRect(0, 0, kWidth, kHeight), CRect(0, 0, 0, 0), TRUE, SRCCOPY))
-            << depth;
+        ASSERT_TRUE(window.ShowPicture(depth, GetParam().drawDib ? 1 : 0)) << depth;
         // No wait: the drawing call has put its pixels on the server before returning.
         EXPECT_EQ(ShownPixels(window.GetSafeHwnd(), kWidth, kHeight),
                   ExpectedPixels(window.GetSafeHwnd(), kWidth, kHeight))
@@ -51,10 +56,7 @@ TEST_P(WindowOnScreen, ServerHoldsWhatEachPictureDepthDrew) {
 
 TEST_P(WindowOnScreen, ExposeRepaintsWhatAnotherWindowCovered) {
     ShownWindow window("orvel-covered");
-    std::unique_ptr<CDib> picture = MakeTestPicture(24, kWidth, kHeight);
-    picture->UseDrawDIB(GetParam().drawDib ? 1 : 0);
-    CClientDC dc(&window);
-    ASSERT_TRUE(picture->Show(&dc, CRect(0, 0, kWidth, kHeight), CRect(0, 0, 0, 0), TRUE, SRCCOPY));
+    ASSERT_TRUE(window.ShowPicture(24, GetParam().drawDib ? 1 : 0));
     const std::vector<COLORREF> expected = ExpectedPixels(window.GetSafeHwnd(), kWidth, kHeight);
     {
         ShownWindow cover("orvel-cover", 50, 35);
@@ -94,9 +96,7 @@ TEST_P(ScreenTest, XwdReadsWhatTheWindowShows) {
         return;
     }
     ShownWindow window("orvel-xwd");
-    std::unique_ptr<CDib> picture = MakeTestPicture(8, kWidth, kHeight);
-    CClientDC dc(&window);
-    ASSERT_TRUE(picture->Show(&dc, CRect(0, 0, kWidth, kHeight), CRect(0, 0, 0, 0), TRUE, SRCCOPY));
+    ASSERT_TRUE(window.ShowPicture(8));
     const std::string raw = ScratchPath("xwd.rgb");
     ASSERT_EQ(RunShell("xwd -silent -name orvel-xwd | convert xwd:- rgb:" + raw), 0);
     const std::vector<BYTE> bytes = ReadFileBytes(raw);
