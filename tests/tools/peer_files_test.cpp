@@ -10,14 +10,10 @@ using namespace orvel::test;
 constexpr int kWidth = 23;
 constexpr int kHeight = 9;
 
-std::string ImageMagick() {
-    return FindProgram({"/usr/bin/convert-im6.q16", "/usr/bin/convert"});
-}
-
 class PeerReadTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(PeerReadTest, ImageMagickReadsTheToolsFilesAsTheToolMeantThem) {
-    const std::string convert = ImageMagick();
+    const std::string convert = FindProgram({"/usr/bin/convert-im6.q16", "/usr/bin/convert"});
     if (convert.empty()) {
         GTEST_SKIP() << "ImageMagick (imagemagick) is not installed";
     }

@@ -11,26 +11,13 @@
 #include <unistd.h>
 
 namespace orvel::test {
-namespace {
-
-// A scratch name for a process's output, unique within this test process.
-std::string ScratchName(const char* what) {
-    static int sequence = 0;
-    return (std::filesystem::temp_directory_path() /
-            ("orvel_tools_" + std::to_string(::getpid()) + "_" + std::to_string(sequence++) + "." +
-             what))
-        .string();
-}
-
-} // namespace
 
 Finished RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    const std::string outPath = ScratchName("out");
-    const std::string errPath = ScratchName("err");
+    const ScratchDir dir;
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     Finished run;
-    if (const pid_t child = Spawn(argv, "/dev/null", outPath, errPath); child > 0) {
+    if (const pid_t child = Spawn(argv, "/dev/null", dir.Path("out"), dir.Path("err")); child > 0) {
         int status = 0;
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
@@ -38,12 +25,10 @@ Finished RunProgram(const std::string& program, const std::vector<std::string>& 
     } else {
         ADD_FAILURE() << "cannot run " << program;
     }
-    const Bytes out = ReadFileBytes(outPath);
-    const Bytes err = ReadFileBytes(errPath);
+    const Bytes out = ReadFileBytes(dir.Path("out"));
+    const Bytes err = ReadFileBytes(dir.Path("err"));
     run.out.assign(out.begin(), out.end());
     run.err.assign(err.begin(), err.end());
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
     return run;
 }
 
