@@ -68,10 +68,10 @@ void Hold(CDib& dib, const Bytes& file) {
 // call, and the failures it may record beside a load's.
 struct Loader {
     const char* name;
-    Statuses more;
-    bool passesReadErrors;
     void (*place)(World&, const Bytes&);
     BOOL (*run)(World&);
+    Statuses more = {};
+    bool passesReadErrors = false;
 };
 
 void HoldOther(World& world, const Bytes& file) {
@@ -79,48 +79,45 @@ void HoldOther(World& world, const Bytes& file) {
 }
 
 const Loader kLoaders[] = {
-    {"LoadFile",
-     {FileError(CFileException::tooManyOpenFiles)},
-     true,
-     [](World& world, const Bytes& file) { world.files.Write("sample.bmp", file); },
-     [](World& world) { return world.picture.Load(CString(world.files.Path("sample.bmp"))); }},
-    {"LoadMemoryImage",
-     {},
-     false,
-     [](World& world, const Bytes& file) { world.buffer = file; },
-     [](World& world) {
-         return world.picture.Load(reinterpret_cast<BITMAPFILEHEADER*>(world.buffer.data()));
-     }},
-    {"AttachHandle",
-     {},
-     false,
-     [](World& world, const Bytes& file) {
-         world.handedOver = GlobalAlloc(GHND, file.size());
-         std::memcpy(GlobalLock(world.handedOver), file.data(), file.size());
-         FullUnlock(world.handedOver);
-     },
+    {.name = "LoadFile",
+     .place = [](World& world, const Bytes& file) { world.files.Write("sample.bmp", file); },
+     .run =
+         [](World& world) { return world.picture.Load(CString(world.files.Path("sample.bmp"))); },
+     .more = {FileError(CFileException::tooManyOpenFiles)},
+     .passesReadErrors = true},
+    {.name = "LoadMemoryImage",
+     .place = [](World& world, const Bytes& file) { world.buffer = file; },
+     .run =
+         [](World& world) {
+             return world.picture.Load(reinterpret_cast<BITMAPFILEHEADER*>(world.buffer.data()));
+         }},
+    {.name = "AttachHandle",
+     .place =
+         [](World& world, const Bytes& file) {
+             world.handedOver = GlobalAlloc(GHND, file.size());
+             std::memcpy(GlobalLock(world.handedOver), file.data(), file.size());
+             FullUnlock(world.handedOver);
+         },
      // The block is the object's from the call on, whatever the result.
-     [](World& world) {
-         return world.picture.AttachHandle(std::exchange(world.handedOver, nullptr));
-     }},
-    {"LoadCopy",
-     {kProgError14},
-     false,
-     HoldOther,
-     [](World& world) { return world.picture.Load(world.other); }},
-    {"LoadAttach",
-     {},
-     false,
-     HoldOther,
-     [](World& world) { return world.picture.LoadAttach(world.other); }},
+     .run =
+         [](World& world) {
+             return world.picture.AttachHandle(std::exchange(world.handedOver, nullptr));
+         }},
+    {.name = "LoadCopy",
+     .place = HoldOther,
+     .run = [](World& world) { return world.picture.Load(world.other); },
+     .more = {kProgError14}},
+    {.name = "LoadAttach",
+     .place = HoldOther,
+     .run = [](World& world) { return world.picture.LoadAttach(world.other); }},
     // Packed DIBs carry a 40-byte header: the samples with one.
-    {"LoadPackedDib",
-     {},
-     false,
-     [](World& world, const Bytes& file) { world.buffer.assign(file.begin() + 14, file.end()); },
-     [](World& world) {
-         return world.picture.Load(reinterpret_cast<BITMAPINFOHEADER*>(world.buffer.data()));
-     }},
+    {.name = "LoadPackedDib",
+     .place = [](World& world,
+                 const Bytes& file) { world.buffer.assign(file.begin() + 14, file.end()); },
+     .run =
+         [](World& world) {
+             return world.picture.Load(reinterpret_cast<BITMAPINFOHEADER*>(world.buffer.data()));
+         }},
 };
 
 std::vector<SweepCase> LoadCases() {
