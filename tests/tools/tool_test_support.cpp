@@ -81,22 +81,6 @@ std::vector<COLORREF> StandardPalette(WORD bitCount) {
                            : HalftoneColours();
 }
 
-std::size_t NearestIndex(const std::vector<COLORREF>& palette, COLORREF colour) {
-    std::size_t best = 0;
-    long bestDistance = -1;
-    for (std::size_t i = 0; i < palette.size(); ++i) {
-        const long dr = GetRValue(palette[i]) - GetRValue(colour);
-        const long dg = GetGValue(palette[i]) - GetGValue(colour);
-        const long db = GetBValue(palette[i]) - GetBValue(colour);
-        const long distance = dr * dr + dg * dg + db * db;
-        if (bestDistance < 0 || distance < bestDistance) {
-            best = i;
-            bestDistance = distance;
-        }
-    }
-    return best;
-}
-
 std::vector<std::string> DirectoryNames(const std::string& path) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(path)) {

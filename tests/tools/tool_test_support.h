@@ -64,9 +64,6 @@ std::vector<COLORREF> SomeColours(std::size_t count, std::uint32_t seed = 1);
 /// halftone palette).
 std::vector<COLORREF> StandardPalette(WORD bitCount);
 
-/// The index of the entry nearest to `colour` (smallest squared distance, lowest index).
-std::size_t NearestIndex(const std::vector<COLORREF>& palette, COLORREF colour);
-
 /// Names in a directory, to show that nothing was left behind (temporary files included).
 std::vector<std::string> DirectoryNames(const std::string& path);
 
