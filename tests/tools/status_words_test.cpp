@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(Tool, StatusWordsTest, ::testing::ValuesIn(kFamilies),
                          [](const auto& test) { return std::string(test.param.name); });
 
 // Class error 1 of a picture is a file it cannot read; of a compressor, one it cannot open.
-// Unknown codes still show the pair.
+// Unknown codes still show the pair; an object's own record reads the same way.
 TEST(StatusWordsTest, SourcesNumberTheirClassErrorsApartAndUnknownCodesKeepThePair) {
     EXPECT_NE(ClassErrorInWords(1, StatusSource::Picture),
               ClassErrorInWords(1, StatusSource::Compressor));
@@ -82,9 +82,6 @@ TEST(StatusWordsTest, SourcesNumberTheirClassErrorsApartAndUnknownCodesKeepThePa
               "unknown system error (system error 99999)");
     EXPECT_EQ(StatusInWords(HTERR_FILE, 15, StatusSource::Picture),
               "unknown file error (file error 15)");
-}
-
-TEST(StatusWordsTest, ReadsTheRecordOfAnObject) {
     const CDib empty; // holds no picture: class error 6
     EXPECT_EQ(StatusInWords(empty, StatusSource::Picture), "no picture (class error 6)");
     const CDibComp closed;
