@@ -80,13 +80,13 @@ std::string ScreenName(Screen screen) {
     return screen == Screen::trueColour24 ? "truecolour24" : "pseudocolour8";
 }
 
-bool HasProgram(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 int RunShell(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool HasProgram(const std::string& name) {
+    return RunShell("command -v " + name + " >/dev/null 2>&1") == 0;
 }
 
 pid_t StartProgram(const std::vector<std::string>& arguments, const std::string& input) {

@@ -107,15 +107,13 @@ TEST_P(ScreenTest, XwdReadsWhatTheWindowShows) {
     EXPECT_EQ(dumped, ExpectedPixels(window.GetSafeHwnd(), kWidth, kHeight));
 }
 
-TEST_P(ScreenTest, ScreenContextTakesTheServersSizeAndDepth) {
+TEST_P(ScreenTest, ScreenContextTakesTheServersSizeAndDepthAndAFailedReadKeepsItsError) {
     HDC screen = GetDC(nullptr);
     EXPECT_EQ(GetDeviceCaps(screen, HORZRES), 1024);
     EXPECT_EQ(GetDeviceCaps(screen, VERTRES), 768);
     EXPECT_EQ(GetDeviceCaps(screen, BITSPIXEL), GetParam() == Screen::trueColour24 ? 24 : 8);
     ReleaseDC(nullptr, screen);
-}
-
-TEST_P(ScreenTest, FailedScreenReadKeepsItsErrorAndLeaksNothing) {
+    // A failed read of the screen gives nothing and says why.
     ShownWindow window("orvel-failed-read");
     orvel::testing::InjectFault(orvel::testing::kFaultScreenRead, 1);
     EXPECT_REFUSED(ShownPixels(window.GetSafeHwnd(), kWidth, kHeight).empty(), true,
