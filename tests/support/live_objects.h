@@ -15,8 +15,6 @@ public:
     /// A gtest assertion result naming every count that differs.
     ::testing::AssertionResult Unchanged() const;
 
-    const orvel::testing::LiveCounts& Before() const noexcept { return before_; }
-
 private:
     orvel::testing::LiveCounts before_;
 };
