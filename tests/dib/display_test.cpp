@@ -310,13 +310,4 @@ TEST_F(DisplayTest, BlockWhoseHeaderNoLongerFitsIsNotDrawn) {
     EXPECT_EQ(surface.Pixels(), std::vector<COLORREF>(9, kBackground));
 }
 
-TEST_F(DisplayTest, DoDitheringAnswersTheNegationAndChangesNothing) {
-    TestDib dib;
-    EXPECT_EQ(dib.DoDithering(0), TRUE);
-    EXPECT_EQ(dib.DoDithering(5), FALSE);
-    EXPECT_EQ(dib.DoDithering(-1), FALSE);
-    EXPECT_EQ(StatusOf(dib), ClassError(6));
-    EXPECT_EQ(dib.DrawDibPreference(), TRUE);
-}
-
 } // namespace

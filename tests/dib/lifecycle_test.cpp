@@ -8,6 +8,9 @@ using LifecycleTest = LeakCheckedTest;
 
 TEST_F(LifecycleTest, CheckingAccessorsAnswerOnlyForAUsablePicture) {
     TestDib dib;
+    EXPECT_EQ(dib.DoDithering(0), TRUE); // the negation, and nothing changes
+    EXPECT_EQ(dib.DoDithering(5), FALSE);
+    EXPECT_EQ(dib.DoDithering(-1), FALSE);
     EXPECT_EQ(StatusOf(dib), ClassError(6));
     EXPECT_EQ(dib.GetSafeHandle(), nullptr);
     EXPECT_EQ(dib.GetPalette(), nullptr);
@@ -67,22 +70,15 @@ TEST_F(LifecycleTest, DetachHandleGivesTheUnlockedBlockAwayAndEmptiesTheObject) 
 
 TEST_F(LifecycleTest, StatusSettersWriteTheWholeRecord) {
     TestDib dib;
+    // The edge cases; every other status the setters write is checked where it is recorded.
     ::SetLastError(0);
     EXPECT_FALSE(dib.SetSystemError());
     EXPECT_EQ(StatusOf(dib), SystemError(0)); // a failure even without a last error
-    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_FALSE(dib.SetSystemError());
-    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
     CFileException none(CFileException::none);
     EXPECT_TRUE(dib.SetFileError(none));
     EXPECT_EQ(StatusOf(dib), kSuccess);
-    CFileException missing(CFileException::fileNotFound);
-    EXPECT_FALSE(dib.SetFileError(missing));
-    EXPECT_EQ(StatusOf(dib), FileError(2));
     EXPECT_FALSE(dib.SetClassError(0));
     EXPECT_EQ(StatusOf(dib), ClassError(0));
-    EXPECT_FALSE(dib.SetProgError(14));
-    EXPECT_EQ(StatusOf(dib), kProgError14);
     EXPECT_TRUE(dib.SetNoError());
     EXPECT_EQ(StatusOf(dib), kSuccess);
 }
