@@ -101,6 +101,7 @@ TEST_F(BmpFileTest, WriteFailuresAreFileErrorsAndKeepThePicture) {
     EXPECT_FALSE(std::filesystem::exists(ScratchPath("empty.bmp")));
 }
 
+// The colour counts' other forms are the clipboard tests'.
 TEST_F(BmpFileTest, DirectColourPaletteComesFromTheColourCountsOrIsTheHalftone) {
     TestDib dib;
     ASSERT_TRUE(
@@ -108,9 +109,6 @@ TEST_F(BmpFileTest, DirectColourPaletteComesFromTheColourCountsOrIsTheHalftone) 
     CPalette halftone;
     halftone.CreateHalftonePalette(nullptr);
     EXPECT_EQ(PaletteColours(dib.GetPalette()), PaletteColours(&halftone));
-    ASSERT_TRUE(LoadImage(dib, InfoFile({.width = 1, .height = 1, .bitCount = 24, .clrUsed = 16},
-                                        Colours(16), {1, 2, 3, 0})));
-    EXPECT_EQ(PaletteColours(dib.GetPalette()).size(), 3U * 16);
     ASSERT_TRUE(LoadImage(
         dib, InfoFile({.width = 1, .height = 1, .bitCount = 24, .clrUsed = 256, .clrImportant = 2},
                       Colours(2), {1, 2, 3, 0})));
