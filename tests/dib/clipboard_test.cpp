@@ -167,26 +167,23 @@ TEST_F(ClipboardTest, EachFailingStepOfTheExchangeIsRecorded) {
     }
 }
 
-TEST_F(ClipboardTest, SetClipboardRefusesAFailedObjectWithoutTouchingTheClipboard) {
+// Refusals that need no fault: SetClipboard of an empty or failed object leaves the clipboard
+// as it was; GetClipboard without a CF_DIB, or with one announced without data, keeps the picture.
+TEST_F(ClipboardTest, RefusalsLeaveTheClipboardAndThePictureAsTheyWere) {
     const ColourPicture picture = MakeColourPicture(4, 4, 8);
     Put(Packed(InfoFile({.width = 1, .height = 1, .bitCount = 24}, Bytes(4, 0x5A), {})));
     const Bytes before = ClipboardBytes();
-
     TestDib empty;
     EXPECT_FALSE(empty.SetClipboard(&window_));
     EXPECT_EQ(StatusOf(empty), ClassError(6));
-    TestDib failed(picture.file);
-    failed.SetClassError(5);
-    EXPECT_FALSE(failed.SetClipboard(&window_));
-    EXPECT_EQ(StatusOf(failed), ClassError(5));
-    EXPECT_EQ(ClipboardBytes(), before);
-}
-
-// No CF_DIB, or one announced without data: the picture stays.
-TEST_F(ClipboardTest, GetClipboardWithoutACfDibKeepsThePicture) {
-    const ColourPicture picture = MakeColourPicture(4, 4, 8);
     TestDib dib(picture.file);
+    dib.SetClassError(5);
+    EXPECT_FALSE(dib.SetClipboard(&window_));
+    EXPECT_EQ(StatusOf(dib), ClassError(5));
+    EXPECT_EQ(ClipboardBytes(), before);
+
     HGLOBAL block = dib.GetSafeHandle();
+    Empty();
     EXPECT_FALSE(dib.GetClipboard(&window_));
     EXPECT_EQ(StatusOf(dib), ClassError(8));
     EXPECT_EQ(CDib::GetClipPalette(&window_), nullptr);
