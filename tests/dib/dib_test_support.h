@@ -76,7 +76,6 @@ public:
     using CDib::SetClassError;
     using CDib::SetFileError;
     using CDib::SetNoError;
-    using CDib::SetProgError;
     using CDib::SetSystemError;
     BOOL& DrawDibPreference() { return m_bUseDrawDib; }
     HDRAWDIB DrawDibHandle() const { return m_hDrawDib; }
