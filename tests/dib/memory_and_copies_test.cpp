@@ -7,16 +7,6 @@ using namespace orvel::test;
 using orvel::testing::InjectFault;
 using MemoryTest = LeakCheckedTest;
 
-TEST_F(MemoryTest, NullPointersReleaseThePictureWithProgramErrorFourteen) {
-    for (const bool packed : {false, true}) {
-        TestDib dib(EightBitFile());
-        EXPECT_FALSE(packed ? dib.Load(static_cast<BITMAPINFOHEADER*>(nullptr))
-                            : dib.Load(static_cast<BITMAPFILEHEADER*>(nullptr)));
-        EXPECT_EQ(StatusOf(dib), kProgError14);
-        EXPECT_EQ(dib.GetSafeHandle(), nullptr);
-    }
-}
-
 TEST_F(MemoryTest, PackedDibAlwaysCarriesTheFullTableAndMasksFollowTheHeader) {
     // A picture whose header keeps biClrUsed 2 with the full table of its depth, as a file may:
     // its packed form (everything after the file header) must come back unchanged, so the
@@ -162,19 +152,25 @@ TEST_F(MemoryTest, RefusedHalftonePaletteLeavesADirectColourPictureLoaded) {
     EXPECT_EQ(dib.GetPalette()->m_hObject, nullptr);
 }
 
-TEST_F(MemoryTest, BlockAllocationFailuresOfEachLoad) {
+// A null pointer, or a block that cannot be had, releases the picture held.
+TEST_F(MemoryTest, FailedLoadsOfFileImagesAndPackedDibsReleaseThePicture) {
     Bytes image = EightBitFile();
     Bytes packed(image.begin() + 14, image.end());
     const Bytes core = CoreFile(2, 1, 24, {}, {1, 2, 3, 4, 5, 6, 0, 0});
     TestDib dib;
-    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
-    EXPECT_FALSE(dib.Load(reinterpret_cast<BITMAPFILEHEADER*>(image.data())));
-    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
-    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
-    orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
-    EXPECT_FALSE(dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(packed.data())));
-    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_NOT_ENOUGH_MEMORY));
-    EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+    for (const bool refused : {false, true}) {
+        for (const bool isPacked : {false, true}) {
+            ASSERT_TRUE(LoadImage(dib, image));
+            if (refused) {
+                InjectFault(orvel::testing::kFaultGlobalAlloc, 1);
+            }
+            BYTE* data = refused ? (isPacked ? packed.data() : image.data()) : nullptr;
+            EXPECT_FALSE(isPacked ? dib.Load(reinterpret_cast<BITMAPINFOHEADER*>(data))
+                                  : dib.Load(reinterpret_cast<BITMAPFILEHEADER*>(data)));
+            EXPECT_EQ(StatusOf(dib), refused ? SystemError(ERROR_NOT_ENOUGH_MEMORY) : kProgError14);
+            EXPECT_EQ(dib.GetSafeHandle(), nullptr);
+        }
+    }
     // The core conversion's new block: the object keeps the core block it was given.
     orvel::testing::InjectFault(orvel::testing::kFaultGlobalAlloc, 2);
     EXPECT_FALSE(LoadImage(dib, core));
