@@ -117,8 +117,8 @@ TEST_F(BlankPictureTest, ByHeaderTheCallersTableIsCopiedAndItsColoursAreUsed) {
     ASSERT_EQ(StatusOf(dib), kSuccess);
     EXPECT_EQ(info, before) << "the caller's header is only read";
     const Bytes block = BlockBytes(dib.GetSafeHandle());
-    EXPECT_EQ(Bytes(block.begin() + 54, block.begin() + 118), Colours(16));
-    EXPECT_EQ(PixelArea(dib), Bytes(8, 0x99));
+    EXPECT_EQ(block, InfoFile({.width = 5, .height = 2, .bitCount = 4, .sizeImage = 8}, Colours(16),
+                              Bytes(8, 0x99)));
     TestDib emptied;
     ASSERT_TRUE(emptied.Empty(AsInfo(info), RGB(27, 18, 9)));
     EXPECT_EQ(BlockBytes(emptied.GetSafeHandle()), block);
@@ -127,9 +127,10 @@ TEST_F(BlankPictureTest, ByHeaderTheCallersTableIsCopiedAndItsColoursAreUsed) {
     Bytes direct = InfoOf({.width = 2, .height = 1, .bitCount = 24, .sizeImage = 99, .clrUsed = 2},
                           Colours(2));
     ASSERT_TRUE(dib.Load(AsInfo(direct), RGB(5, 6, 7)));
-    EXPECT_EQ(U32At(BlockBytes(dib.GetSafeHandle()), 10), 62U);
+    EXPECT_EQ(BlockBytes(dib.GetSafeHandle()),
+              InfoFile({.width = 2, .height = 1, .bitCount = 24, .sizeImage = 8, .clrUsed = 2},
+                       Colours(2), {7, 6, 5, 7, 6, 5, 0, 0}));
     EXPECT_EQ(dib.GetPalette()->GetEntryCount(), 2);
-    EXPECT_EQ(PixelArea(dib), (Bytes{7, 6, 5, 7, 6, 5, 0, 0}));
 }
 
 struct Refusal {
