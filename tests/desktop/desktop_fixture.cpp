@@ -25,7 +25,7 @@ std::map<Screen, Server>& Servers() {
     return servers;
 }
 
-std::string ScreenSpec(Screen screen) {
+std::string ScreenGeometry(Screen screen) {
     return screen == Screen::trueColour24 ? "1024x768x24" : "1024x768x8";
 }
 
@@ -38,7 +38,7 @@ Server StartServer(Screen screen) {
         return server;
     }
     server.process = StartProgram({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0",
-                                   ScreenSpec(screen), "-nolisten", "tcp", "-noreset"});
+                                   ScreenGeometry(screen), "-nolisten", "tcp", "-noreset"});
     close(ready[1]);
     std::string number;
     pollfd wait{ready[0], POLLIN, 0};
@@ -56,7 +56,13 @@ Server StartServer(Screen screen) {
     return server;
 }
 
-// Every server started goes when the test program ends.
+// The test program's scratch folder, shared by its tests.
+std::string ScratchFolder() {
+    return std::filesystem::temp_directory_path().string() + "/orvel-desktop-" +
+           std::to_string(getpid());
+}
+
+// Every server started, and the scratch folder, go when the test program ends.
 class ServerStopper : public ::testing::Environment {
 public:
     void TearDown() override {
@@ -66,6 +72,8 @@ public:
             }
         }
         Servers().clear();
+        std::error_code ignored;
+        std::filesystem::remove_all(ScratchFolder(), ignored);
     }
 };
 
@@ -105,8 +113,7 @@ void StopProgram(pid_t process) {
 
 std::string ScratchPath(const std::string& name) {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string folder = std::filesystem::temp_directory_path().string() + "/orvel-desktop-" +
-                         std::to_string(getpid());
+    const std::string folder = ScratchFolder();
     std::filesystem::create_directories(folder);
     std::string prefix = test != nullptr ? std::string(test->name()) : "suite";
     for (char& c : prefix) {
@@ -136,7 +143,7 @@ void DesktopTest::UseScreen(Screen screen) {
         server = StartServer(screen);
     }
     if (server.process <= 0) {
-        GTEST_SKIP() << "Xvfb did not start a " << ScreenSpec(screen) << " screen";
+        GTEST_SKIP() << "Xvfb did not start a " << ScreenGeometry(screen) << " screen";
     }
     setenv("DISPLAY", server.display.c_str(), 1);
     unsetenv("ORVEL_HEADLESS");
