@@ -2,8 +2,6 @@
 // tables, the refusals, and the object left empty by every failure.
 #include "picture_reader.h"
 
-#include <string>
-
 namespace {
 
 using namespace orvel::test;

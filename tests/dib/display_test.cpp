@@ -3,7 +3,6 @@
 // operations, the default rectangles, the palette put back, and each way a draw fails.
 #include "drawing_support.h"
 
-#include <algorithm>
 #include <tuple>
 
 namespace {

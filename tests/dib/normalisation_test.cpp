@@ -1,7 +1,6 @@
 // The normalisation funnel: what it keeps, what it rebuilds, and what it refuses.
 #include "dib_test_support.h"
 
-#include <string>
 #include <tuple>
 
 namespace {

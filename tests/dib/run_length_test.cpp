@@ -1,8 +1,6 @@
 // Run-length decoding: streams built byte by byte and the rows they must give.
 #include "dib_test_support.h"
 
-#include <string>
-
 namespace {
 
 using namespace orvel::test;

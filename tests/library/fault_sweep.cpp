@@ -1,8 +1,6 @@
 #include "fault_sweep.h"
 
 #include <algorithm>
-#include <cstring>
-#include <sstream>
 
 namespace orvel::test {
 namespace {
