@@ -1,5 +1,6 @@
 // The fault sweep over CConvertDib: colour conversion for every pair of depths, onto the fixed
 // palettes and onto a caller's, and resizing up and down at every depth.
+#include "convert/picture_bytes.h"
 #include "fault_sweep.h"
 
 #include <string>
@@ -12,17 +13,10 @@ using orvel::testing::kFaultDeviceContext;
 
 constexpr int kDepths[] = {1, 4, 8, 16, 24, 32};
 
-// A 7 x 3 picture of the depth whose bytes (padding included) follow a pattern, with a full
-// colour table for 1, 4 and 8 bits.
+// A 7 x 3 picture of the depth of arbitrary bytes (padding included), with a full colour table
+// for 1, 4 and 8 bits.
 Bytes PatternFile(int bitCount) {
-    const std::size_t stride = (7 * static_cast<std::size_t>(bitCount) + 31) / 32 * 4;
-    Bytes pixels(stride * 3);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = static_cast<std::uint8_t>(i * 37 + 5);
-    }
-    const unsigned entries = bitCount <= 8 ? 1U << bitCount : 0;
-    return InfoFile({.width = 7, .height = 3, .bitCount = static_cast<std::uint16_t>(bitCount)},
-                    Colours(entries), pixels);
+    return FileOf(ArbitraryPicture(bitCount, 7, 3, 5));
 }
 
 // The work block, the picture replacement's new block and views onto both may be refused; so
