@@ -1,6 +1,7 @@
 // The fault sweep over CDibComp (every step of compressing a frame, the compressor choice and
 // descriptions) and over the static helpers of CDibSupport that reach the platform.
 #include "fault_sweep.h"
+#include "support/test_frames.h"
 
 #include <cstring>
 #include <string>
@@ -14,12 +15,9 @@ constexpr DWORD kFullFrames = mmioFOURCC('D', 'I', 'B', ' ');
 
 // An 8-bit 16 x 4 input format with its colour table, and a frame of it.
 void MakeFrame(World& world) {
-    world.buffer.assign(40 + 256 * 4 + 64, 0);
-    const BITMAPINFOHEADER header = CDibSupport::MakeBIH(16, 4, 8, BI_RGB, 64, 0, 0, 0, 0);
-    std::memcpy(world.buffer.data(), &header, sizeof header);
-    for (std::size_t i = 40; i < world.buffer.size(); ++i) {
-        world.buffer[i] = static_cast<BYTE>(i / 5);
-    }
+    const Frame8 frame = orvel::test::MakeFrame(FramePattern::PhotoLike, 16, 4);
+    world.buffer = FrameFormat(frame);
+    world.buffer.insert(world.buffer.end(), frame.pixels.begin(), frame.pixels.end());
     world.compressed.assign(4096, 0);
 }
 
