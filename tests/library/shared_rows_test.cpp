@@ -58,8 +58,8 @@ const SharedCase kCases[] = {
     {16, 0, false, {5000, 701}},
 };
 
-std::uint64_t BlockHash(HGLOBAL block) {
-    const orvel::test::Bytes bytes = orvel::test::BlockBytes(block);
+// 0 for no bytes: every case must produce some.
+std::uint64_t Hash(const std::vector<BYTE>& bytes) {
     return bytes.empty() ? 0
                          : std::hash<std::string_view>{}(std::string_view(
                                reinterpret_cast<const char*>(bytes.data()), bytes.size()));
@@ -167,8 +167,7 @@ std::uint64_t DrawingHash(int targetBits, CPalette& palette) {
             ::SelectObject(dc, previous); // GetDIBits reads a bitmap no context holds
             if (::GetDIBits(dc, surface, 0, static_cast<UINT>(size.cy), pixels.data(),
                             reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS) != 0) {
-                hash = std::hash<std::string_view>{}(
-                    std::string_view(reinterpret_cast<const char*>(pixels.data()), pixels.size()));
+                hash = Hash(pixels);
             }
         }
     }
@@ -198,9 +197,9 @@ std::vector<std::uint64_t> RunCases() {
             const std::vector<BYTE> file = RunLengthFile(bitCount, cutShort);
             std::vector<BYTE> packed = orvel::test::Packed(file);
             CDib picture(reinterpret_cast<BITMAPINFOHEADER*>(packed.data()));
-            hashes.push_back(BlockHash(picture.GetSafeHandle()));
+            hashes.push_back(Hash(orvel::test::BlockBytes(picture.GetSafeHandle())));
             HGLOBAL read = orvel::formats::ReadPicture(file.data(), file.size(), {}, nullptr);
-            hashes.push_back(BlockHash(read));
+            hashes.push_back(Hash(orvel::test::BlockBytes(read)));
             GlobalFree(read);
         }
     }
@@ -218,14 +217,13 @@ std::vector<std::uint64_t> RunCases() {
         } else {
             picture.ConvertColor(shared.to, shared.ownPalette ? &palette : nullptr);
         }
-        hashes.push_back(BlockHash(picture.GetSafeHandle()));
+        hashes.push_back(Hash(orvel::test::BlockBytes(picture.GetSafeHandle())));
         // The PNGs of a direct-colour and an indexed picture: rows deflated in strips.
         if (shared.to == 24 || (shared.to == 8 && !shared.ownPalette)) {
             std::vector<std::uint8_t> png;
             orvel::formats::EncodePicture(picture.GetSafeHandle(), orvel::formats::Format::png, {},
                                           &png, nullptr);
-            hashes.push_back(std::hash<std::string_view>{}(
-                std::string_view(reinterpret_cast<const char*>(png.data()), png.size())));
+            hashes.push_back(Hash(png));
         }
     }
     return hashes;
