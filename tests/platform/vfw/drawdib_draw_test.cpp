@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -18,69 +17,43 @@ using orvel::test::MakeTestPalette;
 using orvel::test::MemorySurface;
 using orvel::test::TestDib;
 
-// A 5 x 4 picture of distinct pixels at each depth.
-TestDib Picture(int depth) {
-    std::vector<RGBQUAD> table;
-    for (int i = 0; i < 20; ++i) {
-        table.push_back({static_cast<BYTE>(i * 12), static_cast<BYTE>(255 - i * 9),
-                         static_cast<BYTE>(i * 5), 0});
+using DrawDibDrawTest = orvel::test::LeakCheckedTest;
+
+// DrawDibDraw hands its rectangles to StretchDIBits, whose pixel rules for every depth are the
+// StretchDIBits tests'; here one 24-bit picture shows the rectangles arrive in the right order,
+// mirrored extents kept, -1 extents made the picture's own.
+TEST_F(DrawDibDrawTest, SamePixelsAsStretchDIBitsWithSourceCopy) {
+    TestDib dib(5, 4, 24);
+    for (int n = 0; n < 20; ++n) {
+        dib.Set(n % 5, n / 5, static_cast<DWORD>((n + 1) * 0x0A1B2C % 0x1000000));
     }
-    TestDib dib(5, 4, depth, false, table);
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 5; ++x) {
-            const int n = x + 5 * y;
-            const DWORD index = depth == 1 ? static_cast<DWORD>(n % 2)
-                                           : static_cast<DWORD>(n % (1 << std::min(depth, 8)));
-            const DWORD raw = depth == 16 ? static_cast<DWORD>(n * 1543 % 32768)
-                                          : static_cast<DWORD>(n * 0x0A1B2C % 0x1000000);
-            dib.Set(x, y, depth <= 8 ? index : raw);
-        }
-    }
-    return dib;
-}
-
-struct Rects {
-    int xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc, dySrc;
-};
-
-class DrawDibMatchesStretchTest : public orvel::test::LeakCheckedTest,
-                                  public ::testing::WithParamInterface<std::tuple<int, Rects>> {};
-
-TEST_P(DrawDibMatchesStretchTest, SamePixelsAsStretchDIBitsWithSourceCopy) {
-    const auto [depth, r] = GetParam();
-    TestDib dib = Picture(depth);
-    std::optional<MemorySurface> viaDrawDib(std::in_place, 12, 10, 32);
-    std::optional<MemorySurface> viaStretch(std::in_place, 12, 10, 32);
+    const struct {
+        int xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc, dySrc;
+    } cases[] = {{2, 1, 3, 2, 1, 0, 3, 2},
+                 {0, 0, 10, 8, 0, 0, 5, 4},
+                 {6, 0, -5, 4, 0, 0, 5, 4},
+                 {1, 2, -1, -1, 1, 0, 3, 4}};
     HDRAWDIB drawDib = DrawDibOpen();
     ASSERT_NE(drawDib, nullptr);
-    ASSERT_TRUE(DrawDibDraw(drawDib, viaDrawDib->Dc(), r.xDst, r.yDst, r.dxDst, r.dyDst,
-                            dib.Header(), dib.Bits(), r.xSrc, r.ySrc, r.dxSrc, r.dySrc, 0));
-    // -1 destination extents mean the picture's own size.
-    ASSERT_GT(StretchDIBits(viaStretch->Dc(), r.xDst, r.yDst, r.dxDst == -1 ? 5 : r.dxDst,
-                            r.dyDst == -1 ? 4 : r.dyDst, r.xSrc, r.ySrc, r.dxSrc, r.dySrc,
-                            dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
-              0);
-    int drawn = 0;
-    for (int y = 0; y < 10; ++y) {
-        for (int x = 0; x < 12; ++x) {
-            const COLORREF pixel = GetPixel(viaDrawDib->Dc(), x, y);
-            EXPECT_EQ(pixel, GetPixel(viaStretch->Dc(), x, y)) << x << "," << y;
-            drawn += pixel != RGB(0, 0, 0) ? 1 : 0;
+    for (const auto& r : cases) {
+        SCOPED_TRACE(r.xDst);
+        MemorySurface viaDrawDib(12, 10, 32);
+        MemorySurface viaStretch(12, 10, 32);
+        ASSERT_TRUE(DrawDibDraw(drawDib, viaDrawDib.Dc(), r.xDst, r.yDst, r.dxDst, r.dyDst,
+                                dib.Header(), dib.Bits(), r.xSrc, r.ySrc, r.dxSrc, r.dySrc, 0));
+        ASSERT_GT(StretchDIBits(viaStretch.Dc(), r.xDst, r.yDst, r.dxDst == -1 ? 5 : r.dxDst,
+                                r.dyDst == -1 ? 4 : r.dyDst, r.xSrc, r.ySrc, r.dxSrc, r.dySrc,
+                                dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
+                  0);
+        for (int y = 0; y < 10; ++y) {
+            for (int x = 0; x < 12; ++x) {
+                EXPECT_EQ(GetPixel(viaDrawDib.Dc(), x, y), GetPixel(viaStretch.Dc(), x, y))
+                    << x << "," << y;
+            }
         }
     }
-    EXPECT_GT(drawn, 0);
     EXPECT_TRUE(DrawDibClose(drawDib));
 }
-
-INSTANTIATE_TEST_SUITE_P(DepthsAndRectangles, DrawDibMatchesStretchTest,
-                         ::testing::Combine(::testing::Values(1, 4, 8, 16, 24, 32),
-                                            ::testing::Values(Rects{0, 0, 5, 4, 0, 0, 5, 4},
-                                                              Rects{2, 1, 3, 2, 1, 1, 3, 2},
-                                                              Rects{0, 0, 10, 8, 0, 0, 5, 4},
-                                                              Rects{6, 0, -5, 4, 0, 0, 5, 4},
-                                                              Rects{1, 2, -1, -1, 1, 0, 3, 4})));
-
-using DrawDibDrawTest = orvel::test::LeakCheckedTest;
 
 TEST_F(DrawDibDrawTest, RealisesTheContextPaletteInTheForegroundUnlessAskedForTheBackground) {
     orvel::testing::ResetSystemPalette();
