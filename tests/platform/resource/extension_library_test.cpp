@@ -129,16 +129,14 @@ TEST_F(ExtensionLibraryTest, LibrariesJoinOnceAsOrdinaryLibrariesTheLatestAtTheH
     }
 }
 
-TEST_F(ExtensionLibraryTest, ResourceOnlyTheLibraryHasIsFoundInIt) {
+// A resource only the library has is found in it; one the application has too, in the
+// application, each module keeping its own bytes.
+TEST_F(ExtensionLibraryTest, ApplicationsResourceIsFoundBeforeTheLibrarysAndTheLibrarysAfter) {
     EXPECT_EQ(FindBitmap(kExtensionOnlyId), module_);
     EXPECT_EQ(BitmapResourceBytes(module_, MAKEINTRESOURCE(kExtensionOnlyId)),
               PackedDibOfFile("extension_pair_2x1.bmp"));
-    // The application's own module does not have it.
     EXPECT_REFUSED(FindResourceA(nullptr, MAKEINTRESOURCE(kExtensionOnlyId), RT_BITMAP), nullptr,
                    ERROR_RESOURCE_NAME_NOT_FOUND);
-}
-
-TEST_F(ExtensionLibraryTest, ApplicationsResourceIsFoundBeforeTheLibrarysOfTheSameId) {
     EXPECT_EQ(FindBitmap(kSharedId), AfxGetInstanceHandle());
     EXPECT_EQ(BitmapResourceBytes(nullptr, MAKEINTRESOURCE(kSharedId)),
               PackedDibOfFile("rgb24_5x3.bmp"));
@@ -146,29 +144,21 @@ TEST_F(ExtensionLibraryTest, ApplicationsResourceIsFoundBeforeTheLibrarysOfTheSa
               PackedDibOfFile("extension_red_1x1.bmp"));
 }
 
-// A changed resource module is searched instead of the executable, which is then not searched at
-// all; a resource found nowhere gives the application's resource module.
-TEST_F(ExtensionLibraryTest, ResourceModuleIsSearchedInsteadOfTheExecutableAndAnswersForMisses) {
+// The search order: the resource module instead of the executable (a miss everywhere answers
+// with it), then the entries latest first, system libraries after the ordinary ones.
+TEST_F(ExtensionLibraryTest, SearchGoesResourceModuleThenLaterEntriesFirstThenSystemLibraries) {
     EXPECT_EQ(FindBitmap(999), AfxGetInstanceHandle());
     AfxSetResourceHandle(module_);
     EXPECT_EQ(FindBitmap(999), module_);
-    EXPECT_EQ(FindBitmap(kSharedId), module_);
-    EXPECT_EQ(FindBitmap(IDB_INDEXED4), module_);
-}
+    EXPECT_EQ(FindBitmap(IDB_INDEXED4), module_) << "the executable is not searched";
 
-// An entry made later is searched first, and leaves the search when destroyed.
-TEST_F(ExtensionLibraryTest, LaterEntriesAreSearchedFirst) {
     AfxSetResourceHandle(GetModuleHandleA("liborvel_platform")); // a module without resources
     EXPECT_EQ(FindBitmap(kSharedId), module_);
     {
         CDynLinkLibrary later(AfxGetInstanceHandle(), AfxGetInstanceHandle());
         EXPECT_EQ(FindBitmap(kSharedId), AfxGetInstanceHandle());
     }
-    EXPECT_EQ(FindBitmap(kSharedId), module_);
-}
-
-TEST_F(ExtensionLibraryTest, SystemLibrariesAreSearchedAfterOrdinaryOnes) {
-    AfxSetResourceHandle(GetModuleHandleA("liborvel_platform"));
+    EXPECT_EQ(FindBitmap(kSharedId), module_) << "a destroyed entry leaves the search";
     AFX_EXTENSION_MODULE state = {TRUE, AfxGetInstanceHandle(), AfxGetInstanceHandle()};
     CDynLinkLibrary system(state, TRUE);
     ASSERT_EQ(ExtensionLibraries().front().module, AfxGetInstanceHandle());
