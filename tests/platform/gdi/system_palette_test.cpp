@@ -69,19 +69,9 @@ TEST_F(SystemPaletteTest, StartsWithTheStaticColoursAtBothEnds) {
     EXPECT_EQ(GetDeviceCaps(screen_, NUMRESERVED), 20);
 }
 
-TEST_F(SystemPaletteTest, ForegroundRealisationTakesFreeEntriesOnceAndCountsThem) {
-    HPALETTE halftone = CreateHalftonePalette(screen_);
-    // 256 colours, 8 of them static: 236 free entries take 236 of the other 248.
-    EXPECT_EQ(Realise(screen_, halftone, FALSE), 236U);
-    EXPECT_EQ(Realise(screen_, halftone, FALSE), 0U) << "the colours are already there";
-    const std::vector<COLORREF> entries = System();
-    EXPECT_TRUE(Holds(entries, RGB(51, 102, 153)));
-    EXPECT_EQ(entries[0], RGB(0, 0, 0)) << "static entries never change";
-    EXPECT_EQ(entries[250], RGB(0, 255, 0));
-    DeleteObject(halftone);
-}
-
-TEST_F(SystemPaletteTest, ANewForegroundPaletteEvictsAnOlderOneOnlyWhenNothingIsFree) {
+// Foreground palettes take free entries once and count them; a later one evicts older colours
+// only when nothing is free.
+TEST_F(SystemPaletteTest, ForegroundRealisationTakesFreeEntriesOnceAndEvictsOnlyWhenFull) {
     HPALETTE first = MakeTestPalette(Colours(1));
     HPALETTE second = MakeTestPalette(Colours(2));
     EXPECT_EQ(Realise(screen_, first, FALSE), 16U);
@@ -90,11 +80,17 @@ TEST_F(SystemPaletteTest, ANewForegroundPaletteEvictsAnOlderOneOnlyWhenNothingIs
     EXPECT_TRUE(Holds(System(), Colours(2)[15]));
 
     HPALETTE halftone = CreateHalftonePalette(screen_);
+    // 256 colours, 8 of them static: 236 free entries take 236 of the other 248.
     EXPECT_EQ(Realise(screen_, halftone, FALSE), 236U);
-    EXPECT_FALSE(Holds(System(), Colours(1)[0])) << "a full foreground palette takes every entry";
-    DeleteObject(halftone);
-    DeleteObject(first);
-    DeleteObject(second);
+    EXPECT_EQ(Realise(screen_, halftone, FALSE), 0U) << "the colours are already there";
+    const std::vector<COLORREF> entries = System();
+    EXPECT_FALSE(Holds(entries, Colours(1)[0])) << "a full foreground palette takes every entry";
+    EXPECT_TRUE(Holds(entries, RGB(51, 102, 153)));
+    EXPECT_EQ(entries[0], RGB(0, 0, 0)) << "static entries never change";
+    EXPECT_EQ(entries[250], RGB(0, 255, 0));
+    for (HPALETTE palette : {halftone, first, second}) {
+        DeleteObject(palette);
+    }
 }
 
 TEST_F(SystemPaletteTest, BackgroundMemoryAndDefaultRealisationsChangeNothing) {
