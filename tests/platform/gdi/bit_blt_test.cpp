@@ -12,8 +12,7 @@
 
 namespace {
 
-using orvel::test::MakeTestPalette;
-using orvel::test::MemorySurface;
+using namespace orvel::test;
 
 class BitBltTest : public orvel::test::LeakCheckedTest {
 protected:

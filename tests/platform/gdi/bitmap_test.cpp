@@ -12,9 +12,7 @@
 
 namespace {
 
-using orvel::test::LeakCheckedTest;
-using orvel::test::MakeTestPalette;
-using orvel::test::MemorySurface;
+using namespace orvel::test;
 
 BITMAP RecordOf(HBITMAP bitmap) {
     BITMAP record{};

@@ -15,8 +15,7 @@
 
 namespace {
 
-using orvel::test::LeakCheckedTest;
-using orvel::test::MakePalette;
+using namespace orvel::test;
 using PaletteTest = LeakCheckedTest;
 
 std::vector<PALETTEENTRY> EntriesOf(HPALETTE palette) {

@@ -11,11 +11,7 @@
 
 namespace {
 
-using orvel::test::LeakCheckedTest;
-using orvel::test::MakeTestPalette;
-using orvel::test::MemorySurface;
-using orvel::test::RawOf;
-using orvel::test::TestDib;
+using namespace orvel::test;
 
 struct RopCase {
     const char* name;

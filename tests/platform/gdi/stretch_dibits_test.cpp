@@ -15,11 +15,7 @@
 
 namespace {
 
-using orvel::test::LeakCheckedTest;
-using orvel::test::MakeTestPalette;
-using orvel::test::MemorySurface;
-using orvel::test::RawOf;
-using orvel::test::TestDib;
+using namespace orvel::test;
 
 constexpr int kWidth = 4;
 constexpr int kHeight = 3;

@@ -17,9 +17,7 @@ namespace {
 
 using orvel::afx::ExtensionLibraries;
 using orvel::afx::ExtensionLibraryEntry;
-using orvel::test::BitmapResourceBytes;
-using orvel::test::LeakCheckedTest;
-using orvel::test::PackedDibOfFile;
+using namespace orvel::test;
 
 // Bitmaps of the test extension library; 101 is also one of the application's.
 constexpr WORD kSharedId = IDB_RGB24;

@@ -13,9 +13,7 @@
 
 namespace {
 
-using orvel::test::BitmapResourceBytes;
-using orvel::test::LeakCheckedTest;
-using orvel::test::PackedDibOfFile;
+using namespace orvel::test;
 
 constexpr DWORD kUntouched = 0xDEADBEEF;
 

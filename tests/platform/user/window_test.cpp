@@ -10,9 +10,7 @@
 
 namespace {
 
-using orvel::test::LeakCheckedTest;
-using orvel::test::RawOf;
-using orvel::test::TestDib;
+using namespace orvel::test;
 
 bool SameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;

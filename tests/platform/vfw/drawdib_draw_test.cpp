@@ -13,9 +13,7 @@
 
 namespace {
 
-using orvel::test::MakeTestPalette;
-using orvel::test::MemorySurface;
-using orvel::test::TestDib;
+using namespace orvel::test;
 
 using DrawDibDrawTest = orvel::test::LeakCheckedTest;
 

@@ -13,8 +13,7 @@
 
 namespace {
 
-using orvel::test::Frame8;
-using orvel::test::FramePattern;
+using namespace orvel::test;
 
 BITMAPINFOHEADER HeaderOf(const std::vector<BYTE>& format) {
     BITMAPINFOHEADER header{};
