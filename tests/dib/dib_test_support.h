@@ -73,6 +73,7 @@ public:
         }
     }
     using CDib::CreateLogicPalette;
+    using CDib::Draw;
     using CDib::SetClassError;
     using CDib::SetFileError;
     using CDib::SetNoError;

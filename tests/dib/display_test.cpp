@@ -10,12 +10,6 @@ namespace {
 using namespace orvel::test;
 using orvel::testing::InjectFault;
 
-// Reaches the protected drawing step.
-class DrawingDib : public TestDib {
-public:
-    using CDib::Draw;
-};
-
 enum class Path { DrawDib, StretchDIBits };
 
 std::string PathName(Path path) {
@@ -273,7 +267,7 @@ TEST_F(DisplayTest, WithoutADrawDibHandleEveryDrawGoesThroughStretchDIBits) {
 
 TEST_F(DisplayTest, DrawWithoutAPictureOrAContextFailsBeforeThePlatform) {
     const ColourPicture picture = MakeColourPicture(2, 2, 8);
-    DrawingDib dib;
+    TestDib dib;
     Surface surface(2, 2);
     const CRect whole(0, 0, 2, 2);
     EXPECT_FALSE(dib.Show(surface.Dc(), whole, CRect(0, 0, 0, 0))); // refused by the record
