@@ -2,6 +2,7 @@
 #include <orvel/orvel.h>
 
 #include "support/live_objects.h"
+#include "support/processes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +17,7 @@ using orvel::testing::InjectFault;
 
 class FileTest : public LeakCheckedTest {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("orvel_file_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::filesystem::remove_all(dir_);
-        LeakCheckedTest::TearDown();
-    }
-    std::string Path(const char* name) const { return (dir_ / name).string(); }
+    std::string Path(const char* name) const { return dir_.Path(name); }
     void WriteFile(const char* name, const std::string& text) const {
         CFile file(Path(name).c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write(text.data(), static_cast<UINT>(text.size()));
@@ -38,7 +29,7 @@ protected:
         return file.Open(path.c_str(), flags, &error) ? CFileException::none : error.m_cause;
     }
 
-    std::filesystem::path dir_;
+    orvel::test::ScratchDir dir_;
 };
 
 TEST_F(FileTest, WrittenBytesReadBackAndCreateTruncatesUnlessToldNot) {
@@ -68,8 +59,8 @@ TEST_F(FileTest, OpenFailuresCarryThePublishedCauses) {
     EXPECT_EQ(OpenCause(Path("no/such/dir"), CFile::modeCreate | CFile::modeWrite),
               CFileException::badPath);
     EXPECT_EQ(OpenCause(Path("a") + "/under/a/file", CFile::modeRead), CFileException::badPath);
-    EXPECT_EQ(OpenCause(dir_.string(), CFile::modeRead), CFileException::accessDenied);
-    EXPECT_EQ(OpenCause(dir_.string(), CFile::modeWrite), CFileException::accessDenied);
+    EXPECT_EQ(OpenCause(Path("."), CFile::modeRead), CFileException::accessDenied);
+    EXPECT_EQ(OpenCause(Path("."), CFile::modeWrite), CFileException::accessDenied);
     EXPECT_EQ(OpenCause("", CFile::modeRead), CFileException::badPath);
     EXPECT_THROW(CFile(Path("missing").c_str(), CFile::modeRead), CFileException);
 }
