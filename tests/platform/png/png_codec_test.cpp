@@ -59,21 +59,16 @@ Bytes Decode(const Bytes& png, DibLayout layout, Error* error = nullptr) {
         return {};
     }
     EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0U);
-    const auto* base = static_cast<const BYTE*>(GlobalLock(block));
-    const std::size_t skip = layout == DibLayout::withFileHeader ? 14 : 0;
-    Bytes dib(base + skip, base + GlobalSize(block));
-    if (skip != 0) {
-        BITMAPFILEHEADER file{};
-        std::memcpy(&file, base, sizeof file);
-        EXPECT_EQ(file.bfType, DIB_SIGNATURE);
-        // Packed fields are copied out: gtest takes its arguments by reference.
-        EXPECT_EQ(DWORD{file.bfSize}, GlobalSize(block));
-        const WORD bitCount = reinterpret_cast<const BITMAPINFOHEADER*>(base + 14)->biBitCount;
-        EXPECT_EQ(DWORD{file.bfOffBits}, 54 + (bitCount <= 8 ? 4U << bitCount : 0U));
-    }
-    GlobalUnlock(block);
+    const Bytes all = orvel::test::BlockBytes(block);
     GlobalFree(block);
-    return dib;
+    const std::size_t skip = layout == DibLayout::withFileHeader ? 14 : 0;
+    if (skip != 0) {
+        EXPECT_EQ(all[0] | all[1] << 8, DIB_SIGNATURE);
+        EXPECT_EQ(orvel::test::U32At(all, 2), all.size());
+        const int bitCount = all[28];
+        EXPECT_EQ(orvel::test::U32At(all, 10), 54 + (bitCount <= 8 ? 4U << bitCount : 0U));
+    }
+    return Bytes(all.begin() + static_cast<std::ptrdiff_t>(skip), all.end());
 }
 
 /// The filtered rows of a PNG: its IDAT chunks joined and inflated whole, which checks the zlib
