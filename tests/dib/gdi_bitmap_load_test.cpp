@@ -169,14 +169,15 @@ TEST_F(BitmapPictureTest, EachFailingStepReportsItsStatusAndLeavesTheObjectEmpty
     DrawingPalette(palette, 8);
     CBitmap bitmap;
     ASSERT_NO_FATAL_FAILURE(DrawBitmap(bitmap, 8, &palette));
-    // The block, GetDIBits and the screen context have one status each, which the library sweep
-    // proves; these steps' statuses it cannot tell apart.
+    // The block and GetDIBits have one status each, which the library sweep proves; it cannot
+    // tell these steps' statuses apart, and lets a refused screen context pass as absorbed.
     const struct {
         orvel::testing::FaultSite site;
         long nth;
         Status status;
     } steps[] = {
         {orvel::testing::kFaultGlobalLock, 1, SystemError(ERROR_DISCARDED)},
+        {orvel::testing::kFaultDeviceContext, 1, SystemError(ERROR_INVALID_HANDLE)},
         {orvel::testing::kFaultObjectAlloc, 1, ClassError(3)},
         {orvel::testing::kFaultCreatePalette, 1, ClassError(4)},
     };
