@@ -261,7 +261,6 @@ TEST_F(StretchDIBitsFailureTest, RefusesBadArgumentsWithTheErrorNumberAndDrawsNo
     }
     orvel::testing::InjectFault(orvel::testing::kFaultStretchDIBits, 1);
     EXPECT_REFUSED(draw({.dc = dc}, dib), 0, ERROR_NOT_ENOUGH_MEMORY);
-    orvel::testing::ClearFault();
 
     for (int y = 0; y < 4; ++y) {
         for (int x = 0; x < 4; ++x) {

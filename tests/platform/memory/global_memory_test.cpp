@@ -39,7 +39,7 @@ TEST_F(GlobalMemoryTest, LockCountRisesToItsByteAndUnlockReportsWhetherTheBlockS
     GlobalFree(block);
 }
 
-TEST_F(GlobalMemoryTest, StaleNullAndForeignHandlesAreRefused) {
+TEST_F(GlobalMemoryTest, StaleNullForeignAndEmptyHandlesAreRefused) {
     HGLOBAL block = GlobalAlloc(GHND, 8);
     ASSERT_EQ(GlobalFree(block), nullptr);
 
@@ -55,10 +55,9 @@ TEST_F(GlobalMemoryTest, StaleNullAndForeignHandlesAreRefused) {
     HPALETTE palette = CreatePalette(&logPalette);
     EXPECT_REFUSED(GlobalLock(reinterpret_cast<HGLOBAL>(palette)), nullptr, ERROR_INVALID_HANDLE);
     DeleteObject(palette);
-}
 
-TEST_F(GlobalMemoryTest, EmptyBlockExistsButCannotBeLockedAndFlagsAreReported) {
-    HGLOBAL block = GlobalAlloc(GHND, 0);
+    // An empty block exists but cannot be locked; flags are reported.
+    block = GlobalAlloc(GHND, 0);
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(GlobalSize(block), 0U);
     EXPECT_REFUSED(GlobalLock(block), nullptr, ERROR_DISCARDED);
@@ -162,14 +161,11 @@ TEST_F(GlobalMemoryTest, InjectedFaultsFailTheNthCallWithTheRealErrors) {
     EXPECT_REFUSED(GlobalLock(first), nullptr, ERROR_DISCARDED);
     EXPECT_EQ(LockCount(first), 0U);
     EXPECT_NE(GlobalLock(first), nullptr);
-    orvel::testing::ClearFault();
-
     FullUnlock(first);
     GlobalFree(first);
     GlobalFree(third);
-}
 
-TEST_F(GlobalMemoryTest, FirstFailedSiteNamesTheSiteAmongThoseArmedTogether) {
+    // Among sites armed together, the first that failed is named.
     const std::uint32_t both = orvel::testing::kFaultGlobalAlloc | orvel::testing::kFaultGlobalLock;
     orvel::testing::InjectFault(both, 2, true);
     HGLOBAL block = GlobalAlloc(GHND, 8);
@@ -180,11 +176,10 @@ TEST_F(GlobalMemoryTest, FirstFailedSiteNamesTheSiteAmongThoseArmedTogether) {
         << "the first refusal is kept, not the latest";
     orvel::testing::InjectFault(both, 1);
     EXPECT_EQ(orvel::testing::FirstFailedSite(), 0U) << "arming again forgets it";
-    orvel::testing::ClearFault();
     GlobalFree(block);
 }
 
-TEST_F(GlobalMemoryTest, LastErrorIsPerThread) {
+TEST_F(GlobalMemoryTest, ThreadsHaveTheirOwnLastErrorAndAllocateLockAndFreeConcurrently) {
     SetLastError(77);
     std::thread other([] {
         EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
@@ -193,9 +188,7 @@ TEST_F(GlobalMemoryTest, LastErrorIsPerThread) {
     });
     other.join();
     EXPECT_EQ(GetLastError(), 77U);
-}
 
-TEST_F(GlobalMemoryTest, ThreadsAllocateLockAndFreeConcurrently) {
     HGLOBAL shared = GlobalAlloc(GHND, 64);
     std::atomic<int> failures{0};
     auto work = [&] {

@@ -144,7 +144,6 @@ TEST_F(ClipboardTest, RefusedDataStaysWithTheCaller) {
 
     orvel::testing::InjectFault(orvel::testing::kFaultClipboard, 1);
     EXPECT_REFUSED(SetClipboardData(CF_DIB, block), nullptr, ERROR_NOT_ENOUGH_MEMORY);
-    orvel::testing::ClearFault();
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
     EXPECT_TRUE(CloseClipboard());
 

@@ -99,7 +99,6 @@ TEST_F(DrawDibDrawTest, FailsForBadHandlesAndInjectedFaults) {
 
     orvel::testing::InjectFault(orvel::testing::kFaultDrawDibDraw, 1);
     EXPECT_REFUSED(draw(drawDib, surface.Dc(), dib.Header()), FALSE, ERROR_NOT_ENOUGH_MEMORY);
-    orvel::testing::ClearFault();
     EXPECT_TRUE(DrawDibClose(drawDib));
 
     orvel::testing::InjectFault(orvel::testing::kFaultDrawDibOpen, 1);
