@@ -51,9 +51,7 @@ TEST_F(BitmapCreationTest, RecordReportsSizeDepthAndEvenRowBytes) {
         EXPECT_EQ(GetObjectType(bitmap), OBJ_BITMAP);
         EXPECT_TRUE(DeleteObject(bitmap));
     }
-}
-
-TEST_F(BitmapCreationTest, ThirtyTwoBitCallersWithTwentyFourBytesGetEveryFieldButBits) {
+    // Callers of a 32-bit build's BITMAP ask for 24 bytes: every field but the bits.
     HBITMAP bitmap = CreateBitmap(5, 7, 1, 8, nullptr);
     BITMAP record{};
     record.bmBits = &record;
@@ -139,7 +137,7 @@ TEST_F(BitmapCreationTest, InitialBitsAreTopDownWordPaddedRowsWithTheLeftmostPix
 
 using BitmapSelectionTest = LeakCheckedTest;
 
-TEST_F(BitmapSelectionTest, MemoryContextStartsWithTheStockBitmapAndSelectionReturnsThePrevious) {
+TEST_F(BitmapSelectionTest, MemoryContextStartsWithTheStockBitmapAndHoldsItsBitmapAlone) {
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP first = CreateBitmap(3, 3, 1, 24, nullptr);
     HBITMAP second = CreateBitmap(3, 3, 1, 8, nullptr);
@@ -152,21 +150,14 @@ TEST_F(BitmapSelectionTest, MemoryContextStartsWithTheStockBitmapAndSelectionRet
     EXPECT_REFUSED(DeleteObject(second), FALSE, ERROR_BUSY) << "a selected bitmap stays alive";
 
     EXPECT_EQ(SelectObject(dc, stock), second);
-    EXPECT_TRUE(DeleteObject(second));
     EXPECT_TRUE(DeleteObject(first));
-    EXPECT_TRUE(DeleteDC(dc));
-}
 
-TEST_F(BitmapSelectionTest, BitmapGoesIntoOneMemoryContextOnly) {
+    // A bitmap goes into one memory context only, and only bitmaps go in by SelectObject.
     HDC screen = GetDC(nullptr);
-    HDC one = CreateCompatibleDC(nullptr);
     HDC two = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateBitmap(2, 2, 1, 8, nullptr);
     HPALETTE palette = MakeTestPalette({RGB(1, 2, 3)});
-
-    HGDIOBJ previous = SelectObject(one, bitmap);
-    ASSERT_NE(previous, nullptr);
-    EXPECT_REFUSED(SelectObject(two, bitmap), nullptr, ERROR_BUSY);
+    ASSERT_EQ(SelectObject(dc, second), stock);
+    EXPECT_REFUSED(SelectObject(two, second), nullptr, ERROR_BUSY);
     EXPECT_REFUSED(SelectObject(screen, CreateBitmap(0, 0, 1, 1, nullptr)), nullptr,
                    ERROR_INVALID_PARAMETER)
         << "a bitmap goes into memory contexts";
@@ -175,13 +166,12 @@ TEST_F(BitmapSelectionTest, BitmapGoesIntoOneMemoryContextOnly) {
     EXPECT_REFUSED(SelectObject(two, nullptr), nullptr, ERROR_INVALID_HANDLE);
 
     // Ending the context frees the bitmap for another one.
-    EXPECT_TRUE(DeleteDC(one));
-    previous = SelectObject(two, bitmap);
-    EXPECT_NE(previous, nullptr);
-    SelectObject(two, previous);
+    EXPECT_TRUE(DeleteDC(dc));
+    EXPECT_EQ(SelectObject(two, second), stock);
+    SelectObject(two, stock);
 
     DeleteDC(two);
-    DeleteObject(bitmap);
+    EXPECT_TRUE(DeleteObject(second));
     DeleteObject(palette);
     ReleaseDC(nullptr, screen);
 }
@@ -281,9 +271,7 @@ TEST_F(GetDIBitsTest, NullBitsCompletesTheHeaderAndTheColourTableOfTheContextPal
     ASSERT_NE(GetDIBits(screen, bitmap, 0, 4, nullptr, dib.Info(), DIB_RGB_COLORS), 0);
     EXPECT_EQ(+dib.Header()->biSizeImage, 8U * 4U);
     const RGBQUAD* table = dib.Info()->bmiColors;
-    EXPECT_EQ(table[1].rgbRed, 1);
-    EXPECT_EQ(table[1].rgbGreen, 2);
-    EXPECT_EQ(table[1].rgbBlue, 3);
+    EXPECT_EQ(RGB(table[1].rgbRed, table[1].rgbGreen, table[1].rgbBlue), RGB(1, 2, 3));
     EXPECT_EQ(table[2].rgbRed, 200);
     EXPECT_EQ(table[3].rgbRed, 0) << "beyond the palette the table is black";
     EXPECT_EQ(table[255].rgbBlue, 0);
