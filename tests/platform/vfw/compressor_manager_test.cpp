@@ -51,7 +51,7 @@ TEST_F(CompressorManagerTest, InstanceIsLoadedOpenedMessagedAndClosedInTheDriver
     EXPECT_EQ(recorder.Last(DRV_FREE)->driverId, 0U);
 }
 
-TEST_F(CompressorManagerTest, DriverRefusalsUndoWhatWasDoneAndKeepWhatMustStay) {
+TEST_F(CompressorManagerTest, RefusalsUndoWhatWasDoneKeepWhatMustStayAndNeverReachADriver) {
     EXPECT_REFUSED(ICOpen(ICTYPE_VIDEO, mmioFOURCC('n', 'o', 'n', 'e'), ICMODE_COMPRESS), nullptr,
                    ERROR_MOD_NOT_FOUND);
 
@@ -74,11 +74,8 @@ TEST_F(CompressorManagerTest, DriverRefusalsUndoWhatWasDoneAndKeepWhatMustStay) 
     EXPECT_EQ(ICCompressEnd(compressor), ICERR_OK);
     recorder.Handle(DRV_CLOSE);
     EXPECT_EQ(ICClose(compressor), ICERR_OK);
-}
 
-TEST_F(CompressorManagerTest, ClosedAndNullHandlesNeverReachADriver) {
-    HIC compressor = ICOpen(ICTYPE_VIDEO, kRecorder, ICMODE_COMPRESS);
-    ICClose(compressor);
+    // Closed and null handles never reach a driver.
     recorder.Clear();
     for (HIC stale : {compressor, static_cast<HIC>(nullptr)}) {
         EXPECT_REFUSED(ICSendMessage(stale, ICM_COMPRESS_END, 0, 0), ICERR_BADHANDLE,
@@ -115,7 +112,8 @@ TEST_F(CompressorManagerTest, InstallationIsRefusedForTakenCodesAndAnythingButAP
     EXPECT_EQ(ICClose(compressor), ICERR_OK);
 }
 
-TEST_F(CompressorManagerTest, InfoAsksTheDriverThroughAQueryInstance) {
+TEST_F(CompressorManagerTest,
+       InfoAsksTheDriverThroughAQueryInstanceAndEnumeratesInInstallationOrder) {
     ICINFO info{};
     ASSERT_TRUE(ICInfo(mmioFOURCC('V', 'I', 'D', 'C'), kRecorder, &info));
     EXPECT_EQ(info.dwSize, sizeof(ICINFO));
@@ -139,11 +137,9 @@ TEST_F(CompressorManagerTest, InfoAsksTheDriverThroughAQueryInstance) {
     EXPECT_EQ(partial.fccHandler, kFullFrames);
     EXPECT_EQ(partial.dwFlags, 0U);
     ICClose(compressor);
-}
 
-TEST_F(CompressorManagerTest, InfoByIndexEnumeratesInInstallationOrder) {
+    // By index: installation order.
     std::vector<DWORD> handlers;
-    ICINFO info{};
     for (DWORD index = 0; index < 100 && ICInfo(ICTYPE_VIDEO, index, &info); ++index) {
         handlers.push_back(info.fccHandler);
     }

@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // Which runs the encoder chooses where the stream rules allow several: exact rows.
-TEST_F(Rle8CompressorTest, RowsAreWrittenWithTheCheapestRuns) {
+TEST_F(Rle8CompressorTest, RowsAreWrittenWithTheCheapestRunsAndEndCodes) {
     const struct {
         std::vector<BYTE> row;
         std::vector<BYTE> stream;
@@ -113,9 +113,7 @@ TEST_F(Rle8CompressorTest, RowsAreWrittenWithTheCheapestRuns) {
         frame.pixels.resize(frame.stride, 0);
         EXPECT_EQ(Compress(frame), stream);
     }
-}
-
-TEST_F(Rle8CompressorTest, RowsEndWithEndOfLineAndTheFrameWithEndOfPicture) {
+    // Rows end with end-of-line, the frame with end-of-picture.
     EXPECT_EQ(Compress(orvel::test::MakeFrame(FramePattern::VerticalGradient, 6, 3)),
               (std::vector<BYTE>{6, 0, 0, 0, 6, 3, 0, 0, 6, 6, 0, 1}));
     // A flat row of 640 is three runs of at most 255 and a row end.
