@@ -109,7 +109,7 @@ TEST_P(NearestCellKernelTest, RandomCellsAndColoursMatchTheReference) {
     EXPECT_EQ(mismatches, 0);
 }
 
-TEST_P(NearestCellKernelTest, EquallyNearCandidatesGiveTheLowestIndex) {
+TEST_P(NearestCellKernelTest, EquallyNearGiveTheLowestIndexAndTheFarthestDoNotOverflow) {
     // 100 is as far from 90 as from 110, in every channel; the slot order follows the indexes.
     const std::array<Candidate, 4> candidates = {
         {{110, 110, 110, 3}, {90, 90, 90, 7}, {110, 110, 110, 9}, {0, 0, 0, 200}}};
@@ -119,17 +119,16 @@ TEST_P(NearestCellKernelTest, EquallyNearCandidatesGiveTheLowestIndex) {
         {{10, 0, 0, 1}, {0, 10, 0, 2}, {0, 10, 0, 2}, {0, 10, 0, 2}}};
     EXPECT_EQ(Run(MakeCell(repeated), RGB(5, 5, 0)), 1U);
     EXPECT_EQ(Run(MakeCell(repeated), RGB(4, 6, 0)), 2U);
-}
 
-TEST_P(NearestCellKernelTest, FarthestColoursAndTheTopByteDoNotOverflowTheKeys) {
-    // The largest distance, 3 x 255^2, must still order correctly against a slightly smaller one.
-    const std::array<Candidate, 4> candidates = {
+    // The largest distance, 3 x 255^2, must still order correctly against a slightly smaller one,
+    // and the top byte must not overflow the keys.
+    const std::array<Candidate, 4> far = {
         {{255, 255, 255, 0}, {255, 255, 254, 1}, {255, 254, 254, 2}, {254, 254, 254, 255}}};
-    const NearestCell cell = MakeCell(candidates);
+    const NearestCell cell = MakeCell(far);
     EXPECT_EQ(Run(cell, RGB(0, 0, 0)), 255U);
     EXPECT_EQ(Run(cell, RGB(0, 0, 0) | 0xFF000000U), 255U);
     EXPECT_EQ(Run(cell, RGB(255, 255, 255) | 0x01000000U), 0U);
-    EXPECT_EQ(Run(cell, RGB(255, 0, 0) | 0x80000000U), Reference(candidates, RGB(255, 0, 0)));
+    EXPECT_EQ(Run(cell, RGB(255, 0, 0) | 0x80000000U), Reference(far, RGB(255, 0, 0)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, NearestCellKernelTest,
