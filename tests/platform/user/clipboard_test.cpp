@@ -100,6 +100,13 @@ TEST_F(ClipboardTest, DataGoesToTheClipboardAndIsLentBack) {
     EXPECT_EQ(GetClipboardOwner(), nullptr);
     EXPECT_TRUE(CloseClipboard());
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
+
+    // A format announced without data is available but gives nothing.
+    ASSERT_TRUE(OpenClipboard(window_));
+    EXPECT_NE(SetClipboardData(CF_DIB, nullptr), nullptr);
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
+    EXPECT_REFUSED(GetClipboardData(CF_DIB), nullptr, ERROR_NOT_FOUND);
+    EXPECT_TRUE(CloseClipboard());
 }
 
 TEST_F(ClipboardTest, ReplacingAFormatFreesTheOldDataButNotTheSameHandleTwice) {
@@ -167,15 +174,6 @@ TEST_F(ClipboardTest, InjectedFailuresLookLikeTheRealOnes) {
     orvel::testing::InjectFault(orvel::testing::kFaultClipboard, 1);
     EXPECT_REFUSED(GetClipboardData(CF_DIB), nullptr, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(GetClipboardData(CF_DIB), block);
-    EXPECT_TRUE(CloseClipboard());
-}
-
-TEST_F(ClipboardTest, AnnouncedFormatWithoutDataIsAvailableButGivesNothing) {
-    ASSERT_TRUE(OpenClipboard(window_));
-    ASSERT_TRUE(EmptyClipboard());
-    EXPECT_NE(SetClipboardData(CF_DIB, nullptr), nullptr);
-    EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
-    EXPECT_REFUSED(GetClipboardData(CF_DIB), nullptr, ERROR_NOT_FOUND);
     EXPECT_TRUE(CloseClipboard());
 }
 

@@ -40,7 +40,7 @@ TEST_F(WindowLifetimeTest, WindowsAreCountedAndDestroyedWithTheirChildren) {
     EXPECT_REFUSED(DestroyWindow(parent), FALSE, ERROR_INVALID_WINDOW_HANDLE);
 }
 
-TEST_F(WindowLifetimeTest, RefusesEmptySizesAndBadParents) {
+TEST_F(WindowLifetimeTest, RefusesEmptySizesAndBadParentsAndFrameworkWindowsEndWithTheirObject) {
     EXPECT_REFUSED(MakeWindow(0, 10), nullptr, ERROR_INVALID_PARAMETER);
     HWND gone = MakeWindow(4, 4);
     DestroyWindow(gone);
@@ -51,14 +51,11 @@ TEST_F(WindowLifetimeTest, RefusesEmptySizesAndBadParents) {
     GetClientRect(byDefault, &client);
     EXPECT_TRUE(SameRect(client, RECT{0, 0, 640, 480}));
     DestroyWindow(byDefault);
-}
 
-// The program's own count check sees a window its object left behind.
-TEST_F(WindowLifetimeTest, FrameworkWindowIsDestroyedWithItsObject) {
+    // A framework window is destroyed with its object (the program's count check sees it).
     CWnd window;
     ASSERT_TRUE(window.Create(nullptr, "w", WS_VISIBLE, RECT{5, 5, 25, 15}, nullptr, 1));
     EXPECT_FALSE(window.Create(nullptr, "again", 0, RECT{0, 0, 1, 1}, nullptr, 2));
-    RECT client{};
     window.GetClientRect(&client);
     EXPECT_TRUE(SameRect(client, RECT{0, 0, 20, 10}));
 }
