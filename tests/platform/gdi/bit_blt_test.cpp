@@ -55,7 +55,7 @@ TEST_F(BitBltTest, MonochromeSourceIsBlackAndWhiteAndStretchingRepeatsIt) {
     source.Detach();
 }
 
-TEST_F(BitBltTest, OverlappingCopyOnOneSurfaceReadsTheOriginalPixels) {
+TEST_F(BitBltTest, OverlappingCopyReadsTheOriginalPixelsAndSourcelessOperationsNeedNoSource) {
     target_.emplace(5, 1, 32);
     for (int x = 0; x < 5; ++x) {
         SetPixel(target_->Dc(), x, 0, RGB(static_cast<BYTE>(10 * (x + 1)), 0, 0));
@@ -66,9 +66,8 @@ TEST_F(BitBltTest, OverlappingCopyOnOneSurfaceReadsTheOriginalPixels) {
     EXPECT_EQ(GetPixel(target_->Dc(), 1, 0), RGB(10, 0, 0));
     EXPECT_EQ(GetPixel(target_->Dc(), 2, 0), RGB(20, 0, 0));
     EXPECT_EQ(GetPixel(target_->Dc(), 4, 0), RGB(40, 0, 0));
-}
 
-TEST_F(BitBltTest, OperationsWithoutASourceNeedNoSourceContext) {
+    // Operations without a source need no source context.
     target_.emplace(2, 2, 16);
     ASSERT_TRUE(BitBlt(target_->Dc(), 0, 0, 1, 2, nullptr, 0, 0, WHITENESS));
     EXPECT_EQ(GetPixel(target_->Dc(), 0, 1), RGB(255, 255, 255));

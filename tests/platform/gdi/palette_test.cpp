@@ -200,12 +200,12 @@ TEST_F(PaletteTest, PaletteSelectedIntoAContextCannotBeDeleted) {
     DeleteDC(dc);
 }
 
-TEST_F(PaletteTest, FrameworkPaletteOwnsItsHandle) {
+TEST_F(PaletteTest, FrameworkPalettesOwnTheirHandlesAndContextsTheirSelections) {
     HPALETTE handle = nullptr;
+    LOGPALETTE record{PALETTE_VERSION, 1, {{9, 8, 7, 0}}};
     {
         CPalette palette;
         EXPECT_FALSE(palette.Attach(nullptr));
-        LOGPALETTE record{PALETTE_VERSION, 1, {{9, 8, 7, 0}}};
         ASSERT_TRUE(palette.CreatePalette(&record));
         handle = palette;
         EXPECT_EQ(palette.GetEntryCount(), 1);
@@ -214,12 +214,10 @@ TEST_F(PaletteTest, FrameworkPaletteOwnsItsHandle) {
         EXPECT_FALSE(palette.CreatePalette(&record));
     }
     EXPECT_EQ(GetObjectType(handle), 0U);
-}
 
-TEST_F(PaletteTest, SelectPaletteThroughCdcReturnsTheCallersObjectOrATemporary) {
+    // Selected through a CDC, the caller's object comes back, or a temporary for the stock one.
     CPalette first;
     CPalette second;
-    LOGPALETTE record{PALETTE_VERSION, 1, {{9, 8, 7, 0}}};
     first.CreatePalette(&record);
     second.CreatePalette(&record);
     CDC dc;
@@ -230,10 +228,8 @@ TEST_F(PaletteTest, SelectPaletteThroughCdcReturnsTheCallersObjectOrATemporary) 
     EXPECT_EQ(dc.SelectPalette(&second, FALSE), &first);
     EXPECT_EQ(dc.SelectPalette(stock, TRUE), &second);
     EXPECT_EQ(dc.RealizePalette(), 0U);
-}
-
-// The program's own count check sees a context the object did not release.
-TEST_F(PaletteTest, WindowDcOfNoWindowIsTheScreenAndIsReleased) {
+    // A window context of no window is the screen's, released with its object (the program's
+    // count check sees one left behind).
     CWindowDC screen(nullptr);
     EXPECT_EQ(GetObjectType(screen.m_hDC), OBJ_DC);
 }

@@ -67,6 +67,7 @@ TEST_F(SystemPaletteTest, StartsWithTheStaticColoursAtBothEnds) {
     EXPECT_REFUSED(GetSystemPaletteEntries(nullptr, 0, 4, tail), 0U, ERROR_INVALID_HANDLE);
     EXPECT_EQ(GetDeviceCaps(screen_, SIZEPALETTE), 256);
     EXPECT_EQ(GetDeviceCaps(screen_, NUMRESERVED), 20);
+    EXPECT_EQ(RealizePalette(screen_), 0U) << "the default palette is the static colours";
 }
 
 // Foreground palettes take free entries once and count them; a later one evicts older colours
@@ -102,8 +103,6 @@ TEST_F(SystemPaletteTest, BackgroundMemoryAndDefaultRealisationsChangeNothing) {
     EXPECT_EQ(Realise(memory, palette, FALSE), 0U);
     EXPECT_FALSE(Holds(System(), Colours(3)[0]));
     DeleteDC(memory);
-
-    EXPECT_EQ(RealizePalette(screen_), 0U) << "the default palette is the static colours";
 
     // The background does not evict: after a foreground palette the background one finds it all
     // still there.
