@@ -23,7 +23,7 @@ HMODULE ModuleOf(const void* address) {
     return module;
 }
 
-TEST_F(ModuleTest, InstanceHandleIsTheExecutableWhicheverWayItIsAskedFor) {
+TEST_F(ModuleTest, InstanceHandleIsTheExecutableWhicheverWayAskedAndTheResourceHandleUntilChanged) {
     const HMODULE executable = AfxGetInstanceHandle();
     ASSERT_NE(executable, nullptr);
     EXPECT_EQ(GetModuleHandleA(nullptr), executable);
@@ -32,6 +32,15 @@ TEST_F(ModuleTest, InstanceHandleIsTheExecutableWhicheverWayItIsAskedFor) {
     HMODULE byName = nullptr;
     EXPECT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, nullptr, &byName));
     EXPECT_EQ(byName, executable);
+
+    // The resource handle is the executable until changed, and again after a reset.
+    const HMODULE platform = GetModuleHandleA("liborvel_platform");
+    EXPECT_EQ(AfxGetResourceHandle(), executable);
+    AfxSetResourceHandle(platform);
+    EXPECT_EQ(AfxGetResourceHandle(), platform);
+    EXPECT_EQ(AfxGetInstanceHandle(), executable);
+    AfxSetResourceHandle(nullptr);
+    EXPECT_EQ(AfxGetResourceHandle(), executable);
 }
 
 TEST_F(ModuleTest, LibraryIsNamedWithOrWithoutItsSharedObjectSuffixAndNotByPartsOfIt) {
@@ -76,16 +85,6 @@ TEST_F(ModuleTest, ModuleHandleExRefusesAddressesOutsideObjectsAndReferencesItCa
     }
     EXPECT_REFUSED(GetModuleHandleExA(kFromAddress, nullptr, nullptr), FALSE,
                    ERROR_INVALID_PARAMETER);
-}
-
-TEST_F(ModuleTest, ResourceHandleIsTheExecutableUntilChangedAndAfterReset) {
-    const HMODULE platform = GetModuleHandleA("liborvel_platform");
-    EXPECT_EQ(AfxGetResourceHandle(), AfxGetInstanceHandle());
-    AfxSetResourceHandle(platform);
-    EXPECT_EQ(AfxGetResourceHandle(), platform);
-    EXPECT_EQ(AfxGetInstanceHandle(), GetModuleHandleA(nullptr));
-    AfxSetResourceHandle(nullptr);
-    EXPECT_EQ(AfxGetResourceHandle(), AfxGetInstanceHandle());
 }
 
 } // namespace

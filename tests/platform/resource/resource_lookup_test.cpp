@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Handles that are not what a call expects are refused ---------------------------------------
 
-TEST_F(ResourceLookupTest, LoadAndSizeRefuseHandlesThatAreNotFoundResourcesOfTheModule) {
+TEST_F(ResourceLookupTest, LoadSizeAndLockRefuseHandlesOfAnotherKindOrModule) {
     HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
     ASSERT_NE(found, nullptr);
     HGLOBAL block = GlobalAlloc(GHND, 16);
@@ -159,17 +159,13 @@ TEST_F(ResourceLookupTest, LoadAndSizeRefuseHandlesThatAreNotFoundResourcesOfThe
     // A found resource of the executable is not one of another module.
     EXPECT_REFUSED(LoadResource(PlatformModule(), found), nullptr, ERROR_RESOURCE_DATA_NOT_FOUND);
     EXPECT_EQ(SizeofResource(PlatformModule(), found), 0U);
-    GlobalFree(block);
-}
 
-TEST_F(ResourceLookupTest, ResourceDataAndMemoryBlocksAreNotInterchangeable) {
-    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
+    // Resource data and memory blocks are not interchangeable.
     HGLOBAL data = LoadResource(nullptr, found);
     ASSERT_NE(data, nullptr);
-    HGLOBAL block = GlobalAlloc(GHND, 16);
 
-    for (HGLOBAL refused : {HGLOBAL{nullptr}, block, reinterpret_cast<HGLOBAL>(found)}) {
-        EXPECT_REFUSED(LockResource(refused), nullptr, ERROR_INVALID_HANDLE);
+    for (HGLOBAL other : {HGLOBAL{nullptr}, block, reinterpret_cast<HGLOBAL>(found)}) {
+        EXPECT_REFUSED(LockResource(other), nullptr, ERROR_INVALID_HANDLE);
     }
     EXPECT_REFUSED(GlobalLock(data), nullptr, ERROR_INVALID_HANDLE);
     EXPECT_EQ(GlobalFree(data), data);
@@ -179,7 +175,7 @@ TEST_F(ResourceLookupTest, ResourceDataAndMemoryBlocksAreNotInterchangeable) {
 
 // --- Injected faults, and lookups that only probe ----------------------------------------------
 
-TEST_F(ResourceLookupTest, InjectedFaultsFailFindAndLoadAsOutOfMemoryConditions) {
+TEST_F(ResourceLookupTest, OnlyFindAndLoadAreFaultSitesAndFailAsOutOfMemoryConditions) {
     orvel::testing::InjectFault(orvel::testing::kFaultResource, 1);
     EXPECT_REFUSED(FindResourceA(nullptr, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP), nullptr,
                    ERROR_NOT_ENOUGH_MEMORY);
@@ -189,11 +185,9 @@ TEST_F(ResourceLookupTest, InjectedFaultsFailFindAndLoadAsOutOfMemoryConditions)
     ASSERT_NE(found, nullptr);
     EXPECT_REFUSED(LoadResource(nullptr, found), nullptr, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_NE(LoadResource(nullptr, found), nullptr);
-}
 
-// The sequence a bitmap load makes: only FindResourceA and LoadResource are fault sites, so a
-// sweep over a load meets exactly two.
-TEST_F(ResourceLookupTest, FindingTheModuleIsNoFaultSiteAndKeepsTheLastError) {
+    // The sequence a bitmap load makes: only FindResourceA and LoadResource are fault sites, so a
+    // sweep over a load meets exactly two; finding the module keeps the last error.
     orvel::testing::InjectFault(orvel::testing::kFaultResource, 1000);
     SetLastError(kUntouched);
     HINSTANCE module = AfxFindResourceHandle(MAKEINTRESOURCE(999), RT_BITMAP);
@@ -202,7 +196,7 @@ TEST_F(ResourceLookupTest, FindingTheModuleIsNoFaultSiteAndKeepsTheLastError) {
     EXPECT_EQ(orvel::testing::FaultSiteCalls(), 0);
 
     module = AfxFindResourceHandle(MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
+    found = FindResourceA(module, MAKEINTRESOURCE(IDB_RGB24), RT_BITMAP);
     EXPECT_NE(LockResource(LoadResource(module, found)), nullptr);
     EXPECT_EQ(orvel::testing::FaultSiteCalls(), 2);
 }
