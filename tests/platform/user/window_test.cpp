@@ -62,7 +62,7 @@ TEST_F(WindowLifetimeTest, RefusesEmptySizesAndBadParentsAndFrameworkWindowsEndW
 
 using WindowDrawingTest = LeakCheckedTest;
 
-TEST_F(WindowDrawingTest, WindowContextsDrawIntoTheClientSurfaceOnly) {
+TEST_F(WindowDrawingTest, WindowContextsDrawIntoTheClientSurfaceOnlyAndTheScreenIntoItsOwn) {
     HWND window = MakeWindow(8, 6);
     HDC dc = GetDC(window);
     ASSERT_NE(dc, nullptr);
@@ -97,9 +97,8 @@ TEST_F(WindowDrawingTest, WindowContextsDrawIntoTheClientSurfaceOnly) {
     EXPECT_REFUSED(GetPixel(dc, 0, 0), CLR_INVALID, ERROR_INVALID_HANDLE);
     EXPECT_EQ(ReleaseDC(window, dc), 1);
     EXPECT_REFUSED(GetDC(window), nullptr, ERROR_INVALID_WINDOW_HANDLE);
-}
 
-TEST_F(WindowDrawingTest, TheScreenIsA32BitSurfaceOfTheDocumentedSize) {
+    // The screen is a 32-bit surface of the documented size.
     HDC screen = GetDC(nullptr);
     EXPECT_EQ(GetDeviceCaps(screen, HORZRES), kScreenWidth);
     EXPECT_EQ(GetDeviceCaps(screen, VERTRES), kScreenHeight);
