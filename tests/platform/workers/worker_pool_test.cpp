@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -39,12 +40,7 @@ struct Visits {
     }
 
     bool EachOnce() const {
-        for (const auto& visit : times) {
-            if (visit.load() != 1) {
-                return false;
-            }
-        }
-        return true;
+        return std::all_of(times.begin(), times.end(), [](const auto& v) { return v.load() == 1; });
     }
 };
 
