@@ -1,5 +1,6 @@
 #include "detail/device_contexts.h"
 
+#include "../detail/immortal.h"
 #include "../detail/live_counters.h"
 #include "../display/display.h"
 #include "../testing/fault_injection.h"
@@ -22,9 +23,11 @@ const bool g_registered =
 
 } // namespace
 
+// In static storage, zero until written: the table's pages cost memory only as it fills.
+constinit Immortal<DeviceContextTable> g_deviceContexts;
+
 DeviceContextTable& DeviceContexts() noexcept {
-    static DeviceContextTable* table = new DeviceContextTable;
-    return *table;
+    return g_deviceContexts.value;
 }
 
 DeviceContext* FindDeviceContext(HDC dc) noexcept {

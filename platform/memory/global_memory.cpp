@@ -2,6 +2,7 @@
 
 #include "../detail/handle_table.h"
 #include "../detail/handle_tags.h"
+#include "../detail/immortal.h"
 #include "../detail/live_counters.h"
 #include "../testing/allocation_limit.h"
 #include "../testing/fault_injection.h"
@@ -28,6 +29,7 @@ namespace {
 
 using orvel::platform::detail::HandleTable;
 using orvel::platform::detail::HandleValue;
+using orvel::platform::detail::Immortal;
 using orvel::platform::detail::kGlobalMemoryTag;
 using orvel::platform::detail::MakeHandle;
 using orvel::testing::ShouldFail;
@@ -109,9 +111,11 @@ struct Block {
 
 using BlockTable = HandleTable<Block, kGlobalMemoryTag>;
 
+// In static storage, zero until written: the table's pages cost memory only as it fills.
+constinit Immortal<BlockTable> g_blocks;
+
 BlockTable& Blocks() noexcept {
-    static BlockTable* table = new BlockTable;
-    return *table;
+    return g_blocks.value;
 }
 
 Block* FindBlock(HGLOBAL handle) noexcept {

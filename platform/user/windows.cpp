@@ -1,5 +1,6 @@
 #include "detail/windows.h"
 
+#include "../detail/immortal.h"
 #include "../detail/live_counters.h"
 #include "../display/display.h"
 #include "../gdi/device_context.h"
@@ -18,9 +19,11 @@ constexpr int kDefaultWidth = 640;
 constexpr int kDefaultHeight = 480;
 } // namespace
 
+// In static storage, zero until written: the table's pages cost memory only as it fills.
+constinit Immortal<WindowTable> g_windows;
+
 WindowTable& Windows() noexcept {
-    static WindowTable* table = new WindowTable;
-    return *table;
+    return g_windows.value;
 }
 
 Window* FindWindowObject(HWND window) noexcept {

@@ -1,5 +1,6 @@
 #include "detail/compressor_instances.h"
 
+#include "../detail/immortal.h"
 #include "../detail/live_counters.h"
 #include "../testing/fault_injection.h"
 #include "../win/error.h"
@@ -22,9 +23,11 @@ LRESULT SendDriverMessage(DRIVERPROC proc, HDRVR driver, UINT message, LPARAM pa
 
 } // namespace
 
+// In static storage, zero until written: the table's pages cost memory only as it fills.
+constinit Immortal<CompressorTable> g_compressors;
+
 CompressorTable& CompressorInstances() noexcept {
-    static CompressorTable* table = new CompressorTable;
-    return *table;
+    return g_compressors.value;
 }
 
 HIC OpenCompressorInstance(const InstalledCompressor& compressor, UINT mode) noexcept {

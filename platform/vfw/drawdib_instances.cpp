@@ -1,5 +1,6 @@
 #include "detail/drawdib_instances.h"
 
+#include "../detail/immortal.h"
 #include "../detail/live_counters.h"
 #include "../testing/fault_injection.h"
 #include "../win/error.h"
@@ -12,9 +13,11 @@ const bool g_registered = RegisterLiveCounter(&orvel::testing::LiveCounts::drawD
 });
 } // namespace
 
+// In static storage, zero until written: the table's pages cost memory only as it fills.
+constinit Immortal<DrawDibTable> g_drawDibs;
+
 DrawDibTable& DrawDibInstances() noexcept {
-    static DrawDibTable* table = new DrawDibTable;
-    return *table;
+    return g_drawDibs.value;
 }
 
 } // namespace orvel::platform::detail
