@@ -38,6 +38,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,15 @@ struct WriteOptions {
 /// canonical picture or `format` is neither PNG nor JPEG.
 ORVEL_EXT_CLASS bool EncodePicture(HGLOBAL block, Format format, const WriteOptions& options,
                                    std::vector<std::uint8_t>* bytes, Error* error) noexcept;
+
+/// Takes a file's bytes a piece at a time, in order; false when it cannot (a write failed).
+using ByteSink = std::function<bool(const std::uint8_t* bytes, std::size_t count)>;
+
+/// Encodes as above, handing the file to `sink` as it is made: a JPEG in pieces of 64 KiB, the
+/// only part of it ever held in memory; a PNG whole, once done. FALSE with `error` set as above,
+/// or with Failure::fileError when the sink refused the bytes.
+ORVEL_EXT_CLASS bool EncodePicture(HGLOBAL block, Format format, const WriteOptions& options,
+                                   const ByteSink& sink, Error* error) noexcept;
 
 /// The versions of libpng and libjpeg the module was built with, such as
 /// "libpng 1.6.39, libjpeg-turbo 2.1.5".

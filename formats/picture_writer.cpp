@@ -10,8 +10,12 @@
 
 namespace orvel::formats {
 
-bool EncodePicture(HGLOBAL block, Format format, const WriteOptions& options,
-                   std::vector<std::uint8_t>* bytes, Error* error) noexcept {
+namespace {
+
+/// Runs `encode(format, packed, packedBytes, codecError)` on the packed DIB behind the file header
+/// of the canonical picture `block`, which the codecs check fits the block.
+template <class Encode>
+bool EncodeBlock(HGLOBAL block, Format format, Error* error, Encode&& encode) noexcept {
     Error failure;
     bool written = false;
     const SIZE_T blockBytes = block != nullptr ? GlobalSize(block) : 0;
@@ -20,33 +24,74 @@ bool EncodePicture(HGLOBAL block, Format format, const WriteOptions& options,
                            : nullptr;
     if (base == nullptr) {
         failure = Error{Failure::badPicture, format, "no picture to write"};
+    } else if (format != Format::png && format != Format::jpeg) {
+        failure = Error{Failure::unsupported, format,
+                        std::string("cannot write ") + FormatName(format) +
+                            " here: BMP files are written by CDib::SaveAs"};
+        GlobalUnlock(block);
     } else {
-        // The codecs take the packed DIB behind the file header, and check it fits the block.
         const auto* packed =
             reinterpret_cast<const BITMAPINFOHEADER*>(base + sizeof(BITMAPFILEHEADER));
-        const std::size_t packedBytes = blockBytes - sizeof(BITMAPFILEHEADER);
-        if (format == Format::png) {
-            png::Error codecError;
-            written =
-                png::EncodePng(packed, packedBytes, png::WriteOptions{options.pngCompressionLevel},
-                               bytes, &codecError);
-            failure = detail::FromPngError(codecError);
-        } else if (format == Format::jpeg) {
-            jpeg::Error codecError;
-            written = jpeg::EncodeJpeg(packed, packedBytes, jpeg::WriteOptions{options.jpegQuality},
-                                       bytes, &codecError);
-            failure = detail::FromJpegError(codecError);
-        } else {
-            failure = Error{Failure::unsupported, format,
-                            std::string("cannot write ") + FormatName(format) +
-                                " here: BMP files are written by CDib::SaveAs"};
-        }
+        written = encode(packed, blockBytes - sizeof(BITMAPFILEHEADER), failure);
         GlobalUnlock(block);
     }
     if (error != nullptr) {
         *error = written ? Error{} : std::move(failure);
     }
     return written;
+}
+
+} // namespace
+
+bool EncodePicture(HGLOBAL block, Format format, const WriteOptions& options,
+                   std::vector<std::uint8_t>* bytes, Error* error) noexcept {
+    return EncodeBlock(
+        block, format, error,
+        [&](const BITMAPINFOHEADER* packed, std::size_t packedBytes, Error& failure) {
+            if (format == Format::png) {
+                png::Error codecError;
+                const bool written = png::EncodePng(packed, packedBytes,
+                                                    png::WriteOptions{options.pngCompressionLevel},
+                                                    bytes, &codecError);
+                failure = detail::FromPngError(codecError);
+                return written;
+            }
+            jpeg::Error codecError;
+            const bool written = jpeg::EncodeJpeg(
+                packed, packedBytes, jpeg::WriteOptions{options.jpegQuality}, bytes, &codecError);
+            failure = detail::FromJpegError(codecError);
+            return written;
+        });
+}
+
+bool EncodePicture(HGLOBAL block, Format format, const WriteOptions& options, const ByteSink& sink,
+                   Error* error) noexcept {
+    if (format == Format::png) {
+        // The PNG writer hands its strips on into one buffer of its own: the file goes on whole.
+        std::vector<std::uint8_t> bytes;
+        if (!EncodePicture(block, format, options, &bytes, error)) {
+            return false;
+        }
+        bool taken = false;
+        try {
+            taken = sink(bytes.data(), bytes.size());
+        } catch (...) {
+            taken = false;
+        }
+        if (!taken && error != nullptr) {
+            *error = Error{Failure::fileError, format, "PNG: the file could not be written"};
+        }
+        return taken;
+    }
+    return EncodeBlock(
+        block, format, error,
+        [&](const BITMAPINFOHEADER* packed, std::size_t packedBytes, Error& failure) {
+            jpeg::Error codecError;
+            const bool written = jpeg::EncodeJpeg(
+                packed, packedBytes, jpeg::WriteOptions{options.jpegQuality}, sink, &codecError);
+            failure = detail::FromJpegError(codecError);
+            return written;
+        });
 }
 
 std::string CodecVersions() {

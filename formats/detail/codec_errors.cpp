@@ -30,7 +30,10 @@ Error FromPngError(const png::Error& error) {
 }
 
 Error FromJpegError(const jpeg::Error& error) {
-    return Error{FromCodecFailure(error.failure), Format::jpeg, error.message};
+    const Failure failure = error.failure == jpeg::Failure::writeFailed
+                                ? Failure::fileError
+                                : FromCodecFailure(error.failure);
+    return Error{failure, Format::jpeg, error.message};
 }
 
 Error UnknownFormatError() {

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ enum class Failure {
     truncated,   ///< the data ends before the picture does
     noMemory,    ///< a block or buffer could not be made (ERROR_NOT_ENOUGH_MEMORY)
     badPicture,  ///< encoding: the DIB is not a 40-byte BI_RGB picture of one of the six depths
+    writeFailed, ///< encoding: the sink would not take the output
 };
 
 /// A failure and a sentence naming the marker or field and what is wrong with it.
@@ -83,10 +85,20 @@ struct WriteOptions {
     int quality = 90; ///< 1 (smallest) to 100 (best)
 };
 
+/// Takes an encoder's output a piece at a time, in order; false when it cannot (a write failed),
+/// which ends the encoding with Failure::writeFailed.
+using ByteSink = std::function<bool(const std::uint8_t* bytes, std::size_t count)>;
+
 /// Encodes the packed DIB at `header`, of which `byteCount` bytes are readable (the same form
 /// EncodePng takes). Indexed pictures whose colours are all grey become grey JPEGs, every other
-/// picture a YCbCr JPEG; a 32-bit picture's fourth byte is dropped. The JPEG replaces the contents
-/// of `jpeg`.
+/// picture a YCbCr JPEG; a 32-bit picture's fourth byte is dropped. The file goes to `sink` in
+/// pieces of 64 KiB, the only part of it held in memory at any time.
+ORVEL_PLATFORM_API bool EncodeJpeg(const BITMAPINFOHEADER* header, std::size_t byteCount,
+                                   const WriteOptions& options, const ByteSink& sink,
+                                   Error* error) noexcept;
+
+/// Encodes as above into memory: the JPEG replaces the contents of `jpeg`, which a failure leaves
+/// as it was.
 ORVEL_PLATFORM_API bool EncodeJpeg(const BITMAPINFOHEADER* header, std::size_t byteCount,
                                    const WriteOptions& options, std::vector<std::uint8_t>* jpeg,
                                    Error* error) noexcept;

@@ -14,70 +14,72 @@
 namespace orvel::jpeg {
 namespace {
 
-/// libjpeg's output goes straight into the caller's vector. Its own memory destination grows a
-/// buffer by doubling and would then be copied into the vector: at the end the encoded bytes were
-/// held two or three times over. Capacity for a generous estimate is reserved up front (pages
-/// never written cost no memory) and the vector is grown a piece at a time inside it.
-struct VectorDestination {
+/// libjpeg's output, handed to the caller's sink 64 KiB at a time: only that piece is held,
+/// however large the file.
+struct SinkDestination {
     jpeg_destination_mgr manager{}; ///< first, so libjpeg's pointer to it is one to the whole
-    std::vector<std::uint8_t>* bytes = nullptr;
-    std::size_t reserveBytes = 0;
+    const ByteSink* sink = nullptr;
+    std::vector<JOCTET> piece;
 };
 
 constexpr std::size_t kDestinationPieceBytes = std::size_t{64} << 10;
 
-/// Makes room for one more piece after the bytes written so far; false when memory runs out.
-bool GrowDestination(VectorDestination& destination, std::size_t writtenBytes) noexcept {
-    std::vector<std::uint8_t>& bytes = *destination.bytes;
-    try {
-        if (writtenBytes + kDestinationPieceBytes > bytes.capacity()) {
-            // Past the estimate: grow by half, so a rare large stream is copied a few times only.
-            bytes.reserve(writtenBytes + std::max(writtenBytes / 2, kDestinationPieceBytes));
-        }
-        bytes.resize(writtenBytes + kDestinationPieceBytes);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    destination.manager.next_output_byte = bytes.data() + writtenBytes;
-    destination.manager.free_in_buffer = kDestinationPieceBytes;
-    return true;
-}
-
-VectorDestination& DestinationOf(j_compress_ptr encoder) {
-    return *reinterpret_cast<VectorDestination*>(encoder->dest);
+SinkDestination& DestinationOf(j_compress_ptr encoder) {
+    return *reinterpret_cast<SinkDestination*>(encoder->dest);
 }
 
 void StartDestination(j_compress_ptr encoder) {
-    VectorDestination& destination = DestinationOf(encoder);
-    destination.bytes->clear();
+    SinkDestination& destination = DestinationOf(encoder);
+    destination.manager.next_output_byte = destination.piece.data();
+    destination.manager.free_in_buffer = destination.piece.size();
+}
+
+/// Hands the first `bytes` of the piece on. A sink that refuses them, or runs out of memory,
+/// ends the encoding through libjpeg's error exit.
+void HandOn(j_compress_ptr encoder, std::size_t bytes) {
+    SinkDestination& destination = DestinationOf(encoder);
+    int refusal = 0;
     try {
-        destination.bytes->reserve(destination.reserveBytes);
+        if (!(*destination.sink)(destination.piece.data(), bytes)) {
+            refusal = JERR_FILE_WRITE;
+        }
     } catch (const std::bad_alloc&) {
-        // The estimate is only a hint: pieces are still added as the stream needs them.
+        refusal = JERR_OUT_OF_MEMORY;
+    } catch (...) {
+        refusal = JERR_FILE_WRITE;
     }
-    if (!GrowDestination(destination, 0)) {
-        ERREXIT(encoder, JERR_OUT_OF_MEMORY);
+    if (refusal != 0) {
+        ERREXIT(encoder, refusal);
     }
 }
 
 boolean ExtendDestination(j_compress_ptr encoder) {
-    VectorDestination& destination = DestinationOf(encoder);
     // libjpeg calls this when the piece is full, whatever free_in_buffer says.
-    if (!GrowDestination(destination, destination.bytes->size())) {
-        ERREXIT(encoder, JERR_OUT_OF_MEMORY);
-    }
+    HandOn(encoder, DestinationOf(encoder).piece.size());
+    StartDestination(encoder);
     return TRUE;
 }
 
 void FinishDestination(j_compress_ptr encoder) {
-    VectorDestination& destination = DestinationOf(encoder);
-    destination.bytes->resize(destination.bytes->size() - destination.manager.free_in_buffer);
+    SinkDestination& destination = DestinationOf(encoder);
+    const std::size_t bytes = destination.piece.size() - destination.manager.free_in_buffer;
+    if (bytes > 0) {
+        HandOn(encoder, bytes);
+    }
 }
 
-/// Room for half a byte a sample: photographs at the usual qualities come to well under that.
-std::size_t EstimatedJpegBytes(const packed::PackedDib& dib, bool grey) noexcept {
+/// Room for half a byte a sample of the picture a header describes: photographs at the usual
+/// qualities come to well under that. Reserved before encoding into a vector, whose pages cost
+/// memory only once written, so the file is never copied into a larger buffer.
+std::size_t EstimatedJpegBytes(const BITMAPINFOHEADER* header, std::size_t byteCount) noexcept {
+    if (header == nullptr || byteCount < sizeof(BITMAPINFOHEADER)) {
+        return 0;
+    }
     constexpr std::uint64_t kMostReservedBytes = std::uint64_t{1} << 30;
-    const std::uint64_t samples = std::uint64_t{dib.width} * dib.height * (grey ? 1 : 3);
+    const auto magnitude = [](LONG value) {
+        return static_cast<std::uint64_t>(value < 0 ? -std::int64_t{value} : std::int64_t{value});
+    };
+    const std::uint64_t samples = magnitude(header->biWidth) * magnitude(header->biHeight) * 3;
     return static_cast<std::size_t>(
         std::min(samples / 2 + kDestinationPieceBytes, kMostReservedBytes));
 }
@@ -86,7 +88,7 @@ struct WriteSession {
     jpeg_compress_struct encoder{};
     detail::ErrorRecord errors;
     bool created = false;
-    VectorDestination destination;
+    SinkDestination destination;
     packed::PackedDib dib;
     bool grey = false;          ///< an indexed picture whose colours are all grey
     std::vector<BYTE> scanline; ///< one row in the samples libjpeg takes, for 1 to 16 bits
@@ -186,13 +188,13 @@ bool RunEncode(WriteSession& session, int quality) {
 } // namespace
 
 bool EncodeJpeg(const BITMAPINFOHEADER* header, std::size_t byteCount, const WriteOptions& options,
-                std::vector<std::uint8_t>* jpeg, Error* error) noexcept {
+                const ByteSink& sink, Error* error) noexcept {
     Error failure;
     try {
         WriteSession session;
         std::string reason;
-        if (jpeg == nullptr) {
-            failure = Error{Failure::badPicture, "JPEG: no vector to write into"};
+        if (!sink) {
+            failure = Error{Failure::badPicture, "JPEG: nowhere to write to"};
         } else if (options.quality < 1 || options.quality > 100) {
             failure =
                 Error{Failure::unsupported,
@@ -211,16 +213,13 @@ bool EncodeJpeg(const BITMAPINFOHEADER* header, std::size_t byteCount, const Wri
             }
             detail::InstallErrorRecord(*reinterpret_cast<jpeg_common_struct*>(&session.encoder),
                                        session.errors);
-            // Written aside, so that a failure leaves the caller's vector as it was.
-            std::vector<std::uint8_t> encoded;
-            session.destination.bytes = &encoded;
-            session.destination.reserveBytes = EstimatedJpegBytes(session.dib, session.grey);
+            session.destination.sink = &sink;
+            session.destination.piece.resize(kDestinationPieceBytes);
             const bool written = RunEncode(session, options.quality);
             if (session.created) {
                 jpeg_destroy_compress(&session.encoder);
             }
             if (written) {
-                jpeg->swap(encoded);
                 if (error != nullptr) {
                     *error = Error{};
                 }
@@ -238,6 +237,32 @@ bool EncodeJpeg(const BITMAPINFOHEADER* header, std::size_t byteCount, const Wri
         *error = std::move(failure);
     }
     return false;
+}
+
+bool EncodeJpeg(const BITMAPINFOHEADER* header, std::size_t byteCount, const WriteOptions& options,
+                std::vector<std::uint8_t>* jpeg, Error* error) noexcept {
+    if (jpeg == nullptr) {
+        if (error != nullptr) {
+            *error = Error{Failure::badPicture, "JPEG: no vector to write into"};
+        }
+        return false;
+    }
+    // Written aside, so that a failure leaves the caller's vector as it was.
+    std::vector<std::uint8_t> encoded;
+    try {
+        encoded.reserve(EstimatedJpegBytes(header, byteCount));
+    } catch (const std::bad_alloc&) {
+        // The estimate is only a hint: the vector grows as the pieces come.
+    }
+    const ByteSink append = [&encoded](const std::uint8_t* bytes, std::size_t count) {
+        encoded.insert(encoded.end(), bytes, bytes + count);
+        return true;
+    };
+    if (!EncodeJpeg(header, byteCount, options, append, error)) {
+        return false;
+    }
+    jpeg->swap(encoded);
+    return true;
 }
 
 } // namespace orvel::jpeg

@@ -87,6 +87,27 @@ TEST(FormatsWriteTest, AnIndexedPictureOfGreysBecomesAGreyJpeg) {
         worst = std::max(worst, std::abs(rows[i] - expected[i]));
     }
     EXPECT_LE(worst, 2);
+
+    // Through a sink the same file comes in pieces; a sink that stops taking them ends the
+    // encoding as a file error, having been handed a beginning of the file.
+    HGLOBAL block = BlockOf(picture);
+    for (const std::size_t taken : {std::size_t{99}, std::size_t{2}}) {
+        Bytes pieces;
+        std::size_t calls = 0;
+        const bool written = orvel::formats::EncodePicture(
+            block, Format::jpeg, {.jpegQuality = 100},
+            [&](const std::uint8_t* bytes, std::size_t count) {
+                pieces.insert(pieces.end(), bytes, bytes + count);
+                return ++calls <= taken;
+            },
+            &error);
+        EXPECT_EQ(written, taken == 99);
+        EXPECT_EQ(error.failure,
+                  written ? orvel::formats::Failure::none : orvel::formats::Failure::fileError);
+        EXPECT_EQ(pieces, Bytes(jpeg.begin(), jpeg.begin() + std::ssize(pieces)));
+        EXPECT_EQ(pieces.size() == jpeg.size(), written);
+    }
+    GlobalFree(block);
 }
 
 // A lower quality quantises harder: the file is smaller.

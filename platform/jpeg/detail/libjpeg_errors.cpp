@@ -37,6 +37,9 @@ Error ErrorFromRecord(const ErrorRecord& record, const char* what) {
     case JERR_NO_BACKING_STORE:
         failure = Failure::noMemory;
         break;
+    case JERR_FILE_WRITE:
+        failure = Failure::writeFailed;
+        break;
     case JERR_INPUT_EMPTY:
     case JERR_INPUT_EOF:
         failure = Failure::truncated;
