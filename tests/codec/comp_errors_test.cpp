@@ -4,11 +4,7 @@
 
 namespace {
 
-using orvel::test::ClassError;
-using orvel::test::CompFixture;
-using orvel::test::kSuccess;
-using orvel::test::RecordingCompressor;
-using orvel::test::StatusOf;
+using namespace orvel::test;
 
 using CompErrorTest = CompFixture;
 

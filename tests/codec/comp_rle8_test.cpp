@@ -9,8 +9,7 @@
 
 namespace {
 
-using orvel::test::Frame8;
-using orvel::test::FramePattern;
+using namespace orvel::test;
 
 using CompRle8Test = orvel::test::LeakCheckedTest;
 

@@ -6,11 +6,7 @@
 
 namespace {
 
-using orvel::test::ClassError;
-using orvel::test::CompFixture;
-using orvel::test::kSuccess;
-using orvel::test::RecordingCompressor;
-using orvel::test::StatusOf;
+using namespace orvel::test;
 using Messages = std::vector<UINT>;
 
 using CompStateTest = CompFixture;

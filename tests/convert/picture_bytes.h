@@ -115,24 +115,25 @@ struct Colour {
     friend bool operator==(const Colour&, const Colour&) = default;
 };
 
-/// The raw value of pixel x of a row: an index for 1, 4 and 8 bits, the stored little-endian
-/// value (the fourth byte included) above.
-inline std::uint32_t RawPixel(const PictureBytes& picture, int x, int row) {
-    const std::uint8_t* bytes =
-        picture.rows.data() + picture.Stride() * static_cast<std::size_t>(row);
-    switch (picture.bitCount) {
+/// The raw value of pixel x of a stored row: an index for 1, 4 and 8 bits, the stored
+/// little-endian value (the fourth byte included) above.
+inline std::uint32_t RawPixelOfRow(const std::uint8_t* row, int bitCount, int x) {
+    switch (bitCount) {
     case 1:
-        return (bytes[x / 8] >> (7 - x % 8)) & 1U;
+        return (row[x / 8] >> (7 - x % 8)) & 1U;
     case 4:
-        return (bytes[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0xFU;
+        return (row[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0xFU;
     default: {
         std::uint32_t value = 0;
-        const int size = picture.bitCount / 8;
-        std::memcpy(&value, bytes + static_cast<std::size_t>(x * size),
-                    static_cast<std::size_t>(size));
+        std::memcpy(&value, row + static_cast<std::size_t>(x * (bitCount / 8)),
+                    static_cast<std::size_t>(bitCount / 8));
         return value;
     }
     }
+}
+inline std::uint32_t RawPixel(const PictureBytes& picture, int x, int row) {
+    return RawPixelOfRow(picture.rows.data() + picture.Stride() * static_cast<std::size_t>(row),
+                         picture.bitCount, x);
 }
 
 /// The colour pixel x of a row shows: through the colour table for indexed pictures; 16-bit

@@ -29,16 +29,7 @@ inline DWORD PixelValue(const Bytes& block, int x, int y) {
     const int height = static_cast<int>(U32At(block, 22));
     const BYTE* row =
         block.data() + U32At(block, 10) + shape.Stride() * static_cast<std::size_t>(height - 1 - y);
-    DWORD value = 0;
-    if (shape.bitCount == 1) {
-        value = (row[x / 8] >> (7 - x % 8)) & 1U;
-    } else if (shape.bitCount == 4) {
-        value = (row[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0xFU;
-    } else {
-        std::memcpy(&value, row + static_cast<std::size_t>(x) * (shape.bitCount / 8),
-                    static_cast<std::size_t>(shape.bitCount / 8));
-    }
-    return value & 0xFFFFFFU;
+    return RawPixelOfRow(row, shape.bitCount, x) & 0xFFFFFFU;
 }
 
 /// The colour pixel (x, y) shows: through the table when indexed; 5-5-5 widened as a display does.
