@@ -1,5 +1,7 @@
 #include <orvel/orvel.h>
 
+#include "support/byte_builder.h"
+
 #include <gtest/gtest.h>
 
 // The header fields are copied out with unary + before comparing: the headers are packed, and a
@@ -66,33 +68,29 @@ TEST(HeaderArithmetic, PixelOffsetsCountRowsFromTheTop) {
     EXPECT_EQ(CDibSupport::GetPixelOffset(Header(100, 3, 1), 99, 0), 32U);
 }
 
+// Compared byte for byte: every field at its published offset, in little-endian order.
+template <class Structure>
+std::vector<std::uint8_t> BytesOf(const Structure& structure) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&structure);
+    return {bytes, bytes + sizeof structure};
+}
+
 TEST(HeaderArithmetic, MadeHeadersCarryTheirFieldsInPublishedOrder) {
-    const BITMAPINFOHEADER header =
-        CDibSupport::MakeBIH(-7, 9, 16, BI_BITFIELDS, 123, 2835, 2836, 12, 3);
-    EXPECT_EQ(+header.biSize, 40U);
-    EXPECT_EQ(+header.biPlanes, 1);
-    EXPECT_EQ(+header.biWidth, -7);
-    EXPECT_EQ(+header.biHeight, 9);
-    EXPECT_EQ(+header.biBitCount, 16);
-    EXPECT_EQ(+header.biCompression, BI_BITFIELDS);
-    EXPECT_EQ(+header.biSizeImage, 123U);
-    EXPECT_EQ(+header.biXPelsPerMeter, 2835);
-    EXPECT_EQ(+header.biYPelsPerMeter, 2836);
-    EXPECT_EQ(+header.biClrUsed, 12U);
-    EXPECT_EQ(+header.biClrImportant, 3U);
+    orvel::test::ByteBuilder expected; // size, width, height, planes, depth, ...
+    expected.U32(40).I32(-7).I32(9).U16(1).U16(16).U32(BI_BITFIELDS).U32(123).I32(2835).I32(2836);
+    expected.U32(12).U32(3);
+    EXPECT_EQ(BytesOf(CDibSupport::MakeBIH(-7, 9, 16, BI_BITFIELDS, 123, 2835, 2836, 12, 3)),
+              expected.Get());
 }
 
 TEST(HeaderArithmetic, FileHeaderPutsPixelsRightAfterTheTable) {
     BITMAPINFOHEADER header = Header(10, 10, 8);
-    BITMAPFILEHEADER file = CDibSupport::MakeBFH(&header);
-    EXPECT_EQ(+file.bfType, 0x4D42);
-    EXPECT_EQ(+file.bfOffBits, 1078U);
-    EXPECT_EQ(+file.bfSize, 1198U);
-    EXPECT_EQ(file.bfReserved1, 0);
-    EXPECT_EQ(file.bfReserved2, 0);
+    orvel::test::ByteBuilder expected;
+    EXPECT_EQ(BytesOf(CDibSupport::MakeBFH(&header)),
+              expected.U16(0x4D42).U32(1198).U32(0).U32(1078).Get());
 
     header = Header(3, 2, 24);
-    file = CDibSupport::MakeBFH(&header);
+    const BITMAPFILEHEADER file = CDibSupport::MakeBFH(&header);
     EXPECT_EQ(+file.bfOffBits, 54U);
     EXPECT_EQ(+file.bfSize, 54U + 24U);
     // A core header's size is not consulted: the library's blocks carry 40-byte headers.
