@@ -109,6 +109,8 @@ std::vector<FixedCase> Cases() {
     const auto nearlySixteen = Changed(sixteen, 8, {192, 192, 191, 0});
     const auto nearlyHalftone = Changed(halftone, 37, {0, 51, 50, 0});
     const auto cubeThenNoGrey = Changed(otherGreys, 220, {100, 100, 30, 0});
+    std::vector<PALETTEENTRY> cubeThenCyan(halftone.begin(), halftone.begin() + 216);
+    cubeThenCyan.push_back({30, 100, 100, 0}); // the only entry after the cube: still no grey
     return {
         {"TwoColours", 1, {}, two},
         {"SixteenColours", 4, {}, sixteen},
@@ -118,6 +120,7 @@ std::vector<FixedCase> Cases() {
         {"SixteenWithSilverChanged", 4, nearlySixteen, nearlySixteen},
         {"HalftoneWithACubeEntryChanged", 8, nearlyHalftone, nearlyHalftone, 3},
         {"CubeThenAColourOfTwoEqualChannels", 8, cubeThenNoGrey, cubeThenNoGrey, 3},
+        {"CubeThenOneColourOfEqualGreenAndBlue", 8, cubeThenCyan, cubeThenCyan, 7},
     };
 }
 
