@@ -61,6 +61,8 @@ const Stream kStreams[] = {
       {0xAB, 0xC7, 0, 0}),
     S("AbsoluteRunOfFourTakesOneWord", 4, 8, 1, {0, 4, 0xAB, 0xCD, 1, 0x70, 0, 1},
       {0xAB, 0xCD, 0x70, 0}),
+    S("OddAbsoluteRunEndsInAHighNibble", 4, 8, 1, {0, 5, 0x12, 0x34, 0x5E, 0xEE, 1, 0x70, 0, 1},
+      {0x12, 0x34, 0x57, 0}),
     S("OddDeltaMovesOneNibble", 4, 8, 1, {1, 0x10, 0, 2, 3, 0, 1, 0x20, 0, 1}, {0x10, 0, 0x20, 0}),
     S("EndOfLineAfterADeltaUpStartsTheRowAboveIt", 4, 4, 3, {0, 2, 0, 1, 0, 0, 1, 0x50, 0, 1},
       {0, 0, 0, 0, 0, 0, 0, 0, 0x50, 0, 0, 0}),
