@@ -12,8 +12,8 @@ namespace orvel::formats {
 
 namespace {
 
-/// Runs `encode(format, packed, packedBytes, codecError)` on the packed DIB behind the file header
-/// of the canonical picture `block`, which the codecs check fits the block.
+/// Runs `encode(packed, packedBytes, failure)` on the packed DIB behind the file header of the
+/// canonical picture `block`, which the codecs check fits the block.
 template <class Encode>
 bool EncodeBlock(HGLOBAL block, Format format, Error* error, Encode&& encode) noexcept {
     Error failure;
@@ -41,25 +41,36 @@ bool EncodeBlock(HGLOBAL block, Format format, Error* error, Encode&& encode) no
     return written;
 }
 
+/// The JPEG encoder on a block, into a vector or a sink alike.
+template <class Output>
+bool EncodeJpegBlock(HGLOBAL block, const WriteOptions& options, Output output,
+                     Error* error) noexcept {
+    return EncodeBlock(
+        block, Format::jpeg, error,
+        [&](const BITMAPINFOHEADER* packed, std::size_t packedBytes, Error& failure) {
+            jpeg::Error codecError;
+            const bool written = jpeg::EncodeJpeg(
+                packed, packedBytes, jpeg::WriteOptions{options.jpegQuality}, output, &codecError);
+            failure = detail::FromJpegError(codecError);
+            return written;
+        });
+}
+
 } // namespace
 
 bool EncodePicture(HGLOBAL block, Format format, const WriteOptions& options,
                    std::vector<std::uint8_t>* bytes, Error* error) noexcept {
+    if (format == Format::jpeg) {
+        return EncodeJpegBlock(block, options, bytes, error);
+    }
     return EncodeBlock(
         block, format, error,
         [&](const BITMAPINFOHEADER* packed, std::size_t packedBytes, Error& failure) {
-            if (format == Format::png) {
-                png::Error codecError;
-                const bool written = png::EncodePng(packed, packedBytes,
-                                                    png::WriteOptions{options.pngCompressionLevel},
-                                                    bytes, &codecError);
-                failure = detail::FromPngError(codecError);
-                return written;
-            }
-            jpeg::Error codecError;
-            const bool written = jpeg::EncodeJpeg(
-                packed, packedBytes, jpeg::WriteOptions{options.jpegQuality}, bytes, &codecError);
-            failure = detail::FromJpegError(codecError);
+            png::Error codecError;
+            const bool written =
+                png::EncodePng(packed, packedBytes, png::WriteOptions{options.pngCompressionLevel},
+                               bytes, &codecError);
+            failure = detail::FromPngError(codecError);
             return written;
         });
 }
@@ -83,15 +94,12 @@ bool EncodePicture(HGLOBAL block, Format format, const WriteOptions& options, co
         }
         return taken;
     }
-    return EncodeBlock(
-        block, format, error,
-        [&](const BITMAPINFOHEADER* packed, std::size_t packedBytes, Error& failure) {
-            jpeg::Error codecError;
-            const bool written = jpeg::EncodeJpeg(
-                packed, packedBytes, jpeg::WriteOptions{options.jpegQuality}, sink, &codecError);
-            failure = detail::FromJpegError(codecError);
-            return written;
-        });
+    if (format == Format::jpeg) {
+        return EncodeJpegBlock<const ByteSink&>(block, options, sink, error);
+    }
+    // Any other format is refused there, before an encoder would run.
+    return EncodeBlock(block, format, error,
+                       [](const BITMAPINFOHEADER*, std::size_t, Error&) { return false; });
 }
 
 std::string CodecVersions() {
