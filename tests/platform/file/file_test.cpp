@@ -129,19 +129,23 @@ TEST_F(FileTest, InjectedFailuresLookLikeRealOnesAndLeaveNothingOpen) {
 }
 
 TEST_F(FileTest, ClosedFileRaisesInvalidFileAndWriteOnlyFileRefusesReads) {
+    const auto cause = [](auto&& operation) -> int {
+        try {
+            operation();
+        } catch (const CFileException& e) {
+            return e.m_cause;
+        }
+        return CFileException::none;
+    };
     CFile file;
     char c = 0;
-    EXPECT_THROW(file.Read(&c, 1), CFileException);
-    EXPECT_THROW(file.GetLength(), CFileException);
+    EXPECT_EQ(cause([&] { file.Read(&c, 1); }), CFileException::invalidFile);
+    EXPECT_EQ(cause([&] { file.GetLength(); }), CFileException::invalidFile);
+    EXPECT_EQ(cause([&] { file.Seek(0, CFile::begin); }), CFileException::invalidFile);
     EXPECT_NO_THROW(file.Close());
     CFile writer(Path("w").c_str(), kCreate);
-    try {
-        writer.Read(&c, 1);
-        ADD_FAILURE() << "a write-only file was read";
-    } catch (const CFileException& e) {
-        EXPECT_EQ(e.m_cause, CFileException::accessDenied);
-    }
-    EXPECT_THROW(writer.Seek(-5, CFile::begin), CFileException);
+    EXPECT_EQ(cause([&] { writer.Read(&c, 1); }), CFileException::accessDenied);
+    EXPECT_EQ(cause([&] { writer.Seek(-5, CFile::begin); }), CFileException::badSeek);
 }
 
 } // namespace

@@ -186,6 +186,8 @@ TEST_F(BitmapSelectionTest, FrameworkSelectionHandsBackTheCallersObjectOrATempor
     BITMAP record{};
     EXPECT_GT(second.GetBitmap(&record), 0);
     EXPECT_EQ(record.bmBitsPixel, 1);
+    CBitmap refused;
+    EXPECT_REFUSED(refused.CreateBitmap(-1, 4, 1, 8, nullptr), FALSE, ERROR_INVALID_PARAMETER);
 
     CBitmap* stock = dc.SelectObject(&first);
     ASSERT_NE(stock, nullptr);

@@ -111,7 +111,7 @@ TEST_F(PaletteTest, NearestIndexIgnoresTheTopByteAndADeletedPaletteHasNone) {
     HPALETTE palette = MakePalette({{10, 20, 30, 0}, {200, 0, 0, 0}});
     EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(200, 0, 0) | 0x02000000), 1U);
     DeleteObject(palette);
-    EXPECT_EQ(GetNearestPaletteIndex(palette, 0), CLR_INVALID);
+    EXPECT_REFUSED(GetNearestPaletteIndex(palette, 0), CLR_INVALID, ERROR_INVALID_HANDLE);
 }
 
 // Every one of the 2^24 colours, split over two threads: the accelerated search must equal the
