@@ -3,8 +3,6 @@
 #include "platform/drawing_helpers.h"
 
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -86,29 +84,6 @@ const bool g_stopperAdded = [] {
 
 std::string ScreenName(Screen screen) {
     return screen == Screen::trueColour24 ? "truecolour24" : "pseudocolour8";
-}
-
-int RunShell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool HasProgram(const std::string& name) {
-    return RunShell("command -v " + name + " >/dev/null 2>&1") == 0;
-}
-
-pid_t StartProgram(const std::vector<std::string>& arguments, const std::string& input) {
-    // What the programs tell a terminal (xclip's prompts, Xvfb's warnings) is not the test's.
-    return Spawn(arguments, input.empty() ? "/dev/null" : input, "/dev/null", "/dev/null");
-}
-
-void StopProgram(pid_t process) {
-    if (process <= 0) {
-        return;
-    }
-    kill(process, SIGTERM);
-    int status = 0;
-    waitpid(process, &status, 0);
 }
 
 std::string ScratchPath(const std::string& name) {

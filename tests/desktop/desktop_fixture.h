@@ -22,17 +22,6 @@ enum class Screen { trueColour24, pseudoColour8 };
 
 std::string ScreenName(Screen screen);
 
-/// Whether a program is on PATH.
-bool HasProgram(const std::string& name);
-
-/// Runs a shell command with the fixture's display; its exit status.
-int RunShell(const std::string& command);
-
-/// Starts a program in the background (stdin from `input` when given); its process id, or -1.
-pid_t StartProgram(const std::vector<std::string>& arguments, const std::string& input = {});
-/// Stops a program started by StartProgram and waits for it.
-void StopProgram(pid_t process);
-
 /// A file name in the test's own scratch folder.
 std::string ScratchPath(const std::string& name);
 

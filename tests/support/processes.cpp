@@ -1,7 +1,11 @@
 #include "support/processes.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -29,6 +33,33 @@ pid_t Spawn(const std::vector<std::string>& arguments, const std::string& input,
     const int spawned = posix_spawnp(&process, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     return spawned == 0 ? process : -1;
+}
+
+Finished RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    const ScratchDir dir;
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    Finished run;
+    if (const pid_t child = Spawn(argv, "/dev/null", dir.Path("out"), dir.Path("err")); child > 0) {
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    } else {
+        ADD_FAILURE() << "cannot run " << program;
+    }
+    const std::vector<std::uint8_t> out = ReadFileBytes(dir.Path("out"));
+    const std::vector<std::uint8_t> err = ReadFileBytes(dir.Path("err"));
+    run.out.assign(out.begin(), out.end());
+    run.err.assign(err.begin(), err.end());
+    return run;
+}
+
+void StopProgram(pid_t process) {
+    if (process > 0) {
+        ::kill(process, SIGTERM);
+        ::waitpid(process, nullptr, 0);
+    }
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {

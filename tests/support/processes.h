@@ -16,6 +16,31 @@ namespace orvel::test {
 pid_t Spawn(const std::vector<std::string>& arguments, const std::string& input,
             const std::string& out, const std::string& err);
 
+/// What a finished process left: its exit status and everything it printed.
+struct Finished {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+/// Runs `program` with `arguments` (stdin empty) and waits for it.
+Finished RunProgram(const std::string& program, const std::vector<std::string>& arguments);
+/// Runs a shell command line; its exit status.
+inline int RunShell(const std::string& command) {
+    return RunProgram("/bin/sh", {"-c", command}).exitCode;
+}
+/// Whether a program is on PATH.
+inline bool HasProgram(const std::string& name) {
+    return RunShell("command -v " + name + " >/dev/null 2>&1") == 0;
+}
+/// Starts a program in the background (stdin from `input` when given, what it prints dropped);
+/// its process id, or -1. StopProgram ends it and waits for it.
+inline pid_t StartProgram(const std::vector<std::string>& arguments,
+                          const std::string& input = {}) {
+    return Spawn(arguments, input.empty() ? "/dev/null" : input, "/dev/null", "/dev/null");
+}
+void StopProgram(pid_t process);
+
 /// A file's bytes; empty when it cannot be read.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);

@@ -157,13 +157,12 @@ TEST_P(AviFileTest, HoldsHeadersFramesAndAnIndexThatAgreeAndFfmpegDecodes) {
     EXPECT_EQ(U32At(strf.data, 16), test.compression);
     EXPECT_EQ(CheckedFrames(file, avi, test.chunkId).size(), std::size_t{kFrames});
 
-    const std::string ffmpeg = FindProgram({"/usr/bin/ffmpeg", "/usr/local/bin/ffmpeg"});
-    if (ffmpeg.empty()) {
+    if (!HasProgram("ffmpeg")) {
         GTEST_SKIP() << "ffmpeg is not installed to decode the file";
     }
     const Finished decode =
-        RunProgram(ffmpeg, {"-v", "error", "-i", dir.Path("out.avi"), "-f", "rawvideo", "-pix_fmt",
-                            "bgr24", "-y", dir.Path("decoded.raw")});
+        RunProgram("ffmpeg", {"-v", "error", "-i", dir.Path("out.avi"), "-f", "rawvideo",
+                              "-pix_fmt", "bgr24", "-y", dir.Path("decoded.raw")});
     ASSERT_EQ(decode.exitCode, 0) << decode.err;
     const Bytes raw = ReadFileBytes(dir.Path("decoded.raw"));
     ASSERT_EQ(raw.size(), std::size_t{3} * kWidth * kHeight * kFrames);

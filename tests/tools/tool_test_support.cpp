@@ -7,39 +7,7 @@
 #include <iterator>
 #include <sstream>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace orvel::test {
-
-Finished RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    const ScratchDir dir;
-    std::vector<std::string> argv{program};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    Finished run;
-    if (const pid_t child = Spawn(argv, "/dev/null", dir.Path("out"), dir.Path("err")); child > 0) {
-        int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    } else {
-        ADD_FAILURE() << "cannot run " << program;
-    }
-    const Bytes out = ReadFileBytes(dir.Path("out"));
-    const Bytes err = ReadFileBytes(dir.Path("err"));
-    run.out.assign(out.begin(), out.end());
-    run.err.assign(err.begin(), err.end());
-    return run;
-}
-
-std::string FindProgram(const std::vector<std::string>& candidates) {
-    for (const std::string& path : candidates) {
-        if (::access(path.c_str(), X_OK) == 0) {
-            return path;
-        }
-    }
-    return {};
-}
 
 BmpFile ReadBmp(const Bytes& file) {
     BmpFile bmp;

@@ -15,16 +15,6 @@
 
 namespace orvel::test {
 
-/// What a finished process left: its exit status and everything it printed.
-struct Finished {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-/// Runs `program` with `arguments` (stdin empty) and waits for it.
-Finished RunProgram(const std::string& program, const std::vector<std::string>& arguments);
-
 /// Runs the orvel tool built with this test.
 inline Finished Orvel(const std::vector<std::string>& arguments) {
     return RunProgram(ORVEL_TOOL_PATH, arguments);
@@ -36,9 +26,6 @@ inline bool OrvelSucceeds(const std::vector<std::string>& arguments) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     return run.exitCode == 0;
 }
-
-/// The absolute path of a peer program, or empty when it is not installed.
-std::string FindProgram(const std::vector<std::string>& candidates);
 
 /// A BMP file read without the library: bottom-up BI_RGB pictures with a 40-byte header.
 struct BmpFile {
