@@ -117,8 +117,11 @@ TEST_F(RunLengthTest, DecodedBlockIsCanonicalAndKeepsTheOtherHeaderFields) {
 }
 
 TEST_F(RunLengthTest, FailedDecodingBlockLeavesTheCompressedBlockWithTheObject) {
+    struct RunLengthDib : TestDib {
+        using CDib::DecompressRLE8;
+    };
     for (auto site : {orvel::testing::kFaultGlobalAlloc, orvel::testing::kFaultGlobalLock}) {
-        TestDib dib;
+        RunLengthDib dib;
         const Bytes file = RleFile(kStreams[0]);
         ASSERT_TRUE(AttachBytes(dib, file));
         // Hand the compressed block in again and make the decoder's new block fail.
@@ -132,6 +135,9 @@ TEST_F(RunLengthTest, FailedDecodingBlockLeavesTheCompressedBlockWithTheObject) 
         EXPECT_EQ(dib.GetSafeHandle(), block);
         EXPECT_EQ(BlockBytes(block), file);
         EXPECT_EQ(dib.GetPalette(), nullptr);
+        // The kept runs decode into nothing when the destination is no picture.
+        dib.DecompressRLE8(CDibInfo(block), CDibInfo());
+        EXPECT_EQ(BlockBytes(block), file);
     }
 }
 
