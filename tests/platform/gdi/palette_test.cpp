@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
             {0, 0, 0, 0}, {255, 255, 255, 0}, {128, 128, 128, 0}, {255, 0, 0, 0}, {0, 0, 255, 0}}));
 
 TEST_F(PaletteTest, PaletteSelectedIntoAContextCannotBeDeleted) {
-    HPALETTE palette = MakePalette({{1, 2, 3, 0}});
+    HPALETTE palette = MakePalette({PALETTEENTRY{1, 2, 3, 0}});
     HDC dc = CreateCompatibleDC(nullptr);
     HPALETTE previous = SelectPalette(dc, palette, FALSE);
     EXPECT_EQ(previous, GetStockObject(DEFAULT_PALETTE));
