@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -234,8 +235,9 @@ TEST_P(BitmapPixelsTest, ColoursOfTheSelectedPaletteComeBackAtEveryDepth) {
         }
     }
 
-    // As a DIB of the bitmap's own depth (what a picture library builds), then as 32 bits.
-    for (const int dibDepth : {depth, 32}) {
+    // As a DIB of the bitmap's own depth (what a picture library builds), then of 8 bits (a
+    // wider index) and of 32.
+    for (const int dibDepth : {depth, std::max(depth, 8), 32}) {
         orvel::test::TestDib dib(kWidth, kHeight, dibDepth);
         dib.Header()->biSizeImage = 12345;
         ASSERT_EQ(GetDIBits(surface.Dc(), surface.Bitmap(), 0, kHeight, nullptr, dib.Info(),
