@@ -108,6 +108,8 @@ const Placement kPlacements[] = {
     // destination rectangle since it reaches above the picture.
     {"ColumnsBeyond", {0, 0, 4, 3, 2, 0, 4, 3}, false, 3, {0, 0, 2, 3}, {1, 2, 1}, kSame},
     {"RowsAbove", {6, 0, 1, 4, 0, 1, 1, 4}, false, 2, {6, 2, 7, 4}, {1, -6, 1}, {1, -2, 1}},
+    // Stretched by 6/4 from x -1: the stepping starts part-way into the first source column.
+    {"ClippedStretch", {-1, 0, 6, 3, 0, 0, 4, 3}, false, 3, {0, 0, 5, 3}, {4, 4, 6}, kSame},
 };
 
 class StretchDIBitsTest : public LeakCheckedTest,
@@ -143,8 +145,8 @@ using StretchIntoIndexedTest = LeakCheckedTest;
 
 // One row drawn onto a surface of each kind, read back at the surface's own depth: colours become
 // the nearest index of the context palette (on 4 bits, among the first sixteen entries only),
-// black or white on 1 bit with the leftmost pixel highest, and indexes past the colour table
-// draw black.
+// black or white on 1 bit with the leftmost pixel highest, 5-5-5 words on 16 bits, and indexes
+// past the colour table draw black.
 TEST_F(StretchIntoIndexedTest, RowsBecomeTheSurfacesOwnPixels) {
     std::vector<COLORREF> twenty(20, RGB(0, 0, 0));
     twenty[3] = RGB(100, 100, 100);
@@ -182,6 +184,7 @@ TEST_F(StretchIntoIndexedTest, RowsBecomeTheSurfacesOwnPixels) {
          {0xC8C8C8, 0x3C3C3C, 0x3C3C3C, 0xC8C8C8, 0x3C3C3C, 0x3C3C3C, 0xC8C8C8, 0x3C3C3C, 0x3C3C3C,
           0xC8C8C8},
          {0x92, 0x40}},
+        {"5-5-5", 16, {}, 24, {}, {RawOf(RGB(255, 132, 8))}, {0x01, 0x7E}},
         {"past the table", 24, {}, 4, {white, white}, {0, 1}, {255, 255, 255, 0, 0, 0}},
     };
     for (const auto& c : cases) {
