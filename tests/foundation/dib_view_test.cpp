@@ -10,12 +10,8 @@
 
 namespace {
 
-using orvel::test::LeakCheckedTest;
+using namespace orvel::test;
 using DibViewTest = LeakCheckedTest;
-
-UINT LockCount(HGLOBAL block) {
-    return GlobalFlags(block) & GMEM_LOCKCOUNT;
-}
 
 // A DIB block of an 8-bit 4 x 2 picture whose bytes count up from 0.
 HGLOBAL MakeCountingBlock(SIZE_T size = 54 + 1024 + 8) {

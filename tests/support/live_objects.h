@@ -1,6 +1,7 @@
 // Leak checks for tests: the platform's live-object counts before and after a piece of work.
 #pragma once
 
+#include <orvel/orvel.h>
 #include <orvel/platform/testing/fault_injection.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +19,11 @@ public:
 private:
     orvel::testing::LiveCounts before_;
 };
+
+/// How many locks a block holds.
+inline UINT LockCount(HGLOBAL block) {
+    return GlobalFlags(block) & GMEM_LOCKCOUNT;
+}
 
 /// A test fixture that disarms any injected fault when the test ends and fails a test that
 /// leaves a block locked while the fixture's pictures and the clipboard's blocks are still alive

@@ -12,12 +12,8 @@
 
 namespace {
 
-using orvel::test::LeakCheckedTest;
+using namespace orvel::test;
 using GlobalMemoryTest = LeakCheckedTest;
-
-UINT LockCount(HGLOBAL block) {
-    return GlobalFlags(block) & GMEM_LOCKCOUNT;
-}
 
 // Each lock raises the count, up to what its byte holds; unlocking says whether a lock is left.
 TEST_F(GlobalMemoryTest, LockCountRisesToItsByteAndUnlockReportsWhetherTheBlockStaysLocked) {
