@@ -158,7 +158,7 @@ TEST_F(PaletteScreenTest, RealisedPaletteIsWhatTheServersColormapHolds) {
         colours.push_back(RGB(static_cast<BYTE>(3 + k * 15), static_cast<BYTE>(250 - k * 9),
                               static_cast<BYTE>(17 + k * 11)));
     }
-    HPALETTE palette = MakeTestPalette(colours);
+    HPALETTE palette = PaletteOfColours(colours);
     HDC dc = GetDC(window.GetSafeHwnd());
     HPALETTE previous = SelectPalette(dc, palette, FALSE);
     EXPECT_EQ(RealizePalette(dc), 16U);

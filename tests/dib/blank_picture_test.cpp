@@ -80,7 +80,7 @@ TEST_F(BlankPictureTest, TablesComeFromTheStandardPaletteOrTheCallersFirstColour
 
     // A palette longer than the table gives its first colours.
     CPalette sixteen;
-    MakePalette(sixteen, kSixteen);
+    ASSERT_TRUE(sixteen.Attach(PaletteOfColours(kSixteen)));
     TestDib first(CSize(8, 1), RGB(0, 0, 120), 1, &sixteen);
     EXPECT_EQ(TableOf(BlockBytes(first.GetSafeHandle())),
               (std::vector<COLORREF>{kBlack, RGB(0, 0, 128)}));
@@ -96,7 +96,7 @@ TEST_F(BlankPictureTest, ShortPaletteLeavesTheRestOfTheTableZeroAndThoseEntriesC
                                          RGB(40, 40, 0),  RGB(0, 50, 50),  RGB(60, 0, 60),
                                          RGB(70, 70, 70), RGB(80, 90, 100)};
     CPalette palette;
-    MakePalette(palette, eight);
+    ASSERT_TRUE(palette.Attach(PaletteOfColours(eight)));
     TestDib dib(CSize(3, 1), RGB(60, 0, 60), 4, &palette);
     std::vector<COLORREF> expected = eight;
     expected.resize(16, kBlack);

@@ -60,11 +60,7 @@ void DrawBitmap(CBitmap& bitmap, int depth, CPalette* palette) {
 
 /// The palette a bitmap of `depth` bits is drawn with: one that holds its colours exactly.
 void DrawingPalette(CPalette& palette, int depth) {
-    if (depth == 1) {
-        MakePalette(palette, {RGB(0, 0, 0), RGB(255, 255, 255)});
-    } else {
-        MakePalette(palette, depth == 4 ? kSixteen : HalftoneColours());
-    }
+    ASSERT_TRUE(palette.Attach(PaletteOfColours(StandardPalette(static_cast<WORD>(depth)))));
 }
 
 using BitmapPictureTest = GdiBitmapTest;
@@ -134,7 +130,7 @@ TEST_F(BitmapPictureTest, BitmapsThatCannotBeReadLeaveAnEmptyObject) {
     HGDIOBJ staleHandle = destroyed.m_hObject;
     destroyed.DeleteObject();
     CPalette palette;
-    MakePalette(palette, kSixteen);
+    ASSERT_TRUE(palette.Attach(PaletteOfColours(kSixteen)));
     CBitmap empty;
     CBitmap stale;
     CBitmap notABitmap;

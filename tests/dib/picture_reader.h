@@ -46,14 +46,6 @@ inline COLORREF ColourAt(const Bytes& block, int x, int y) {
     return RGB(static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v));
 }
 
-inline void MakePalette(CPalette& palette, const std::vector<COLORREF>& colours) {
-    std::vector<PALETTEENTRY> entries;
-    for (const COLORREF c : colours) {
-        entries.push_back({GetRValue(c), GetGValue(c), GetBValue(c), 0});
-    }
-    ASSERT_TRUE(palette.Attach(MakePalette(entries)));
-}
-
 inline std::vector<COLORREF> HalftoneColours() {
     std::vector<COLORREF> colours;
     for (const PALETTEENTRY& e : HalftoneEntries()) {
@@ -68,6 +60,14 @@ inline const std::vector<COLORREF> kSixteen = {
     RGB(0, 128, 128),   RGB(128, 0, 128), RGB(128, 128, 0), RGB(128, 128, 128),
     RGB(192, 192, 192), RGB(0, 0, 255),   RGB(0, 255, 0),   RGB(255, 0, 0),
     RGB(0, 255, 255),   RGB(255, 0, 255), RGB(255, 255, 0), RGB(255, 255, 255)};
+
+/// The colours of the library's standard palettes, written out here: bit count 1, 4 or 8 (the
+/// halftone palette).
+inline std::vector<COLORREF> StandardPalette(WORD bitCount) {
+    return bitCount == 1   ? std::vector<COLORREF>{RGB(0, 0, 0), RGB(255, 255, 255)}
+           : bitCount == 4 ? kSixteen
+                           : HalftoneColours();
+}
 
 /// No block, no palette, a failed record.
 inline bool HoldsNothing(const CDib& dib) {

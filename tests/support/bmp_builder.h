@@ -168,6 +168,15 @@ inline HPALETTE MakePalette(const std::vector<PALETTEENTRY>& entries) {
     return CreatePalette(logPalette);
 }
 
+/// A palette of the given colours; the caller destroys it.
+inline HPALETTE PaletteOfColours(const std::vector<COLORREF>& colours) {
+    std::vector<PALETTEENTRY> entries;
+    for (const COLORREF c : colours) {
+        entries.push_back({GetRValue(c), GetGValue(c), GetBValue(c), 0});
+    }
+    return MakePalette(entries);
+}
+
 /// The system's halftone palette, all 256 entries.
 inline std::vector<PALETTEENTRY> HalftoneEntries() {
     HDC screen = GetDC(nullptr);

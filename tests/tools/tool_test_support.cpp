@@ -1,7 +1,5 @@
 #include "tool_test_support.h"
 
-#include "dib/picture_reader.h"
-
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
@@ -41,12 +39,6 @@ std::vector<COLORREF> SomeColours(std::size_t count, std::uint32_t seed) {
         colours.push_back(state >> 8 & 0xFFFFFF);
     }
     return colours;
-}
-
-std::vector<COLORREF> StandardPalette(WORD bitCount) {
-    return bitCount == 1   ? std::vector<COLORREF>{RGB(0, 0, 0), RGB(255, 255, 255)}
-           : bitCount == 4 ? kSixteen
-                           : HalftoneColours();
 }
 
 std::vector<std::string> DirectoryNames(const std::string& path) {

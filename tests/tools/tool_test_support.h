@@ -2,7 +2,7 @@
 // byte by byte and read back independently of the library, and the standard palettes.
 #pragma once
 
-#include "dib/dib_test_support.h"
+#include "dib/picture_reader.h"
 #include "support/live_objects.h"
 #include "support/processes.h"
 
@@ -46,10 +46,6 @@ BmpFile ReadBmp(const Bytes& file);
 /// `count` colours of a fixed pseudo-random sequence: every channel takes many values, so
 /// channel order, row order and column order all show in a picture made of them.
 std::vector<COLORREF> SomeColours(std::size_t count, std::uint32_t seed = 1);
-
-/// The colours of the library's standard palettes, written out here: bit count 1, 4 or 8 (the
-/// halftone palette).
-std::vector<COLORREF> StandardPalette(WORD bitCount);
 
 /// Names in a directory, to show that nothing was left behind (temporary files included).
 std::vector<std::string> DirectoryNames(const std::string& path);
