@@ -128,8 +128,7 @@ TEST_P(BmpDecodeTest, BecomesTheCanonicalPicture) {
               test.tableHead);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, BmpDecodeTest, ::testing::ValuesIn(DecodedCases()),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, BmpDecodeTest, ::testing::ValuesIn(DecodedCases()), CaseName);
 
 struct Refused {
     const char* name;
@@ -192,8 +191,7 @@ TEST_P(BmpRefusalTest, IsRefusedWithItsKindAndReasonAndNothingIsLeft) {
     EXPECT_NE(error.message.find(test.message), std::string::npos) << error.message;
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, BmpRefusalTest, ::testing::ValuesIn(RefusedCases()),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, BmpRefusalTest, ::testing::ValuesIn(RefusedCases()), CaseName);
 
 // A file laid out as the library keeps pictures is the picture, byte for byte (its own image size
 // and row padding included), read from memory, from disk (bytes after bfSize are not the

@@ -150,8 +150,7 @@ TEST_P(PeerPictureTest, ReadsThePixelsThePeerReadsBack) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, PeerPictureTest, ::testing::ValuesIn(kPeerPictures),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, PeerPictureTest, ::testing::ValuesIn(kPeerPictures), CaseName);
 
 // libjpeg's own decode of a JPEG, as top-down RGB.
 Bytes DecodeWithLibjpeg(const Bytes& jpeg) {
@@ -236,7 +235,6 @@ TEST_P(JpegPeerTest, ReadsWhatLibjpegDecodesTurnedAsTheFileSays) {
     EXPECT_EQ(TopDownPixels(block, false), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, JpegPeerTest, ::testing::ValuesIn(kJpegKinds),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, JpegPeerTest, ::testing::ValuesIn(kJpegKinds), CaseName);
 
 } // namespace

@@ -300,10 +300,6 @@ Bytes PictureState(const CDib* dib) {
     return state;
 }
 
-std::string CaseName(const ::testing::TestParamInfo<SweepCase>& info) {
-    return info.param.name;
-}
-
 TEST_P(SweepTest, EveryRefusalLeavesAnAllowedStatusAndStateAndNoLeak) {
     Sweep(GetParam());
 }

@@ -115,7 +115,4 @@ Bytes PictureState(const CDib* dib);
 /// the system palette and empties the clipboard itself.
 class SweepTest : public ::testing::TestWithParam<SweepCase> {};
 
-/// The test name of a case: its own name.
-std::string CaseName(const ::testing::TestParamInfo<SweepCase>& info);
-
 } // namespace orvel::test

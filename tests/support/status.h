@@ -5,6 +5,7 @@
 #include <orvel/orvel.h>
 
 #include <ostream>
+#include <string>
 
 namespace orvel::test {
 
@@ -35,5 +36,8 @@ constexpr Status FileError(unsigned long cause) {
     return {HTERR_FILE, cause, FALSE};
 }
 constexpr Status kProgError14{HTERR_PROG, 14, FALSE};
+
+/// Names a parameterised test after its case's `name`.
+inline constexpr auto CaseName = [](const auto& test) { return std::string(test.param.name); };
 
 } // namespace orvel::test

@@ -114,10 +114,6 @@ struct CodecCase {
     std::uint16_t bitCount;
 };
 
-void PrintTo(const CodecCase& test, std::ostream* out) {
-    *out << test.codec;
-}
-
 class AviFileTest : public ::testing::TestWithParam<CodecCase> {};
 
 // The headers, the frames and the index agree; ffmpeg decodes the frames to what the tool's own

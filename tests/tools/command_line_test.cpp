@@ -53,10 +53,6 @@ const UsageCase kUsageCases[] = {
     {"DemoWithInput", "demo card.bmp", "the demo takes no input"},
 };
 
-void PrintTo(const UsageCase& test, std::ostream* out) {
-    *out << test.name;
-}
-
 class UsageTest : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(UsageTest, ExitsWithTwoNamingTheMistakeAndWritesNothing) {
@@ -78,8 +74,7 @@ TEST_P(UsageTest, ExitsWithTwoNamingTheMistakeAndWritesNothing) {
     EXPECT_TRUE(DirectoryNames(dir.Path("")).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Tool, UsageTest, ::testing::ValuesIn(kUsageCases),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tool, UsageTest, ::testing::ValuesIn(kUsageCases), CaseName);
 
 class HelpTest : public ::testing::TestWithParam<const char*> {};
 

@@ -43,10 +43,6 @@ std::vector<DepthCase> DepthCases() {
     };
 }
 
-void PrintTo(const DepthCase& test, std::ostream* out) {
-    *out << test.name;
-}
-
 class ConvertDepthTest : public ::testing::TestWithParam<DepthCase> {};
 
 TEST_P(ConvertDepthTest, EveryPixelTakesItsNearestPaletteColourOrItsOwnChannels) {
@@ -76,8 +72,7 @@ TEST_P(ConvertDepthTest, EveryPixelTakesItsNearestPaletteColourOrItsOwnChannels)
     EXPECT_EQ(ReadFileBytes(input), Bmp24(kWidth, kHeight, kSource)); // only read
 }
 
-INSTANTIATE_TEST_SUITE_P(Tool, ConvertDepthTest, ::testing::ValuesIn(DepthCases()),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tool, ConvertDepthTest, ::testing::ValuesIn(DepthCases()), CaseName);
 
 TEST(ConvertTest, APictureAlreadyAtTheDepthIsWrittenUnchangedUnlessAPaletteIsGiven) {
     const ScratchDir dir;
@@ -137,10 +132,6 @@ const FailureCase kFailureCases[] = {
      "orvel convert: '{dir}/./in.bmp' is an input", 2},
 };
 
-void PrintTo(const FailureCase& test, std::ostream* out) {
-    *out << test.name;
-}
-
 class ConvertFailureTest : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(ConvertFailureTest, NamesFileAndReasonAndLeavesTheOutputAsItWas) {
@@ -163,8 +154,7 @@ TEST_P(ConvertFailureTest, NamesFileAndReasonAndLeavesTheOutputAsItWas) {
               (std::vector<std::string>{"bad.bmp", "in.bmp", "out.bmp"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Tool, ConvertFailureTest, ::testing::ValuesIn(kFailureCases),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tool, ConvertFailureTest, ::testing::ValuesIn(kFailureCases), CaseName);
 
 TEST(ConvertBatchTest, EveryPictureComesOutAsItWouldAloneAndAFailureStopsNoOther) {
     const ScratchDir dir;

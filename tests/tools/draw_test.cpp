@@ -47,10 +47,6 @@ const DrawCase kDrawCases[] = {
      kBackground},
 };
 
-void PrintTo(const DrawCase& test, std::ostream* out) {
-    *out << test.name;
-}
-
 class DrawTest : public ::testing::TestWithParam<DrawCase> {};
 
 TEST_P(DrawTest, SavesExactlyWhatTheDisplayPathDrew) {
@@ -74,8 +70,7 @@ TEST_P(DrawTest, SavesExactlyWhatTheDisplayPathDrew) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tool, DrawTest, ::testing::ValuesIn(kDrawCases),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tool, DrawTest, ::testing::ValuesIn(kDrawCases), CaseName);
 
 TEST(DrawFailureTest, ARefusedPictureIsNamedAndNothingIsWritten) {
     const ScratchDir dir;

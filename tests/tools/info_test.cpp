@@ -94,10 +94,6 @@ std::vector<InfoCase> InfoCases() {
     };
 }
 
-void PrintTo(const InfoCase& test, std::ostream* out) {
-    *out << test.name;
-}
-
 class InfoTest : public ::testing::TestWithParam<InfoCase> {};
 
 TEST_P(InfoTest, ReportsTheHeadersAndTheLibrarysVerdict) {
@@ -126,8 +122,7 @@ TEST_P(InfoTest, ReportsTheHeadersAndTheLibrarysVerdict) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tool, InfoTest, ::testing::ValuesIn(InfoCases()),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tool, InfoTest, ::testing::ValuesIn(InfoCases()), CaseName);
 
 TEST(InfoReportTest, SeveralFilesMakeOneValidJsonArrayWhateverTheirNames) {
     if (!HasProgram("python3")) {

@@ -8,6 +8,7 @@
 namespace {
 
 using namespace orvel::cli;
+using orvel::test::CaseName;
 
 struct Family {
     const char* name;
@@ -46,10 +47,6 @@ const Family kFamilies[] = {
      "system error"},
 };
 
-void PrintTo(const Family& family, std::ostream* out) {
-    *out << family.name;
-}
-
 class StatusWordsTest : public ::testing::TestWithParam<Family> {};
 
 TEST_P(StatusWordsTest, EveryCodeHasItsOwnWordsFollowedByThePair) {
@@ -66,8 +63,7 @@ TEST_P(StatusWordsTest, EveryCodeHasItsOwnWordsFollowedByThePair) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tool, StatusWordsTest, ::testing::ValuesIn(kFamilies),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tool, StatusWordsTest, ::testing::ValuesIn(kFamilies), CaseName);
 
 // Class error 1 of a picture is a file it cannot read; of a compressor, one it cannot open.
 // Unknown codes still show the pair; an object's own record reads the same way.
