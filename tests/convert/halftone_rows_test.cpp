@@ -1,7 +1,6 @@
 // The halftone mapping's eight-at-a-time rows, which conversion to 8-bit indexes runs where the
-// processor has AVX2. The mapping is internal to the library, so its sources are compiled in here.
-#include <orvel/convert/detail/fixed_palette_mapping.cpp>
-#include <orvel/convert/detail/halftone_rows_avx2.cpp>
+// processor has AVX2. The mapping is internal to the library; this suite compiles its own copy.
+#include <orvel/convert/detail/fixed_palette_mapping.h>
 
 #include "support/bmp_builder.h"
 
@@ -14,9 +13,9 @@ namespace {
 TEST(HalftoneRowsTest, GroupsMapLikeSinglePixelsAndStopAtTheRowEnd) {
     const std::vector<PALETTEENTRY> entries = orvel::test::HalftoneEntries();
     const orvel::convert::detail::HalftoneMapping mapping(entries.data(), 256);
-    std::vector<BYTE> source;
-    for (int i = 0; i < 17 * 3; ++i) {
-        source.push_back(static_cast<BYTE>(i / 3 * 15 + i % 3 * 4));
+    std::vector<BYTE> source(17 * 3);
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        source[i] = static_cast<BYTE>(i / 3 * 15 + i % 3 * 4);
     }
     std::vector<BYTE> target(17, 0xEE);
     const std::size_t done = mapping.MapEightAtATime(source.data(), 3, target.data(), 16);

@@ -1,6 +1,6 @@
 // BMP bytes that another X client offers become the packed DIB block the clipboard hands out. The
-// conversion is internal to the library, so its source is compiled into this test.
-#include <orvel/platform/display/clipboard_formats.cpp>
+// conversion is internal to the library; this suite compiles its own copy.
+#include <orvel/platform/display/clipboard_formats.h>
 
 #include "support/bmp_builder.h"
 #include "support/live_objects.h"
