@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <memory>
 
@@ -54,13 +53,7 @@ Server StartServer(Screen screen) {
     return server;
 }
 
-// The test program's scratch folder, shared by its tests.
-std::string ScratchFolder() {
-    return std::filesystem::temp_directory_path().string() + "/orvel-desktop-" +
-           std::to_string(getpid());
-}
-
-// Every server started, and the scratch folder, go when the test program ends.
+// Every server started goes when the test program ends.
 class ServerStopper : public ::testing::Environment {
 public:
     void TearDown() override {
@@ -70,8 +63,6 @@ public:
             }
         }
         Servers().clear();
-        std::error_code ignored;
-        std::filesystem::remove_all(ScratchFolder(), ignored);
     }
 };
 
@@ -84,17 +75,6 @@ const bool g_stopperAdded = [] {
 
 std::string ScreenName(Screen screen) {
     return screen == Screen::trueColour24 ? "truecolour24" : "pseudocolour8";
-}
-
-std::string ScratchPath(const std::string& name) {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string folder = ScratchFolder();
-    std::filesystem::create_directories(folder);
-    std::string prefix = test != nullptr ? std::string(test->name()) : "suite";
-    for (char& c : prefix) {
-        c = c == '/' ? '_' : c;
-    }
-    return folder + "/" + prefix + "-" + name;
 }
 
 std::vector<BYTE> PillowRgb(const std::string& path) {

@@ -22,9 +22,6 @@ enum class Screen { trueColour24, pseudoColour8 };
 
 std::string ScreenName(Screen screen);
 
-/// A file name in the test's own scratch folder.
-std::string ScratchPath(const std::string& name);
-
 /// Pixels of a picture file as Pillow reads them: R, G, B bytes, rows from the top. Empty when
 /// Pillow cannot read it.
 std::vector<BYTE> PillowRgb(const std::string& path);

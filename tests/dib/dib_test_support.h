@@ -128,11 +128,6 @@ inline Bytes DirectWithEntriesFile(std::uint32_t clrUsed = 16, std::uint32_t clr
                     Colours(16), pixels);
 }
 
-/// Files in the test program's scratch folder: each test runs in a program of its own (and the
-/// folder goes when the program ends), so a name is the test's own.
-inline std::string ScratchPath(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / name).string();
-}
 inline std::string WriteScratch(const std::string& name, const Bytes& bytes) {
     WriteFileBytes(ScratchPath(name), bytes);
     return ScratchPath(name);

@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +49,12 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 /// `text` with every occurrence of each key of `names` replaced by its value.
 std::string Expanded(std::string text,
                      const std::vector<std::pair<std::string, std::string>>& names);
+
+/// A file in the test program's scratch folder (TMPDIR, which the test program makes its own and
+/// removes when it ends).
+inline std::string ScratchPath(const std::string& name) {
+    return (std::filesystem::temp_directory_path() / name).string();
+}
 
 /// A folder of its own for one test, removed with the object.
 class ScratchDir {
