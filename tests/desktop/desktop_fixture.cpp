@@ -1,5 +1,6 @@
 #include "desktop_fixture.h"
 
+#include "convert/picture_bytes.h"
 #include "platform/drawing_helpers.h"
 
 #include <poll.h>
@@ -131,29 +132,15 @@ void DesktopTest::TearDown() {
     }
 }
 
-} // namespace orvel::test
-
-namespace orvel::test {
-
 std::unique_ptr<CDib> MakeTestPicture(int depth, int width, int height) {
-    std::vector<RGBQUAD> table;
-    const int entries = depth <= 8 ? 1 << depth : 0;
-    for (int k = 0; k < entries; ++k) {
-        table.push_back(RGBQUAD{static_cast<BYTE>(k * 53 + 7), static_cast<BYTE>(k * 91 + 3),
-                                static_cast<BYTE>(k * 37 + 11), 0});
+    PictureBytes arbitrary = ArbitraryPicture(depth, width, height, 7);
+    // A 32-bit pixel's fourth byte stays zero: other programs may read it as alpha.
+    for (std::size_t i = 3; depth == 32 && i < arbitrary.rows.size(); i += 4) {
+        arbitrary.rows[i] = 0;
     }
-    TestDib dib(width, height, depth, false, table);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const DWORD step = static_cast<DWORD>(x * 7 + y * 13);
-            const DWORD value = entries != 0  ? step % static_cast<DWORD>(entries)
-                                : depth == 16 ? (step * 1021U) & 0x7FFFU
-                                              : (step * 0x010307U) & 0xFFFFFFU;
-            dib.Set(x, y, value);
-        }
-    }
+    Bytes file = FileOf(arbitrary);
     auto picture = std::make_unique<CDib>();
-    EXPECT_TRUE(picture->Load(dib.Header()));
+    EXPECT_TRUE(picture->Load(reinterpret_cast<BITMAPFILEHEADER*>(file.data())));
     return picture;
 }
 

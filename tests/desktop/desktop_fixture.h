@@ -35,12 +35,8 @@ protected:
     void TearDown() override;
 };
 
-} // namespace orvel::test
-
-namespace orvel::test {
-
-/// A width x height picture of `depth` bits whose neighbouring pixels all differ: indexed depths
-/// cycle through a full colour table of distinct colours, direct depths through distinct colours.
+/// A width x height picture of `depth` bits of fixed arbitrary pixels, a full colour table of
+/// arbitrary colours at indexed depths: any pixel drawn at the wrong place shows.
 std::unique_ptr<CDib> MakeTestPicture(int depth, int width, int height);
 
 /// What the screen shows of a window's client area (width x height from its corner), read back
