@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 // The header fields are copied out with unary + before comparing: the headers are packed, and a
 // reference to one of their 32-bit fields would be misaligned.
 
@@ -14,34 +16,32 @@ BITMAPINFOHEADER Header(LONG width, LONG height, WORD bits, DWORD used = 0, DWOR
     return CDibSupport::MakeBIH(width, height, bits, BI_RGB, imageSize, 0, 0, used, important);
 }
 
-TEST(HeaderArithmetic, IndexedPicturesAlwaysHaveAFullColourTable) {
-    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 1)), 2);
-    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 1, 2)), 2);
-    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 8, 16)), 256);
-    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 4)), 16);
-    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 2)), 4);
-    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 0)), 1);
-}
-
-TEST(HeaderArithmetic, DirectColourTablesPreferColoursImportant) {
-    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 24)), 0);
-    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 24, 256)), 256);
-    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 24, 256, 20)), 20);
-    EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, 32, 0x12345)), 0x2345);
+// Indexed pictures always have a full table; direct colour ones prefer colours important.
+TEST(HeaderArithmetic, ColourTableEntries) {
+    // Bits, colours used, colours important: the entries.
+    const std::tuple<WORD, DWORD, DWORD, int> cases[] = {
+        {1, 0, 0, 2},      {1, 2, 0, 2},
+        {8, 16, 0, 256},   {4, 0, 0, 16},
+        {2, 0, 0, 4},      {0, 0, 0, 1},
+        {24, 0, 0, 0},     {24, 256, 0, 256},
+        {24, 256, 20, 20}, {32, 0x12345, 0, 0x2345}};
+    for (const auto& [bits, used, important, entries] : cases) {
+        EXPECT_EQ(CDibSupport::GetPaletteEntryNum(Header(1, 1, bits, used, important)), entries)
+            << bits << " bits, " << used << " used, " << important << " important";
+    }
     const BITMAPINFOHEADER header = Header(1, 1, 16, 256, 16);
     EXPECT_EQ(CDibSupport::GetPaletteEntryNum(&header), CDibSupport::GetPaletteEntryNum(header));
     EXPECT_EQ(CDibSupport::GetPaletteEntryNum(nullptr), 0);
 }
 
 TEST(HeaderArithmetic, RowsArePaddedToFourBytes) {
-    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(1, 1, 1)), 4U);
-    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(32, 1, 1)), 4U);
-    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(33, 1, 1)), 8U);
-    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(5, 1, 24)), 16U);
-    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(7, 1, 32)), 28U);
-    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(3, 1, 4)), 4U);
-    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(9, 1, 4)), 8U);
-    EXPECT_EQ(CDibSupport::GetBytePerLine(Header(3, 1, 16)), 8U);
+    // Width, bits: bytes a row.
+    const std::tuple<LONG, WORD, DWORD> cases[] = {{1, 1, 4},   {32, 1, 4}, {33, 1, 8}, {5, 24, 16},
+                                                   {7, 32, 28}, {3, 4, 4},  {9, 4, 8},  {3, 16, 8}};
+    for (const auto& [width, bits, stride] : cases) {
+        EXPECT_EQ(CDibSupport::GetBytePerLine(Header(width, 1, bits)), stride)
+            << width << " x " << bits;
+    }
 }
 
 TEST(HeaderArithmetic, ImageSizeIsTheStoredSizeOrStrideTimesHeight) {
@@ -53,11 +53,10 @@ TEST(HeaderArithmetic, ImageSizeIsTheStoredSizeOrStrideTimesHeight) {
 }
 
 TEST(HeaderArithmetic, ColourCountShiftWrapsAtThirtyTwo) {
-    EXPECT_EQ(CDibSupport::GetColorNum(Header(1, 1, 1)), 2U);
-    EXPECT_EQ(CDibSupport::GetColorNum(Header(1, 1, 8)), 256U);
-    EXPECT_EQ(CDibSupport::GetColorNum(Header(1, 1, 16)), 65536U);
-    EXPECT_EQ(CDibSupport::GetColorNum(Header(1, 1, 24)), 16777216U);
-    EXPECT_EQ(CDibSupport::GetColorNum(Header(1, 1, 32)), 1U);
+    for (const auto& [bits, colours] :
+         {std::pair<WORD, DWORD>{1, 2}, {8, 256}, {16, 65536}, {24, 16777216}, {32, 1}}) {
+        EXPECT_EQ(CDibSupport::GetColorNum(Header(1, 1, bits)), colours) << bits;
+    }
 }
 
 TEST(HeaderArithmetic, PixelOffsetsCountRowsFromTheTop) {
