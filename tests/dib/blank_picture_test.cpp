@@ -217,15 +217,6 @@ TEST_F(BlankPictureTest, EachFailingStepReportsItsStatusAndLeavesTheObjectEmpty)
         EXPECT_EQ(StatusOf(dib), step.status) << "site " << step.site << " call " << step.nth;
         EXPECT_TRUE(HoldsNothing(dib));
     }
-
-    // The fill's lock is the last one a load takes.
-    TestDib dib;
-    InjectFault(orvel::testing::kFaultGlobalLock, 1000000);
-    ASSERT_TRUE(dib.Load(CSize(4, 4), kRed, 16, nullptr));
-    InjectFault(orvel::testing::kFaultGlobalLock, orvel::testing::FaultSiteCalls());
-    EXPECT_FALSE(dib.Load(CSize(4, 4), kRed, 16, nullptr));
-    EXPECT_EQ(StatusOf(dib), SystemError(ERROR_DISCARDED));
-    EXPECT_TRUE(HoldsNothing(dib));
 }
 
 } // namespace
