@@ -93,10 +93,10 @@ constexpr DWORD RawOf(COLORREF colour) {
 
 /// A palette of the given colours.
 inline HPALETTE MakeTestPalette(const std::vector<COLORREF>& colours) {
-    std::vector<PALETTEENTRY> entries;
-    for (const COLORREF c : colours) {
-        entries.push_back({GetRValue(c), GetGValue(c), GetBValue(c), 0});
-    }
+    std::vector<PALETTEENTRY> entries(colours.size());
+    std::transform(colours.begin(), colours.end(), entries.begin(), [](COLORREF c) {
+        return PALETTEENTRY{GetRValue(c), GetGValue(c), GetBValue(c), 0};
+    });
     return MakePalette(entries);
 }
 
@@ -104,10 +104,9 @@ inline HPALETTE MakeTestPalette(const std::vector<COLORREF>& colours) {
 inline std::vector<COLORREF> SystemColours(HDC dc) {
     std::vector<PALETTEENTRY> entries(256);
     EXPECT_EQ(GetSystemPaletteEntries(dc, 0, 256, entries.data()), 256U);
-    std::vector<COLORREF> colours;
-    for (const PALETTEENTRY& e : entries) {
-        colours.push_back(RGB(e.peRed, e.peGreen, e.peBlue));
-    }
+    std::vector<COLORREF> colours(entries.size());
+    std::transform(entries.begin(), entries.end(), colours.begin(),
+                   [](const PALETTEENTRY& e) { return RGB(e.peRed, e.peGreen, e.peBlue); });
     return colours;
 }
 

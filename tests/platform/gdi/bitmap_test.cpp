@@ -309,11 +309,9 @@ TEST_F(GetDIBitsTest, ScanLinesCountFromTheBottomAndFillConsecutiveRows) {
 
     EXPECT_EQ(GetDIBits(screen, bitmap, 1, 2, out.data(), dib.Info(), DIB_RGB_COLORS), 2);
     // Scan line 1 is the second row from the bottom (30), written first; then scan line 2 (20).
-    EXPECT_EQ(out[0], 30);
-    EXPECT_EQ(out[1], 30);
-    EXPECT_EQ(out[2], 0) << "row padding is zero";
-    EXPECT_EQ(out[4], 20);
-    EXPECT_EQ(out[8], 0xEE) << "nothing is written past the lines asked for";
+    // Row padding is zero, and nothing is written past the lines asked for.
+    EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 9),
+              (std::vector<BYTE>{30, 30, 0, 0, 20, 20, 0, 0, 0xEE}));
 
     EXPECT_EQ(GetDIBits(screen, bitmap, 3, 10, out.data(), dib.Info(), DIB_RGB_COLORS), 1)
         << "only the lines the bitmap has";
