@@ -153,11 +153,7 @@ std::vector<COLORREF> ShownPixels(HWND window, int width, int height) {
         MemorySurface copy(width, height, 32);
         if (copy.Ready() &&
             BitBlt(copy.Dc(), 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY)) {
-            for (int y = 0; y < height; ++y) {
-                for (int x = 0; x < width; ++x) {
-                    pixels.push_back(GetPixel(copy.Dc(), x, y));
-                }
-            }
+            pixels = PixelsOf(copy.Dc(), width, height);
         }
     }
     ReleaseDC(nullptr, screen);
@@ -166,11 +162,9 @@ std::vector<COLORREF> ShownPixels(HWND window, int width, int height) {
 
 std::vector<COLORREF> ExpectedPixels(HWND window, int width, int height) {
     HDC dc = GetDC(window);
-    std::vector<COLORREF> pixels;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            pixels.push_back(GetNearestColor(dc, GetPixel(dc, x, y)));
-        }
+    std::vector<COLORREF> pixels = PixelsOf(dc, width, height);
+    for (COLORREF& pixel : pixels) {
+        pixel = GetNearestColor(dc, pixel);
     }
     ReleaseDC(window, dc);
     return pixels;

@@ -4,6 +4,7 @@
 
 #include "convert/picture_bytes.h"
 #include "dib_test_support.h"
+#include "support/memory_surface.h"
 
 #include <algorithm>
 #include <vector>
@@ -50,59 +51,31 @@ inline ColourPicture MakeColourPicture(int width, int height, int bitCount) {
 
 /// Whether the system palette holds `colour` in any entry.
 inline bool SystemHolds(CDC& dc, COLORREF colour) {
-    std::vector<PALETTEENTRY> entries(256);
-    GetSystemPaletteEntries(dc.GetSafeHdc(), 0, 256, entries.data());
-    return std::any_of(entries.begin(), entries.end(), [colour](const PALETTEENTRY& e) {
-        return RGB(e.peRed, e.peGreen, e.peBlue) == colour;
-    });
+    return std::ranges::count(SystemColours(dc.GetSafeHdc()), colour) > 0;
 }
 
-/// A memory device context holding a 32-bit bitmap filled with kBackground; everything is given
-/// back when the object ends.
+/// A 32-bit memory surface filled with kBackground, drawn on through the framework's CDC;
+/// everything is given back when the object ends.
 class Surface {
 public:
-    Surface(int width, int height) : width_(width), height_(height) {
-        EXPECT_TRUE(dc_.CreateCompatibleDC(nullptr));
-        EXPECT_TRUE(bitmap_.CreateBitmap(width, height, 1, 32, nullptr));
-        previous_ = dc_.SelectObject(&bitmap_);
-        EXPECT_NE(previous_, nullptr);
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                dc_.SetPixel(x, y, kBackground);
-            }
-        }
+    Surface(int width, int height) : memory_(width, height, 32), width_(width), height_(height) {
+        EXPECT_TRUE(memory_.Ready());
+        memory_.Fill(width, height, kBackground);
+        dc_.Attach(memory_.Dc());
     }
-    ~Surface() {
-        if (previous_ != nullptr) {
-            dc_.SelectObject(previous_);
-        }
-        dc_.DeleteDC();
-    }
-    Surface(const Surface&) = delete;
-    Surface& operator=(const Surface&) = delete;
+    ~Surface() { dc_.Detach(); }
 
     CDC* Dc() { return &dc_; }
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    COLORREF At(int x, int y) const { return dc_.GetPixel(x, y); }
+    COLORREF At(int x, int y) const { return GetPixel(memory_.Dc(), x, y); }
 
     /// Every pixel, row by row from the top.
-    std::vector<COLORREF> Pixels() const {
-        std::vector<COLORREF> pixels;
-        for (int y = 0; y < height_; ++y) {
-            for (int x = 0; x < width_; ++x) {
-                pixels.push_back(At(x, y));
-            }
-        }
-        return pixels;
-    }
+    std::vector<COLORREF> Pixels() const { return PixelsOf(memory_.Dc(), width_, height_); }
 
 private:
+    MemorySurface memory_;
     int width_;
     int height_;
-    CBitmap bitmap_;
     CDC dc_;
-    CBitmap* previous_ = nullptr;
 };
 
 } // namespace orvel::test

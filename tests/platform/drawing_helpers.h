@@ -5,6 +5,7 @@
 #include <orvel/orvel.h>
 
 #include "support/bmp_builder.h"
+#include "support/memory_surface.h"
 
 #include <gtest/gtest.h>
 
@@ -90,74 +91,5 @@ constexpr DWORD RawOf(COLORREF colour) {
     return static_cast<DWORD>(GetBValue(colour) | (GetGValue(colour) << 8) |
                               (GetRValue(colour) << 16));
 }
-
-/// A palette of the given colours.
-inline HPALETTE MakeTestPalette(const std::vector<COLORREF>& colours) {
-    std::vector<PALETTEENTRY> entries(colours.size());
-    std::transform(colours.begin(), colours.end(), entries.begin(), [](COLORREF c) {
-        return PALETTEENTRY{GetRValue(c), GetGValue(c), GetBValue(c), 0};
-    });
-    return MakePalette(entries);
-}
-
-/// The system palette's colours in index order, as `dc` reads them.
-inline std::vector<COLORREF> SystemColours(HDC dc) {
-    std::vector<PALETTEENTRY> entries(256);
-    EXPECT_EQ(GetSystemPaletteEntries(dc, 0, 256, entries.data()), 256U);
-    std::vector<COLORREF> colours(entries.size());
-    std::transform(entries.begin(), entries.end(), colours.begin(),
-                   [](const PALETTEENTRY& e) { return RGB(e.peRed, e.peGreen, e.peBlue); });
-    return colours;
-}
-
-/// A memory context with a fresh bitmap of width x height x depth selected and, when given, a
-/// palette selected; everything is given back when the object ends.
-class MemorySurface {
-public:
-    MemorySurface(int width, int height, int depth, HPALETTE palette = nullptr)
-        : palette_(palette) {
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateBitmap(width, height, 1, static_cast<UINT>(depth), nullptr);
-        previousBitmap_ = SelectObject(dc_, bitmap_);
-        if (palette_ != nullptr) {
-            previousPalette_ = SelectPalette(dc_, palette_, FALSE);
-        }
-    }
-    ~MemorySurface() {
-        if (previousPalette_ != nullptr) {
-            SelectPalette(dc_, previousPalette_, TRUE);
-        }
-        SelectObject(dc_, previousBitmap_);
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
-        if (palette_ != nullptr) {
-            DeleteObject(palette_);
-        }
-    }
-    MemorySurface(const MemorySurface&) = delete;
-    MemorySurface& operator=(const MemorySurface&) = delete;
-
-    HDC Dc() const { return dc_; }
-    HBITMAP Bitmap() const { return bitmap_; }
-    bool Ready() const {
-        return dc_ != nullptr && bitmap_ != nullptr && previousBitmap_ != nullptr;
-    }
-
-    /// Every pixel set to one colour, row by row.
-    void Fill(int width, int height, COLORREF colour) {
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                SetPixel(dc_, x, y, colour);
-            }
-        }
-    }
-
-private:
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previousBitmap_ = nullptr;
-    HPALETTE palette_ = nullptr;
-    HPALETTE previousPalette_ = nullptr;
-};
 
 } // namespace orvel::test

@@ -170,11 +170,21 @@ inline HPALETTE MakePalette(const std::vector<PALETTEENTRY>& entries) {
 
 /// A palette of the given colours; the caller destroys it.
 inline HPALETTE PaletteOfColours(const std::vector<COLORREF>& colours) {
-    std::vector<PALETTEENTRY> entries;
-    for (const COLORREF c : colours) {
-        entries.push_back({GetRValue(c), GetGValue(c), GetBValue(c), 0});
-    }
+    std::vector<PALETTEENTRY> entries(colours.size());
+    std::transform(colours.begin(), colours.end(), entries.begin(), [](COLORREF c) {
+        return PALETTEENTRY{GetRValue(c), GetGValue(c), GetBValue(c), 0};
+    });
     return MakePalette(entries);
+}
+
+/// The system palette's colours in index order, as `dc` reads them.
+inline std::vector<COLORREF> SystemColours(HDC dc) {
+    std::vector<PALETTEENTRY> entries(256);
+    GetSystemPaletteEntries(dc, 0, 256, entries.data());
+    std::vector<COLORREF> colours(entries.size());
+    std::transform(entries.begin(), entries.end(), colours.begin(),
+                   [](const PALETTEENTRY& e) { return RGB(e.peRed, e.peGreen, e.peBlue); });
+    return colours;
 }
 
 /// The system's halftone palette, all 256 entries.

@@ -26,14 +26,13 @@ protected:
 };
 
 TEST_F(BitBltTest, IndexedSourceShowsTheColoursOfItsOwnContextPalette) {
-    source_.emplace(2, 1, 8, MakeTestPalette({RGB(9, 9, 9), RGB(200, 0, 100), RGB(0, 50, 250)}));
+    source_.emplace(2, 1, 8, PaletteOfColours({RGB(9, 9, 9), RGB(200, 0, 100), RGB(0, 50, 250)}));
     SetPixel(source_->Dc(), 0, 0, RGB(200, 0, 100));
     SetPixel(source_->Dc(), 1, 0, RGB(0, 50, 250));
     target_.emplace(3, 1, 32);
     ASSERT_TRUE(BitBlt(target_->Dc(), 1, 0, 2, 1, source_->Dc(), 0, 0, SRCCOPY));
-    EXPECT_EQ(GetPixel(target_->Dc(), 0, 0), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(target_->Dc(), 1, 0), RGB(200, 0, 100));
-    EXPECT_EQ(GetPixel(target_->Dc(), 2, 0), RGB(0, 50, 250));
+    EXPECT_EQ(PixelsOf(target_->Dc(), 3, 1),
+              (std::vector<COLORREF>{RGB(0, 0, 0), RGB(200, 0, 100), RGB(0, 50, 250)}));
 }
 
 TEST_F(BitBltTest, MonochromeSourceIsBlackAndWhiteAndStretchingRepeatsIt) {
@@ -45,12 +44,10 @@ TEST_F(BitBltTest, MonochromeSourceIsBlackAndWhiteAndStretchingRepeatsIt) {
     target.Attach(target_->Dc());
     source.Attach(source_->Dc());
     ASSERT_TRUE(target.StretchBlt(0, 0, 4, 2, &source, 0, 0, 2, 1, SRCCOPY));
-    for (int y = 0; y < 2; ++y) {
-        EXPECT_EQ(target.GetPixel(0, y), RGB(0, 0, 0));
-        EXPECT_EQ(target.GetPixel(1, y), RGB(0, 0, 0));
-        EXPECT_EQ(target.GetPixel(2, y), RGB(255, 255, 255));
-        EXPECT_EQ(target.GetPixel(3, y), RGB(255, 255, 255));
-    }
+    const COLORREF black = RGB(0, 0, 0);
+    const COLORREF white = RGB(255, 255, 255);
+    EXPECT_EQ(PixelsOf(target_->Dc(), 4, 2),
+              (std::vector<COLORREF>{black, black, white, white, black, black, white, white}));
     target.Detach();
     source.Detach();
 }
@@ -62,10 +59,9 @@ TEST_F(BitBltTest, OverlappingCopyReadsTheOriginalPixelsAndSourcelessOperationsN
     }
     // Moving pixels 0..3 one to the right must not smear pixel 0 across the row.
     ASSERT_TRUE(BitBlt(target_->Dc(), 1, 0, 4, 1, target_->Dc(), 0, 0, SRCCOPY));
-    EXPECT_EQ(GetPixel(target_->Dc(), 0, 0), RGB(10, 0, 0));
-    EXPECT_EQ(GetPixel(target_->Dc(), 1, 0), RGB(10, 0, 0));
-    EXPECT_EQ(GetPixel(target_->Dc(), 2, 0), RGB(20, 0, 0));
-    EXPECT_EQ(GetPixel(target_->Dc(), 4, 0), RGB(40, 0, 0));
+    EXPECT_EQ(PixelsOf(target_->Dc(), 5, 1),
+              (std::vector<COLORREF>{RGB(10, 0, 0), RGB(10, 0, 0), RGB(20, 0, 0), RGB(30, 0, 0),
+                                     RGB(40, 0, 0)}));
 
     // Operations without a source need no source context.
     target_.emplace(2, 2, 16);

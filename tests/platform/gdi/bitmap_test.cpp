@@ -116,11 +116,10 @@ TEST_F(BitmapCreationTest, InitialBitsAreTopDownWordPaddedRowsWithTheLeftmostPix
     HBITMAP bitmap = CreateBitmap(9, 2, 1, 1, mono);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ previous = SelectObject(dc, bitmap);
-    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 255, 255));
-    EXPECT_EQ(GetPixel(dc, 1, 0), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 7, 0), RGB(255, 255, 255));
-    EXPECT_EQ(GetPixel(dc, 8, 0), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 1, 1), RGB(255, 255, 255));
+    const COLORREF w = RGB(255, 255, 255);
+    const COLORREF b = RGB(0, 0, 0);
+    EXPECT_EQ(PixelsOf(dc, 9, 2), (std::vector<COLORREF>{w, b, b, b, b, b, b, w, b, //
+                                                         b, w, b, b, b, b, b, b, b}));
     EXPECT_EQ(GetPixel(dc, 9, 0), CLR_INVALID);
     SelectObject(dc, previous);
     DeleteObject(bitmap);
@@ -156,7 +155,7 @@ TEST_F(BitmapSelectionTest, MemoryContextStartsWithTheStockBitmapAndHoldsItsBitm
     // A bitmap goes into one memory context only, and only bitmaps go in by SelectObject.
     HDC screen = GetDC(nullptr);
     HDC two = CreateCompatibleDC(nullptr);
-    HPALETTE palette = MakeTestPalette({RGB(1, 2, 3)});
+    HPALETTE palette = PaletteOfColours({RGB(1, 2, 3)});
     ASSERT_EQ(SelectObject(dc, second), stock);
     EXPECT_REFUSED(SelectObject(two, second), nullptr, ERROR_BUSY);
     EXPECT_REFUSED(SelectObject(screen, CreateBitmap(0, 0, 1, 1, nullptr)), nullptr,
@@ -222,7 +221,7 @@ TEST_P(BitmapPixelsTest, ColoursOfTheSelectedPaletteComeBackAtEveryDepth) {
         }
         return colour;
     };
-    MemorySurface surface(kWidth, kHeight, depth, MakeTestPalette(kSixteen));
+    MemorySurface surface(kWidth, kHeight, depth, PaletteOfColours(kSixteen));
     ASSERT_TRUE(surface.Ready());
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
@@ -267,7 +266,7 @@ using GetDIBitsTest = LeakCheckedTest;
 TEST_F(GetDIBitsTest, NullBitsCompletesTheHeaderAndTheColourTableOfTheContextPalette) {
     HDC screen = GetDC(nullptr);
     HBITMAP bitmap = CreateBitmap(6, 4, 1, 4, nullptr);
-    HPALETTE palette = MakeTestPalette({RGB(9, 8, 7), RGB(1, 2, 3), RGB(200, 100, 50)});
+    HPALETTE palette = PaletteOfColours({RGB(9, 8, 7), RGB(1, 2, 3), RGB(200, 100, 50)});
     HPALETTE previous = SelectPalette(screen, palette, FALSE);
     RealizePalette(screen);
 

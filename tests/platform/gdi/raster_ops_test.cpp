@@ -86,7 +86,7 @@ TEST_P(RasterOpTest, CombinesIndexesOnAFourBitSurface) {
     for (int i = 0; i < 16; ++i) {
         colours.push_back(RGB(static_cast<BYTE>(i * 16), static_cast<BYTE>(255 - i * 16), 7));
     }
-    MemorySurface surface(2, 1, 4, MakeTestPalette(colours));
+    MemorySurface surface(2, 1, 4, PaletteOfColours(colours));
     // Destination indexes 3 (left pixel, high nibble) and 12; the source is entry 5's colour.
     SetPixel(surface.Dc(), 0, 0, colours[3]);
     SetPixel(surface.Dc(), 1, 0, colours[12]);

@@ -191,7 +191,7 @@ TEST_F(StretchIntoIndexedTest, RowsBecomeTheSurfacesOwnPixels) {
         SCOPED_TRACE(c.name);
         const int width = static_cast<int>(c.pixels.size());
         MemorySurface surface(width, 1, c.surfaceDepth,
-                              c.palette.empty() ? nullptr : MakeTestPalette(c.palette));
+                              c.palette.empty() ? nullptr : PaletteOfColours(c.palette));
         TestDib dib(width, 1, c.dibDepth, false, c.table);
         dib.Header()->biClrUsed = c.dibDepth == 4 ? 1 : 0; // "past the table": entry 1 is not there
         for (int x = 0; x < width; ++x) {

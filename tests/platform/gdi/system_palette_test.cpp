@@ -13,7 +13,7 @@
 
 namespace {
 
-using orvel::test::MakeTestPalette;
+using orvel::test::PaletteOfColours;
 
 class SystemPaletteTest : public orvel::test::LeakCheckedTest {
 protected:
@@ -73,8 +73,8 @@ TEST_F(SystemPaletteTest, StartsWithTheStaticColoursAtBothEnds) {
 // Foreground palettes take free entries once and count them; a later one evicts older colours
 // only when nothing is free.
 TEST_F(SystemPaletteTest, ForegroundRealisationTakesFreeEntriesOnceAndEvictsOnlyWhenFull) {
-    HPALETTE first = MakeTestPalette(Colours(1));
-    HPALETTE second = MakeTestPalette(Colours(2));
+    HPALETTE first = PaletteOfColours(Colours(1));
+    HPALETTE second = PaletteOfColours(Colours(2));
     EXPECT_EQ(Realise(screen_, first, FALSE), 16U);
     EXPECT_EQ(Realise(screen_, second, FALSE), 16U);
     EXPECT_TRUE(Holds(System(), Colours(1)[0])) << "plenty of free entries: nothing evicted";
@@ -95,7 +95,7 @@ TEST_F(SystemPaletteTest, ForegroundRealisationTakesFreeEntriesOnceAndEvictsOnly
 }
 
 TEST_F(SystemPaletteTest, BackgroundMemoryAndDefaultRealisationsChangeNothing) {
-    HPALETTE palette = MakeTestPalette(Colours(3));
+    HPALETTE palette = PaletteOfColours(Colours(3));
     EXPECT_EQ(Realise(screen_, palette, TRUE), 0U);
     EXPECT_FALSE(Holds(System(), Colours(3)[0]));
 
@@ -106,7 +106,7 @@ TEST_F(SystemPaletteTest, BackgroundMemoryAndDefaultRealisationsChangeNothing) {
 
     // The background does not evict: after a foreground palette the background one finds it all
     // still there.
-    HPALETTE other = MakeTestPalette(Colours(4));
+    HPALETTE other = PaletteOfColours(Colours(4));
     EXPECT_EQ(Realise(screen_, other, FALSE), 16U);
     const std::vector<COLORREF> before = System();
     EXPECT_EQ(Realise(screen_, palette, TRUE), 0U);

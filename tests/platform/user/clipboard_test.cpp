@@ -13,7 +13,7 @@
 
 namespace {
 
-using orvel::test::MakeTestPalette;
+using orvel::test::PaletteOfColours;
 
 class ClipboardTest : public orvel::test::LeakCheckedTest {
 protected:
@@ -121,7 +121,7 @@ TEST_F(ClipboardTest, ReplacingAFormatFreesTheOldDataButNotTheSameHandleTwice) {
     ASSERT_EQ(SetClipboardData(CF_DIB, second), second);
     EXPECT_NE(GlobalFlags(second), GMEM_INVALID_HANDLE) << "setting it again keeps it";
 
-    HPALETTE palette = MakeTestPalette({RGB(1, 2, 3), RGB(4, 5, 6)});
+    HPALETTE palette = PaletteOfColours({RGB(1, 2, 3), RGB(4, 5, 6)});
     ASSERT_EQ(SetClipboardData(CF_PALETTE, palette), palette);
     EXPECT_EQ(orvel::testing::GetLiveCounts().gdiObjects, before.gdiObjects + 1);
     EXPECT_EQ(CountClipboardFormats(), 2);
@@ -143,7 +143,7 @@ TEST_F(ClipboardTest, RefusedDataStaysWithTheCaller) {
     EXPECT_REFUSED(EnumClipboardFormats(0), 0U, ERROR_CLIPBOARD_NOT_OPEN);
 
     ASSERT_TRUE(OpenClipboard(window_));
-    HPALETTE palette = MakeTestPalette({RGB(9, 9, 9)});
+    HPALETTE palette = PaletteOfColours({RGB(9, 9, 9)});
     EXPECT_REFUSED(SetClipboardData(CF_PALETTE, block), nullptr, ERROR_INVALID_HANDLE)
         << "a palette format needs a palette";
     EXPECT_REFUSED(SetClipboardData(CF_DIB, palette), nullptr, ERROR_INVALID_HANDLE)

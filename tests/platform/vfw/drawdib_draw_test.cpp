@@ -60,7 +60,7 @@ TEST_F(DrawDibDrawTest, RealisesTheContextPaletteInTheForegroundUnlessAskedForTh
     for (BYTE i = 0; i < 8; ++i) {
         colours.push_back(RGB(33, i, 77));
     }
-    HPALETTE palette = MakeTestPalette(colours);
+    HPALETTE palette = PaletteOfColours(colours);
     HPALETTE previous = SelectPalette(screen, palette, FALSE);
     TestDib dib(1, 1, 24);
     HDRAWDIB drawDib = DrawDibOpen();
