@@ -2,6 +2,8 @@
 #include "dib/drawing_support.h"
 #include "formats_test_support.h"
 
+#include <orvel/platform/jpeg/jpeg_codec.h>
+
 #include <algorithm>
 
 namespace {
@@ -128,7 +130,23 @@ TEST(FormatsWriteTest, WritingRefusesWhatIsNoPictureAndFormatsItDoesNotWrite) {
     EXPECT_FALSE(
         orvel::formats::EncodePicture(block, Format::jpeg, {.jpegQuality = 0}, &out, &error));
     EXPECT_EQ(error.failure, orvel::formats::Failure::unsupported);
+    EXPECT_FALSE(
+        orvel::formats::EncodePicture(block, Format::jpeg, {.jpegQuality = 101}, &out, &error));
+    EXPECT_EQ(error.failure, orvel::formats::Failure::unsupported);
     GlobalFree(block);
+}
+
+// The picture's resolution goes into the JFIF header in dots per centimetre (3780 and 2835 a
+// metre are 37 and 28); without both, the header keeps libjpeg's 1:1 aspect and no unit.
+TEST(FormatsWriteTest, JpegCarriesThePicturesResolution) {
+    for (const auto& [x, y, jfif] : {std::tuple{3780, 2835, Bytes{2, 0, 37, 0, 28}},
+                                     std::tuple{0, 2835, Bytes{0, 0, 1, 0, 1}}}) {
+        Bytes picture = PictureOfDepth(24);
+        std::memcpy(&picture[38], &x, 4); // biXPelsPerMeter, then biYPelsPerMeter
+        std::memcpy(&picture[42], &y, 4);
+        const Bytes jpeg = Encoded(picture, Format::jpeg, {});
+        EXPECT_EQ(Bytes(jpeg.begin() + 13, jpeg.begin() + 18), jfif) << x;
+    }
 }
 
 // A JPEG whose frame header claims 65280 x 65280 pixels, and a PNG or JPEG over a caller's lower
@@ -152,6 +170,17 @@ TEST(FormatsWriteTest, HugeClaimsAreRefusedBeforeDecoding) {
         EXPECT_FALSE(ReadWithModule(file, &error, {.maxPixelBytes = 13 * 3 * 5 + 5 * 1}).empty())
             << error.message;
     }
+}
+
+// The codec's own entries: a stale failure is cleared by a success, whose header may go unread,
+// and a null vector to write into is refused.
+TEST(JpegCodecTest, SuccessClearsTheRecordAndANullVectorIsRefused) {
+    const Bytes jpeg = Encoded(PictureOfDepth(24), Format::jpeg, {});
+    orvel::jpeg::Error error{orvel::jpeg::Failure::corrupt, "stale"};
+    EXPECT_TRUE(orvel::jpeg::ReadJpegHeader(jpeg.data(), jpeg.size(), nullptr, &error));
+    EXPECT_EQ(error.failure, orvel::jpeg::Failure::none);
+    EXPECT_FALSE(orvel::jpeg::EncodeJpeg(nullptr, 0, {}, static_cast<Bytes*>(nullptr), &error));
+    EXPECT_EQ(error.failure, orvel::jpeg::Failure::badPicture);
 }
 
 using TruncationTest = ::testing::TestWithParam<Format>;

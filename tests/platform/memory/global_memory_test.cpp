@@ -90,8 +90,8 @@ TEST_P(BlockSizeTest, BlockIsZeroFilledWritableToItsLastByteAndNeverShowsEarlier
 INSTANTIATE_TEST_SUITE_P(AroundTheOwnMappingThreshold, BlockSizeTest,
                          ::testing::Values(SIZE_T{1}, SIZE_T{54}, SIZE_T{4097}, SIZE_T{65536},
                                            (SIZE_T{2} << 20) - 1, SIZE_T{2} << 20,
-                                           (SIZE_T{2} << 20) + 1, (SIZE_T{6} << 20) + 4095,
-                                           SIZE_T{8} << 20));
+                                           (SIZE_T{2} << 20) + 1, (SIZE_T{4} << 20) + 1,
+                                           (SIZE_T{6} << 20) + 4095, SIZE_T{8} << 20));
 
 TEST_F(GlobalMemoryTest, FreeingLargeBlocksLeavesTheirNeighboursIntact) {
     // Mappings are trimmed to huge-page boundaries when made and unmapped when freed; a wrong

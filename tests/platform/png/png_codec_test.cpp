@@ -215,6 +215,12 @@ TEST_F(PngCodecTest, OtherWritersFormsBecomeTheDepthThatKeepsThem) {
          WritePng(5, 2, 2, PNG_COLOR_TYPE_GRAY, {0x00, 0x00, 0x1B, 0xC0}, {}, {}, true),
          4,
          {0x01, 0x23, 0x30, 0x00}},
+        // Two colours of 8-bit indexes become a 1-bit picture, the leftmost pixel highest.
+        {"palette8 of two",
+         WritePng(10, 1, 8, PNG_COLOR_TYPE_PALETTE, {1, 0, 1, 1, 0, 0, 0, 0, 1, 1},
+                  {three[0], three[1]}),
+         1,
+         {0xB0, 0xC0, 0x00, 0x00}},
         // A palette of three 8-bit indexes becomes a 4-bit picture.
         {"palette8 short",
          WritePng(3, 1, 8, PNG_COLOR_TYPE_PALETTE, {2, 0, 1}, three),
