@@ -206,10 +206,12 @@ TEST_F(ResourceLookupTest, RegistrationRefusesTablesWithNothingToFind) {
     static const BYTE data[] = {1};
     static const orvel::resource::CompiledResource good[] = {{2, nullptr, 7, nullptr, data, 1}};
     static const orvel::resource::CompiledResource nameless[] = {{2, nullptr, 0, nullptr, data, 1}};
+    static const orvel::resource::CompiledResource dataless[] = {
+        {2, nullptr, 7, nullptr, nullptr, 1}};
     const struct {
         const orvel::resource::CompiledResource* table;
         std::size_t count;
-    } refused[] = {{nullptr, 1}, {good, 0}, {nameless, 1}};
+    } refused[] = {{nullptr, 1}, {good, 0}, {nameless, 1}, {dataless, 1}};
     for (const auto& registration : refused) {
         SetLastError(0);
         EXPECT_FALSE(orvel::resource::RegisterModuleResources(&kUntouched, registration.table,

@@ -148,6 +148,7 @@ TEST_F(ClipboardTest, RefusedDataStaysWithTheCaller) {
         << "a palette format needs a palette";
     EXPECT_REFUSED(SetClipboardData(CF_DIB, palette), nullptr, ERROR_INVALID_HANDLE)
         << "a DIB format needs a global block";
+    EXPECT_REFUSED(SetClipboardData(CF_BITMAP, palette), nullptr, ERROR_INVALID_HANDLE);
 
     orvel::testing::InjectFault(orvel::testing::kFaultClipboard, 1);
     EXPECT_REFUSED(SetClipboardData(CF_DIB, block), nullptr, ERROR_NOT_ENOUGH_MEMORY);

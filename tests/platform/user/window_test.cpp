@@ -50,6 +50,7 @@ TEST_F(WindowLifetimeTest, RefusesEmptySizesAndBadParentsAndFrameworkWindowsEndW
     RECT client{};
     GetClientRect(byDefault, &client);
     EXPECT_TRUE(SameRect(client, RECT{0, 0, 640, 480}));
+    EXPECT_REFUSED(GetClientRect(byDefault, nullptr), FALSE, ERROR_INVALID_PARAMETER);
     DestroyWindow(byDefault);
 
     // A framework window is destroyed with its object (the program's count check sees it).

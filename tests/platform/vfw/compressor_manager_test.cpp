@@ -80,7 +80,7 @@ TEST_F(CompressorManagerTest, RefusalsUndoWhatWasDoneKeepWhatMustStayAndNeverRea
     for (HIC stale : {compressor, static_cast<HIC>(nullptr)}) {
         EXPECT_REFUSED(ICSendMessage(stale, ICM_COMPRESS_END, 0, 0), ICERR_BADHANDLE,
                        ERROR_INVALID_HANDLE);
-        EXPECT_EQ(ICClose(stale), ICERR_BADHANDLE);
+        EXPECT_REFUSED(ICClose(stale), ICERR_BADHANDLE, ERROR_INVALID_HANDLE);
         EXPECT_EQ(ICCompress(stale, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0,
                              0, nullptr, nullptr),
                   static_cast<DWORD>(ICERR_BADHANDLE));

@@ -103,6 +103,8 @@ TEST_F(Rle8CompressorTest, RowsAreWrittenWithTheCheapestRunsAndEndCodes) {
         // A pair inside a stretch stays in it; a run of four is worth leaving it.
         {{1, 2, 3, 5, 5, 6}, {0, 6, 1, 2, 3, 5, 5, 6, 0, 1}},
         {{1, 2, 3, 5, 5, 5, 5, 6}, {0, 3, 1, 2, 3, 0, 4, 5, 1, 6, 0, 1}},
+        // A run found eight pixels at a time ends at the first differing byte of the word.
+        {{7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 6, 6, 6, 6}, {13, 7, 4, 6, 0, 1}},
     };
     for (const auto& [row, stream] : rows) {
         Frame8 frame;
@@ -156,6 +158,7 @@ TEST_F(Rle8CompressorTest, FormatsOfOtherFramesAreRefusedByEveryMessage) {
         bool output;
     } cases[] = {
         {"4 bits", [](BITMAPINFOHEADER& h) { h.biBitCount = 4; }, false},
+        {"two planes", [](BITMAPINFOHEADER& h) { h.biPlanes = 2; }, false},
         {"top-down", [](BITMAPINFOHEADER& h) { h.biHeight = -h.biHeight; }, false},
         {"zero width", [](BITMAPINFOHEADER& h) { h.biWidth = 0; }, false},
         {"run-length input", [](BITMAPINFOHEADER& h) { h.biCompression = BI_RLE8; }, false},
