@@ -77,29 +77,25 @@ bool EncodePicture(HGLOBAL block, Format format, const WriteOptions& options,
 
 bool EncodePicture(HGLOBAL block, Format format, const WriteOptions& options, const ByteSink& sink,
                    Error* error) noexcept {
-    if (format == Format::png) {
-        // The PNG writer hands its strips on into one buffer of its own: the file goes on whole.
-        std::vector<std::uint8_t> bytes;
-        if (!EncodePicture(block, format, options, &bytes, error)) {
-            return false;
-        }
-        bool taken = false;
-        try {
-            taken = sink(bytes.data(), bytes.size());
-        } catch (...) {
-            taken = false;
-        }
-        if (!taken && error != nullptr) {
-            *error = Error{Failure::fileError, format, "PNG: the file could not be written"};
-        }
-        return taken;
-    }
     if (format == Format::jpeg) {
         return EncodeJpegBlock<const ByteSink&>(block, options, sink, error);
     }
-    // Any other format is refused there, before an encoder would run.
-    return EncodeBlock(block, format, error,
-                       [](const BITMAPINFOHEADER*, std::size_t, Error&) { return false; });
+    // The PNG writer hands its strips on into one buffer of its own: the file goes on whole. Other
+    // formats are refused on the way, before anything reaches the sink.
+    std::vector<std::uint8_t> bytes;
+    if (!EncodePicture(block, format, options, &bytes, error)) {
+        return false;
+    }
+    bool taken = false;
+    try {
+        taken = sink(bytes.data(), bytes.size());
+    } catch (...) {
+        taken = false;
+    }
+    if (!taken && error != nullptr) {
+        *error = Error{Failure::fileError, format, "PNG: the file could not be written"};
+    }
+    return taken;
 }
 
 std::string CodecVersions() {
