@@ -1,7 +1,7 @@
 #include "desktop_fixture.h"
 
 #include "convert/picture_bytes.h"
-#include "platform/drawing_helpers.h"
+#include "support/memory_surface.h"
 
 #include <poll.h>
 #include <unistd.h>
