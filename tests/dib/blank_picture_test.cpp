@@ -8,8 +8,6 @@ using namespace orvel::test;
 using orvel::testing::InjectFault;
 
 constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
 
 /// A BITMAPINFO: the header, then `table`.
 Bytes InfoOf(Info info, const Bytes& table = {}) {

@@ -44,7 +44,7 @@ inline Bytes TopDownPixels(const Bytes& block, bool alpha) {
 inline Bytes ReadWithModule(const Bytes& bytes, formats::Error* error,
                             const formats::ReadOptions& options = {}) {
     HGLOBAL block = formats::ReadPicture(bytes.data(), bytes.size(), options, error);
-    const Bytes copy = BlockBytes(block);
+    Bytes copy = BlockBytes(block);
     if (block != nullptr) {
         CDib dib;
         EXPECT_TRUE(dib.AttachHandle(block) && dib.IsSucceed()) << "the library refused it";

@@ -80,6 +80,9 @@ inline Bytes Colours(unsigned count, unsigned entryBytes = 4) {
     return table;
 }
 
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
 inline std::size_t StrideOf(int width, int bitCount) {
     return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bitCount) + 31) / 32 * 4;
 }

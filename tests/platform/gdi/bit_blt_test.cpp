@@ -44,10 +44,9 @@ TEST_F(BitBltTest, MonochromeSourceIsBlackAndWhiteAndStretchingRepeatsIt) {
     target.Attach(target_->Dc());
     source.Attach(source_->Dc());
     ASSERT_TRUE(target.StretchBlt(0, 0, 4, 2, &source, 0, 0, 2, 1, SRCCOPY));
-    const COLORREF black = RGB(0, 0, 0);
-    const COLORREF white = RGB(255, 255, 255);
-    EXPECT_EQ(PixelsOf(target_->Dc(), 4, 2),
-              (std::vector<COLORREF>{black, black, white, white, black, black, white, white}));
+    EXPECT_EQ(
+        PixelsOf(target_->Dc(), 4, 2),
+        (std::vector<COLORREF>{kBlack, kBlack, kWhite, kWhite, kBlack, kBlack, kWhite, kWhite}));
     target.Detach();
     source.Detach();
 }

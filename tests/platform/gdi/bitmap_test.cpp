@@ -116,10 +116,10 @@ TEST_F(BitmapCreationTest, InitialBitsAreTopDownWordPaddedRowsWithTheLeftmostPix
     HBITMAP bitmap = CreateBitmap(9, 2, 1, 1, mono);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ previous = SelectObject(dc, bitmap);
-    const COLORREF w = RGB(255, 255, 255);
-    const COLORREF b = RGB(0, 0, 0);
-    EXPECT_EQ(PixelsOf(dc, 9, 2), (std::vector<COLORREF>{w, b, b, b, b, b, b, w, b, //
-                                                         b, w, b, b, b, b, b, b, b}));
+    // Set bits are white: row 0 is 1000 0001 0, row 1 is 0100 0000 0.
+    std::vector<COLORREF> expected(18, kBlack);
+    expected[0] = expected[7] = expected[10] = kWhite;
+    EXPECT_EQ(PixelsOf(dc, 9, 2), expected);
     EXPECT_EQ(GetPixel(dc, 9, 0), CLR_INVALID);
     SelectObject(dc, previous);
     DeleteObject(bitmap);

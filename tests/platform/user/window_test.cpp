@@ -170,7 +170,7 @@ TEST_F(UpdateAreaTest, BeginPaintHandsOverTheAreaAndTheEraseRequest) {
 
     InvalidateRect(window, &area, FALSE);
     InvalidateRect(window, &area, TRUE);
-    dc = BeginPaint(window, &paint);
+    BeginPaint(window, &paint);
     EXPECT_TRUE(paint.fErase) << "any request to erase stays until the repaint";
     EndPaint(window, &paint);
 
