@@ -14,6 +14,7 @@
 #include <memory>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 // Under AddressSanitizer every block comes from the allocator, whose guard zones find a read or
 // write just past a block's end; a block in a mapping of its own would have none.
@@ -232,3 +233,29 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL handle) noexcept {
     }
     return nullptr;
 }
+
+namespace orvel::platform {
+
+SIZE_T ReleaseBlockBytes(HGLOBAL handle, SIZE_T offset, SIZE_T bytes) noexcept {
+    Block* block = FindBlock(handle);
+    if (block == nullptr) {
+        return 0;
+    }
+    if (offset > block->size || bytes > block->size - offset) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (block->mappedBytes == 0) {
+        return 0;
+    }
+    // The mapping starts on a page boundary, so offsets within it round as addresses would.
+    static const auto pageBytes = static_cast<SIZE_T>(::sysconf(_SC_PAGESIZE));
+    const SIZE_T first = (offset + pageBytes - 1) / pageBytes * pageBytes;
+    const SIZE_T last = (offset + bytes) / pageBytes * pageBytes;
+    if (first >= last || ::madvise(block->data + first, last - first, MADV_DONTNEED) != 0) {
+        return 0;
+    }
+    return last - first;
+}
+
+} // namespace orvel::platform

@@ -72,3 +72,16 @@ ORVEL_PLATFORM_API SIZE_T WINAPI GlobalSize(HGLOBAL block) noexcept;
 /// Destroys the block, locked or not. Returns null on success; the handle itself, with
 /// ERROR_INVALID_HANDLE, when it is not a live block.
 ORVEL_PLATFORM_API HGLOBAL WINAPI GlobalFree(HGLOBAL block) noexcept;
+
+namespace orvel::platform {
+
+/// Not a Windows service: gives the memory under bytes [offset, offset + bytes) of a block back to
+/// the system, for a block whose bytes there will not be read again (a file's bytes once they are
+/// decoded). Only the whole pages inside the range of a block with a mapping of its own (one of
+/// 2 MiB or more) are given back; they read as zero afterwards, as in a fresh block, and every
+/// other byte keeps its value. Returns the bytes given back: 0 for a block from the allocator, for
+/// a range holding no whole page, and, with ERROR_INVALID_HANDLE or ERROR_INVALID_PARAMETER, for a
+/// bad handle or a range past the block's end.
+ORVEL_PLATFORM_API SIZE_T ReleaseBlockBytes(HGLOBAL block, SIZE_T offset, SIZE_T bytes) noexcept;
+
+} // namespace orvel::platform
