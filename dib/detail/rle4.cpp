@@ -110,10 +110,12 @@ private:
 
 void DecodeRle4(const BYTE* stream, std::size_t streamBytes, BYTE* pixels, std::size_t pixelBytes,
                 std::size_t stride) noexcept {
-    DecodeRleShared(stream, streamBytes, pixels, pixelBytes, stride, 4,
-                    [&](std::size_t limit, std::size_t rowStart) {
-                        return Rle4Writer(pixels, limit, stride, rowStart);
-                    });
+    DecodeRleShared(
+        stream, streamBytes, pixels, pixelBytes, stride, 4,
+        [&](std::size_t limit, std::size_t rowStart) {
+            return Rle4Writer(pixels, limit, stride, rowStart);
+        },
+        kKeepStream);
 }
 
 } // namespace orvel::dib::detail

@@ -1,33 +1,9 @@
 #include "rle_decoders.h"
 #include "rle_stream.h"
-
-#include <cstring>
+#include "short_runs.h"
 
 namespace orvel::dib::detail {
 namespace {
-
-// Copies `count` bytes, 1 to 255, with a few fixed-size moves that may overlap: an absolute run
-// of a photograph is a few dozen pixels, and a general copy of a length known only at run time
-// costs more to start than such a run takes to move. Reads and writes stay within the count.
-inline void CopyRun(BYTE* target, const BYTE* source, std::size_t count) noexcept {
-    if (count >= 16) {
-        std::size_t done = 0;
-        for (; done + 16 < count; done += 16) {
-            std::memcpy(target + done, source + done, 16);
-        }
-        std::memcpy(target + count - 16, source + count - 16, 16);
-    } else if (count >= 8) {
-        std::memcpy(target, source, 8);
-        std::memcpy(target + count - 8, source + count - 8, 8);
-    } else if (count >= 4) {
-        std::memcpy(target, source, 4);
-        std::memcpy(target + count - 4, source + count - 4, 4);
-    } else if (count != 0) {
-        target[0] = source[0];
-        target[count / 2] = source[count / 2];
-        target[count - 1] = source[count - 1];
-    }
-}
 
 // The write position is a byte offset into the pixel area, not a (column, row) pair: a run that
 // passes the end of a row goes on into its padding and the next row, as the format's writers
@@ -41,7 +17,7 @@ public:
     bool Run(BYTE count, BYTE value) noexcept {
         const std::size_t room = size_ - position_;
         const std::size_t put = count < room ? count : room;
-        std::memset(pixels_ + position_, value, put);
+        FillRun(pixels_ + position_, value, put);
         position_ += put;
         return put == count;
     }
@@ -84,10 +60,12 @@ private:
 
 void DecodeRle8(const BYTE* stream, std::size_t streamBytes, BYTE* pixels, std::size_t pixelBytes,
                 std::size_t stride) noexcept {
-    DecodeRleShared(stream, streamBytes, pixels, pixelBytes, stride, 2,
-                    [&](std::size_t limit, std::size_t rowStart) {
-                        return Rle8Writer(pixels, limit, stride, rowStart);
-                    });
+    DecodeRleShared(
+        stream, streamBytes, pixels, pixelBytes, stride, 2,
+        [&](std::size_t limit, std::size_t rowStart) {
+            return Rle8Writer(pixels, limit, stride, rowStart);
+        },
+        kKeepStream);
 }
 
 } // namespace orvel::dib::detail

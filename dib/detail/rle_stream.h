@@ -18,7 +18,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace orvel::dib::detail {
@@ -28,9 +30,11 @@ namespace orvel::dib::detail {
 /// `static std::size_t AbsoluteStreamBytes(count)` and
 /// `bool Absolute(source, count, availableBytes)`; each returns false when it reached the limit
 /// of the pixel area, which ends decoding. Returns true when decoding ran to the stream's end,
-/// false when the limit or an end-of-picture code ended it.
+/// false when the limit or an end-of-picture code ended it. The writer is the loop's own copy, so
+/// that its position can stay in registers: the pixel stores are byte stores, which the compiler
+/// must otherwise assume may change a writer that lives in memory.
 template <class PixelWriter>
-bool DecodeRleStream(const BYTE* stream, std::size_t streamBytes, PixelWriter& writer) noexcept {
+bool DecodeRleStream(const BYTE* stream, std::size_t streamBytes, PixelWriter writer) noexcept {
     const BYTE* read = stream;
     const BYTE* const end = stream + streamBytes;
     while (end - read >= 2) {
@@ -136,6 +140,9 @@ inline std::size_t FindRleLineStarts(const BYTE* stream, std::size_t streamBytes
     return found;
 }
 
+/// For DecodeRleShared when the stream is not the caller's to give back.
+inline constexpr auto kKeepStream = [](std::size_t, std::size_t) noexcept {};
+
 /// Decodes a stream as DecodeRleStream does, its rows shared among the worker threads when the
 /// picture is large. `makeWriter(limit, rowStart)` makes a writer that starts at a row and may
 /// write below byte `limit` only. The stream is cut at line starts; each part writes only its
@@ -143,10 +150,15 @@ inline std::size_t FindRleLineStarts(const BYTE* stream, std::size_t streamBytes
 /// before its end (a run spilling into the next part's rows, a picture cut short) cannot know
 /// what the rest would do: from that part on, its rows are cleared and decoded again in order,
 /// which gives exactly the pixels one pass in order gives.
-template <class MakeWriter>
+///
+/// `release(offset, bytes)` is told of stream bytes that will not be read again: those of the
+/// parts that, with every part before them, were decoded to their end (a part that stopped, and
+/// those after it, may be read again). A caller that owns the stream can give their memory back.
+
+template <class MakeWriter, class ReleaseStream>
 void DecodeRleShared(const BYTE* stream, std::size_t streamBytes, BYTE* pixels,
                      std::size_t pixelBytes, std::size_t stride, std::size_t absoluteUnit,
-                     MakeWriter&& makeWriter) noexcept {
+                     MakeWriter&& makeWriter, ReleaseStream&& release) noexcept {
     const std::size_t work = pixelBytes + streamBytes;
     RleLineStart starts[kMostRleParts + 1];
     std::size_t parts = 1;
@@ -159,18 +171,33 @@ void DecodeRleShared(const BYTE* stream, std::size_t streamBytes, BYTE* pixels,
         }
     }
     if (parts < 2) {
-        auto writer = makeWriter(pixelBytes, std::size_t{0});
-        DecodeRleStream(stream, streamBytes, writer);
+        DecodeRleStream(stream, streamBytes, makeWriter(pixelBytes, std::size_t{0}));
         return;
     }
     starts[parts] = {streamBytes, pixelBytes};
     std::atomic<std::size_t> firstStopped{parts};
+    // Bit p: part p was decoded to its end. Parts below the first clear bit are done for good.
+    static_assert(kMostRleParts <= 64);
+    std::atomic<std::uint64_t> finished{0};
+    std::atomic<std::size_t> released{0};
     orvel::platform::ForEachSlice(parts, work, [&](std::size_t first, std::size_t end) noexcept {
         for (std::size_t part = first; part < end; ++part) {
-            auto writer = makeWriter(starts[part + 1].rowStart, starts[part].rowStart);
             const std::size_t offset = starts[part].streamOffset;
-            if (!DecodeRleStream(stream + offset, starts[part + 1].streamOffset - offset, writer) &&
-                part + 1 < parts) {
+            if (DecodeRleStream(stream + offset, starts[part + 1].streamOffset - offset,
+                                makeWriter(starts[part + 1].rowStart, starts[part].rowStart))) {
+                const std::uint64_t now =
+                    finished.fetch_or(std::uint64_t{1} << part, std::memory_order_relaxed) |
+                    std::uint64_t{1} << part;
+                const auto done = static_cast<std::size_t>(std::countr_one(now));
+                std::size_t from = released.load(std::memory_order_relaxed);
+                while (from < done &&
+                       !released.compare_exchange_weak(from, done, std::memory_order_relaxed)) {
+                }
+                if (from < done) {
+                    release(starts[from].streamOffset,
+                            starts[done].streamOffset - starts[from].streamOffset);
+                }
+            } else if (part + 1 < parts) {
                 std::size_t stopped = firstStopped.load(std::memory_order_relaxed);
                 while (part < stopped && !firstStopped.compare_exchange_weak(
                                              stopped, part, std::memory_order_relaxed)) {
@@ -182,8 +209,8 @@ void DecodeRleShared(const BYTE* stream, std::size_t streamBytes, BYTE* pixels,
     if (stopped < parts) {
         const RleLineStart& from = starts[stopped];
         std::memset(pixels + from.rowStart, 0, pixelBytes - from.rowStart);
-        auto writer = makeWriter(pixelBytes, from.rowStart);
-        DecodeRleStream(stream + from.streamOffset, streamBytes - from.streamOffset, writer);
+        DecodeRleStream(stream + from.streamOffset, streamBytes - from.streamOffset,
+                        makeWriter(pixelBytes, from.rowStart));
     }
 }
 

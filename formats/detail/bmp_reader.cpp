@@ -76,11 +76,14 @@ void CopyColourTable(const BYTE* bytes, const BmpHeader& header, BYTE* table) no
     }
 }
 
-void DecodePixels(const BYTE* bytes, const BmpHeader& header, WORD canvasBits,
-                  const Canvas& canvas) {
+/// `fileBlock` holds `bytes` when the reader owns them: a run-length stream's memory then goes
+/// back as it is decoded.
+void DecodePixels(const BYTE* bytes, const BmpHeader& header, WORD canvasBits, const Canvas& canvas,
+                  HGLOBAL fileBlock) {
     const BYTE* pixels = bytes + header.pixelOffset;
     if (IsRunLength(header.coding)) {
-        DecodeRunLengths(pixels, header.pixelDataBytes, header.bitCount, canvas);
+        DecodeRunLengths(pixels, header.pixelDataBytes, header.bitCount, canvas,
+                         StreamBlock{fileBlock, header.pixelOffset});
         return;
     }
     const auto sourceStride = static_cast<std::ptrdiff_t>(StrideOf(header.width, header.bitCount));
@@ -237,7 +240,7 @@ HGLOBAL ReadBmp(const BYTE* bytes, std::size_t byteCount, const ReadOptions& opt
     const Canvas canvas{base + pixelsOffset, static_cast<std::size_t>(stride),
                         static_cast<std::size_t>(header.rows),
                         static_cast<std::size_t>(header.width)};
-    DecodePixels(bytes, header, canvasBits, canvas);
+    DecodePixels(bytes, header, canvasBits, canvas, fileBlock);
     GlobalUnlock(block);
     return block;
 }

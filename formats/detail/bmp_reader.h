@@ -14,8 +14,10 @@ struct BmpHeader;
 WORD CanonicalBitCount(const BmpHeader& header) noexcept;
 
 /// Decodes the BMP in `bytes` (see picture_formats.h for what each form becomes). Null with
-/// `error` set on refusal, with nothing left allocated. When `fileBlock` is the global block that
-/// holds exactly `bytes` and they already are a canonical picture, that block is the result.
+/// `error` set on refusal, with nothing left allocated. `fileBlock`, when given, is the global
+/// block that holds exactly `bytes`, the reader's own: when they already are a canonical picture,
+/// that block is the result; otherwise its bytes are not needed afterwards, and the memory of a
+/// run-length stream goes back part by part as it is decoded.
 HGLOBAL ReadBmp(const BYTE* bytes, std::size_t byteCount, const ReadOptions& options, Error& error,
                 HGLOBAL fileBlock = nullptr);
 

@@ -1,6 +1,8 @@
 #include "bmp_rows.h"
 
 #include "../../dib/detail/rle_stream.h"
+#include "../../dib/detail/short_runs.h"
+#include "../../platform/memory/global_memory.h"
 
 #include <bit>
 #include <cstring>
@@ -100,7 +102,7 @@ namespace {
 
 /// Where run-length codes put their pixels: a position that codes move, clipped to the canvas.
 struct RunCursor {
-    const Canvas& canvas;
+    Canvas canvas; // a copy, which the pixel stores cannot change, so it stays in registers
     WORD bitCount; ///< 4, 8 or 24
     std::size_t x = 0;
     std::size_t y = 0; ///< from the bottom row
@@ -134,9 +136,9 @@ struct RunCursor {
         const std::size_t put = count < canvas.width - x ? count : canvas.width - x;
         BYTE* at = canvas.rows + y * canvas.stride + x;
         if (repeat) {
-            std::memset(at, *pixels, put);
+            dib::detail::FillRun(at, *pixels, put);
         } else {
-            std::memcpy(at, pixels, put);
+            dib::detail::CopyRun(at, pixels, put);
         }
         x += put;
     }
@@ -200,17 +202,23 @@ private:
 };
 
 template <WORD kBits>
-void DecodeIndexRuns(const BYTE* stream, std::size_t streamBytes, const Canvas& canvas) noexcept {
+void DecodeIndexRuns(const BYTE* stream, std::size_t streamBytes, const Canvas& canvas,
+                     StreamBlock owned) noexcept {
     // The shared decoder counts in bytes of the pixel area, the writers in rows; an absolute run
     // takes a 16-bit word of the stream for every 16 / kBits pixels. The canvas is zero-filled,
     // as the shared decoder expects of rows it clears and decodes again.
     const std::size_t stride = canvas.stride;
-    dib::detail::DecodeRleShared(stream, streamBytes, canvas.rows, stride * canvas.rowCount, stride,
-                                 16 / kBits, [&](std::size_t limit, std::size_t rowStart) {
-                                     return RunWriter<kBits>(
-                                         canvas, stride != 0 ? limit / stride : canvas.rowCount,
-                                         stride != 0 ? rowStart / stride : 0);
-                                 });
+    dib::detail::DecodeRleShared(
+        stream, streamBytes, canvas.rows, stride * canvas.rowCount, stride, 16 / kBits,
+        [&](std::size_t limit, std::size_t rowStart) {
+            return RunWriter<kBits>(canvas, stride != 0 ? limit / stride : canvas.rowCount,
+                                    stride != 0 ? rowStart / stride : 0);
+        },
+        [owned](std::size_t offset, std::size_t bytes) noexcept {
+            if (owned.block != nullptr) {
+                platform::ReleaseBlockBytes(owned.block, owned.offset + offset, bytes);
+            }
+        });
 }
 
 /// OS/2's RLE24: a run is a count and three bytes of colour; an absolute run holds three bytes a
@@ -263,11 +271,11 @@ void DecodeRuns24(const BYTE* stream, std::size_t streamBytes, const Canvas& can
 } // namespace
 
 void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, WORD bitCount,
-                      const Canvas& canvas) noexcept {
+                      const Canvas& canvas, StreamBlock owned) noexcept {
     if (bitCount == 8) {
-        DecodeIndexRuns<8>(stream, streamBytes, canvas);
+        DecodeIndexRuns<8>(stream, streamBytes, canvas, owned);
     } else if (bitCount == 4) {
-        DecodeIndexRuns<4>(stream, streamBytes, canvas);
+        DecodeIndexRuns<4>(stream, streamBytes, canvas, owned);
     } else {
         DecodeRuns24(stream, streamBytes, canvas);
     }

@@ -48,11 +48,18 @@ FieldScale MakeFieldScale(DWORD mask);
 void ScaleFieldRows(SourceRows source, WORD sourceBits, const std::array<FieldScale, 4>& fields,
                     WORD canvasBits, const Canvas& canvas) noexcept;
 
+/// The global block that holds a stream, when the reader owns it and needs none of its bytes
+/// after decoding: the memory of the parts already decoded then goes back while the rest are.
+struct StreamBlock {
+    HGLOBAL block = nullptr; ///< null: the bytes are the caller's and stay as they are
+    std::size_t offset = 0;  ///< of the stream's first byte in the block
+};
+
 /// A BI_RLE8, BI_RLE4 or OS/2 RLE24 stream of `streamBytes` bytes (`bitCount` 8, 4 or 24). Runs and
 /// deltas that would leave the picture are clipped to it; decoding stops at the end-of-picture
 /// code, past the top row or at the stream's end, whichever comes first, leaving the rest of the
 /// canvas as it is.
 void DecodeRunLengths(const BYTE* stream, std::size_t streamBytes, WORD bitCount,
-                      const Canvas& canvas) noexcept;
+                      const Canvas& canvas, StreamBlock owned = {}) noexcept;
 
 } // namespace orvel::formats::detail

@@ -193,6 +193,32 @@ TEST_P(BmpRefusalTest, IsRefusedWithItsKindAndReasonAndNothingIsLeft) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, BmpRefusalTest, ::testing::ValuesIn(RefusedCases()), CaseName);
 
+// A large run-length file read from disk is decoded in parts on the worker threads, and the
+// memory of the parts already decoded goes back meanwhile; nothing still to be decoded may go, so
+// the pixels are those of the same file read from memory, where nothing goes back.
+TEST(BmpReaderTest, ARunLengthFileDecodedInPartsFromDiskGivesThePixelsOfOneReadFromMemory) {
+    constexpr int kSide = 2048;
+    Bytes stream;
+    std::uint32_t noise = 12345;
+    for (int row = 0; row < kSide; ++row) {
+        for (int x = 0; x < kSide; x += 64) {
+            stream.insert(stream.end(), {0, 64});
+            for (int i = 0; i < 64; ++i, noise = noise * 1103515245 + 12345) {
+                stream.push_back(static_cast<BYTE>(noise >> 24));
+            }
+        }
+        stream.insert(stream.end(), {0, 0});
+    }
+    const Bytes file = File(40, kSide, kSide, 8, BI_RLE8, Colours(256), stream);
+    orvel::formats::Error error;
+    const Bytes fromMemory = ReadWithModule(file, &error);
+    ASSERT_FALSE(fromMemory.empty()) << error.message;
+    const ScratchDir dir;
+    HGLOBAL block = orvel::formats::ReadPictureFile(dir.Write("runs.bmp", file), {}, &error);
+    EXPECT_TRUE(BlockBytes(block) == fromMemory) << error.message;
+    GlobalFree(block);
+}
+
 // A file laid out as the library keeps pictures is the picture, byte for byte (its own image size
 // and row padding included), read from memory, from disk (bytes after bfSize are not the
 // picture's) and from a pipe, which is read to its end; one whose image size is wrong is rebuilt
