@@ -88,11 +88,12 @@ inline constexpr std::size_t kMostRleParts = 64;
 /// One pass over the codes, without writing, for up to `wanted` line starts spread evenly over
 /// the pixel area; the first is the stream's start. Row starts follow end-of-line and delta codes
 /// only (runs never move to another row's start), and the pass stops where decoding would stop
-/// at the latest: an end-of-picture code, a row past the area, the stream's end.
-inline std::size_t FindRleLineStarts(const BYTE* stream, std::size_t streamBytes,
-                                     std::size_t pixelBytes, std::size_t stride,
-                                     std::size_t absoluteUnit, RleLineStart* starts,
-                                     std::size_t wanted) noexcept {
+/// at the latest: an end-of-picture code, a row past the area, the stream's end. Each start is
+/// told to `publish(found)` as soon as it is written, so that its part can be decoded meanwhile.
+template <class Publish>
+std::size_t FindRleLineStarts(const BYTE* stream, std::size_t streamBytes, std::size_t pixelBytes,
+                              std::size_t stride, std::size_t absoluteUnit, RleLineStart* starts,
+                              std::size_t wanted, Publish&& publish) noexcept {
     std::size_t found = 1;
     starts[0] = {};
     const std::size_t spacing = pixelBytes / wanted + 1;
@@ -114,6 +115,7 @@ inline std::size_t FindRleLineStarts(const BYTE* stream, std::size_t streamBytes
             }
             if (rowStart >= next) {
                 starts[found++] = {static_cast<std::size_t>(read - stream), rowStart};
+                publish(found);
                 next = rowStart + spacing;
             }
         } else if (code == 1) {
@@ -151,62 +153,95 @@ inline constexpr auto kKeepStream = [](std::size_t, std::size_t) noexcept {};
 /// what the rest would do: from that part on, its rows are cleared and decoded again in order,
 /// which gives exactly the pixels one pass in order gives.
 ///
+/// The pass for line starts is the first piece of the shared work, and the others decode a part
+/// each as soon as its end is known: the pass costs a third of the decoding, and the parts it has
+/// found are decoded on the other cores while it goes on. Pieces are taken in order, so the pass
+/// is always under way before any part waits for it.
+///
 /// `release(offset, bytes)` is told of stream bytes that will not be read again: those of the
 /// parts that, with every part before them, were decoded to their end (a part that stopped, and
 /// those after it, may be read again). A caller that owns the stream can give their memory back.
-
 template <class MakeWriter, class ReleaseStream>
 void DecodeRleShared(const BYTE* stream, std::size_t streamBytes, BYTE* pixels,
                      std::size_t pixelBytes, std::size_t stride, std::size_t absoluteUnit,
                      MakeWriter&& makeWriter, ReleaseStream&& release) noexcept {
     const std::size_t work = pixelBytes + streamBytes;
-    RleLineStart starts[kMostRleParts + 1];
-    std::size_t parts = 1;
-    if (work >= orvel::platform::SharingThreshold() && stride != 0) {
-        // Only now the pool is made, if it is not yet: a small picture starts no thread.
-        const std::size_t threads = orvel::platform::SharingThreads();
-        if (threads > 1) {
-            parts = FindRleLineStarts(stream, streamBytes, pixelBytes, stride, absoluteUnit, starts,
-                                      std::min(kMostRleParts, threads * 4));
-        }
-    }
-    if (parts < 2) {
+    // Only for a large picture the pool is made, if it is not yet: a small one starts no thread.
+    const std::size_t wanted =
+        work >= orvel::platform::SharingThreshold() && stride != 0
+            ? std::min<std::size_t>(kMostRleParts, orvel::platform::SharingThreads() * 4)
+            : 1;
+    if (wanted < 2) {
         DecodeRleStream(stream, streamBytes, makeWriter(pixelBytes, std::size_t{0}));
         return;
     }
-    starts[parts] = {streamBytes, pixelBytes};
-    std::atomic<std::size_t> firstStopped{parts};
+    RleLineStart starts[kMostRleParts + 1];
+    // The starts known so far; with kScanned, the pass is over and the last is the stream's end.
+    constexpr std::size_t kScanned = std::size_t{1} << 63;
+    std::atomic<std::size_t> known{1};
+    std::atomic<std::size_t> firstStopped{kMostRleParts};
     // Bit p: part p was decoded to its end. Parts below the first clear bit are done for good.
+    // Setting a bit publishes, to whoever sees it, the line starts its part was decoded between.
     static_assert(kMostRleParts <= 64);
     std::atomic<std::uint64_t> finished{0};
     std::atomic<std::size_t> released{0};
-    orvel::platform::ForEachSlice(parts, work, [&](std::size_t first, std::size_t end) noexcept {
-        for (std::size_t part = first; part < end; ++part) {
-            const std::size_t offset = starts[part].streamOffset;
-            if (DecodeRleStream(stream + offset, starts[part + 1].streamOffset - offset,
-                                makeWriter(starts[part + 1].rowStart, starts[part].rowStart))) {
-                const std::uint64_t now =
-                    finished.fetch_or(std::uint64_t{1} << part, std::memory_order_relaxed) |
-                    std::uint64_t{1} << part;
-                const auto done = static_cast<std::size_t>(std::countr_one(now));
-                std::size_t from = released.load(std::memory_order_relaxed);
-                while (from < done &&
-                       !released.compare_exchange_weak(from, done, std::memory_order_relaxed)) {
-                }
-                if (from < done) {
-                    release(starts[from].streamOffset,
-                            starts[done].streamOffset - starts[from].streamOffset);
-                }
-            } else if (part + 1 < parts) {
-                std::size_t stopped = firstStopped.load(std::memory_order_relaxed);
-                while (part < stopped && !firstStopped.compare_exchange_weak(
-                                             stopped, part, std::memory_order_relaxed)) {
-                }
+
+    auto scan = [&]() noexcept {
+        const std::size_t found =
+            FindRleLineStarts(stream, streamBytes, pixelBytes, stride, absoluteUnit, starts, wanted,
+                              [&](std::size_t count) noexcept {
+                                  known.store(count, std::memory_order_release);
+                                  known.notify_all();
+                              });
+        starts[found] = {streamBytes, pixelBytes};
+        known.store(kScanned | (found + 1), std::memory_order_release);
+        known.notify_all();
+    };
+    auto decode = [&](std::size_t part) noexcept {
+        std::size_t now = known.load(std::memory_order_acquire);
+        while ((now & kScanned) == 0 && now < part + 2) {
+            known.wait(now, std::memory_order_acquire);
+            now = known.load(std::memory_order_acquire);
+        }
+        const bool last = (now & kScanned) != 0 && (now & ~kScanned) <= part + 2;
+        if (last && (now & ~kScanned) < part + 2) {
+            return; // the pass found fewer parts
+        }
+        const std::size_t offset = starts[part].streamOffset;
+        if (DecodeRleStream(stream + offset, starts[part + 1].streamOffset - offset,
+                            makeWriter(starts[part + 1].rowStart, starts[part].rowStart))) {
+            const std::uint64_t bits =
+                finished.fetch_or(std::uint64_t{1} << part, std::memory_order_acq_rel) |
+                std::uint64_t{1} << part;
+            const auto done = static_cast<std::size_t>(std::countr_one(bits));
+            std::size_t from = released.load(std::memory_order_relaxed);
+            while (from < done &&
+                   !released.compare_exchange_weak(from, done, std::memory_order_relaxed)) {
+            }
+            if (from < done) {
+                release(starts[from].streamOffset,
+                        starts[done].streamOffset - starts[from].streamOffset);
+            }
+        } else if (!last) {
+            std::size_t stopped = firstStopped.load(std::memory_order_relaxed);
+            while (part < stopped &&
+                   !firstStopped.compare_exchange_weak(stopped, part, std::memory_order_relaxed)) {
             }
         }
-    });
+    };
+    // Piece 0 is the pass; piece p + 1 decodes part p.
+    orvel::platform::ForEachSlice(wanted + 1, work,
+                                  [&](std::size_t first, std::size_t end) noexcept {
+                                      for (std::size_t piece = first; piece < end; ++piece) {
+                                          if (piece == 0) {
+                                              scan();
+                                          } else {
+                                              decode(piece - 1);
+                                          }
+                                      }
+                                  });
     const std::size_t stopped = firstStopped.load(std::memory_order_relaxed);
-    if (stopped < parts) {
+    if (stopped < kMostRleParts) {
         const RleLineStart& from = starts[stopped];
         std::memset(pixels + from.rowStart, 0, pixelBytes - from.rowStart);
         DecodeRleStream(stream + from.streamOffset, streamBytes - from.streamOffset,
