@@ -11,6 +11,8 @@
 #include <cstring>
 
 #if defined(__x86_64__)
+#include "../../platform/detail/cpu_features.h"
+
 #include <immintrin.h>
 #endif
 
@@ -18,10 +20,7 @@ namespace orvel::convert::detail {
 
 #if defined(__x86_64__)
 namespace {
-const bool kHasAvx2 = []() noexcept {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-}();
+const bool kHasAvx2 = orvel::platform::detail::CpuHasAvx2();
 } // namespace
 
 std::size_t HalftoneMapping::MapEightAtATime(const BYTE* source, std::size_t pixelBytes,

@@ -1,5 +1,6 @@
 #include "palette.h"
 
+#include "../detail/cpu_features.h"
 #include "../testing/fault_injection.h"
 #include "../win/error.h"
 #include "detail/device_contexts.h"
@@ -143,12 +144,11 @@ __attribute__((target("avx"), flatten)) UINT NearestPaletteIndexAvx(HPALETTE pal
 // and before a sanitizer's runtime has set up its shadow memory: it must not be instrumented.
 extern "C" __attribute__((no_sanitize("address", "undefined", "thread"))) NearestIndexFunction
 orvel_platform_choose_nearest_palette_index() noexcept {
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx") != 0) {
+    if (orvel::platform::detail::CpuHasAvx()) {
         return &NearestPaletteIndexAvx;
     }
-    return __builtin_cpu_supports("sse4.1") != 0 ? &NearestPaletteIndexSse41
-                                                 : &NearestPaletteIndexPortable;
+    return orvel::platform::detail::CpuHasSse41() ? &NearestPaletteIndexSse41
+                                                  : &NearestPaletteIndexPortable;
 }
 
 UINT WINAPI GetNearestPaletteIndex(HPALETTE palette, COLORREF colour) noexcept

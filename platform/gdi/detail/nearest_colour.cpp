@@ -1,5 +1,6 @@
 #include "nearest_colour.h"
 
+#include "../../detail/cpu_features.h"
 #include "halftone_cells.h"
 #include "halftone_palette.h"
 #include "nearest_colour_sse41.h"
@@ -53,8 +54,7 @@ UINT NearestOfCellPortableCall(const NearestCell& cell, COLORREF colour) noexcep
 // platform loads.
 const CellKernel kNearestOfCell = []() noexcept {
 #if defined(__x86_64__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("sse4.1") != 0) {
+    if (CpuHasSse41()) {
         return static_cast<CellKernel>(NearestOfCellSse41Call);
     }
 #endif

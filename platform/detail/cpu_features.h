@@ -1,0 +1,62 @@
+// Whether the processor and the operating system allow a vector instruction set, for the choice
+// of a kernel.
+//
+// Asked with one or two CPUID instructions where the choice is made. The compiler's own check
+// (__builtin_cpu_supports) brings in a survey of the whole processor that runs when each library
+// using it is loaded; under a hypervisor every CPUID instruction leaves the guest, and those
+// surveys were a sixth of the start-up of a short process.
+//
+// Inlined everywhere, also into the resolver that runs while the dynamic linker binds the
+// platform's symbols, before a sanitizer's runtime is set up: they must not be instrumented.
+#pragma once
+
+#if defined(__x86_64__)
+#include <cpuid.h>
+
+#define ORVEL_CPU_QUERY                                                                            \
+    __attribute__((always_inline, no_sanitize("address", "undefined", "thread"))) inline bool
+
+namespace orvel::platform::detail {
+
+// Leaf 1 exists on every x86-64 processor.
+ORVEL_CPU_QUERY CpuHasSse41() noexcept {
+    unsigned a = 0;
+    unsigned b = 0;
+    unsigned c = 0;
+    unsigned d = 0;
+    __cpuid(1, a, b, c, d);
+    return (c & bit_SSE4_1) != 0;
+}
+
+// AVX, with the operating system saving the XMM and YMM registers (bits 1 and 2 of XCR0).
+ORVEL_CPU_QUERY CpuHasAvx() noexcept {
+    unsigned a = 0;
+    unsigned b = 0;
+    unsigned c = 0;
+    unsigned d = 0;
+    __cpuid(1, a, b, c, d);
+    if ((c & bit_OSXSAVE) == 0 || (c & bit_AVX) == 0) {
+        return false;
+    }
+    unsigned xcr0 = 0;
+    __asm__("xgetbv" : "=a"(xcr0) : "c"(0) : "edx");
+    return (xcr0 & 6U) == 6U;
+}
+
+// Every processor with AVX has leaf 7.
+ORVEL_CPU_QUERY CpuHasAvx2() noexcept {
+    if (!CpuHasAvx()) {
+        return false;
+    }
+    unsigned a = 0;
+    unsigned b = 0;
+    unsigned c = 0;
+    unsigned d = 0;
+    __cpuid_count(7, 0, a, b, c, d);
+    return (b & bit_AVX2) != 0;
+}
+
+} // namespace orvel::platform::detail
+
+#undef ORVEL_CPU_QUERY
+#endif
