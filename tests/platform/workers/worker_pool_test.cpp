@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
@@ -61,6 +62,30 @@ TEST(WorkerPool, WorkBelowTheThresholdStaysOnItsCaller) {
     visits.Run(orvel::platform::SharingThreshold() - 1);
     EXPECT_TRUE(visits.EachOnce());
     EXPECT_EQ(visits.threads, std::set<std::thread::id>{std::this_thread::get_id()});
+}
+
+// Every call is shared, not only a thread's first: the first slice each call runs waits until a
+// second thread has taken a slice of it, which only the pool can provide.
+TEST(WorkerPool, EveryCallReachesTheWorkers) {
+    if (orvel::platform::SharingThreads() < 2) {
+        GTEST_SKIP() << "one thread shares nothing";
+    }
+    for (int call = 0; call < 3; ++call) {
+        Visits visits(16);
+        std::atomic<bool> met{false};
+        ForEachSlice(16, SIZE_MAX, [&](std::size_t, std::size_t) noexcept {
+            std::unique_lock<std::mutex> lock(visits.mutex);
+            visits.threads.insert(std::this_thread::get_id());
+            lock.unlock();
+            for (int wait = 0; wait < 2000 && !met; ++wait) {
+                lock.lock();
+                met = met || visits.threads.size() > 1;
+                lock.unlock();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        EXPECT_TRUE(met) << "call " << call;
+    }
 }
 
 TEST(WorkerPool, NestedAndConcurrentCallersFinish) {
