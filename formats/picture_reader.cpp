@@ -140,21 +140,9 @@ public:
     /// Reads up to `count` bytes into `target`, stopping early only at the file's end. The bytes
     /// read, or -1 with errno set.
     std::int64_t ReadUpTo(BYTE* target, std::size_t count) const noexcept {
-        std::size_t done = 0;
-        while (done < count) {
-            const ssize_t got = ::read(descriptor_, target + done, count - done);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got < 0) {
-                return -1;
-            }
-            if (got == 0) {
-                break;
-            }
-            done += static_cast<std::size_t>(got);
-        }
-        return static_cast<std::int64_t>(done);
+        return ReadUntilEnd(count, [&](std::size_t done) {
+            return ::read(descriptor_, target + done, count - done);
+        });
     }
 
     /// Reads the first `count` bytes of the file into `target`, as ReadUpTo does. The kernel
@@ -193,12 +181,21 @@ public:
     }
 
 private:
-    /// Reads up to `count` bytes from byte `offset` on, stopping early only at the file's end.
+    /// Reads up to `count` bytes from byte `offset` on, as ReadUpTo does.
     std::int64_t ReadAt(BYTE* target, std::size_t count, std::size_t offset) const noexcept {
+        return ReadUntilEnd(count, [&](std::size_t done) {
+            return ::pread(descriptor_, target + done, count - done,
+                           static_cast<off_t>(offset + done));
+        });
+    }
+
+    /// Calls `readSome(done)`, a read of the bytes from `done` on, until `count` bytes are in or
+    /// the file ends: the bytes read, or -1 with errno set.
+    template <class ReadSome>
+    static std::int64_t ReadUntilEnd(std::size_t count, ReadSome&& readSome) noexcept {
         std::size_t done = 0;
         while (done < count) {
-            const ssize_t got = ::pread(descriptor_, target + done, count - done,
-                                        static_cast<off_t>(offset + done));
+            const ssize_t got = readSome(done);
             if (got < 0 && errno == EINTR) {
                 continue;
             }

@@ -13,29 +13,29 @@
 #if defined(__x86_64__)
 #include <cpuid.h>
 
-#define ORVEL_CPU_QUERY                                                                            \
-    __attribute__((always_inline, no_sanitize("address", "undefined", "thread"))) inline bool
+#define ORVEL_CPU_QUERY_OF(type)                                                                   \
+    __attribute__((always_inline, no_sanitize("address", "undefined", "thread"))) inline type
 
 namespace orvel::platform::detail {
 
-// Leaf 1 exists on every x86-64 processor.
-ORVEL_CPU_QUERY CpuHasSse41() noexcept {
+// The feature flags in ECX of leaf 1, which every x86-64 processor has.
+ORVEL_CPU_QUERY_OF(unsigned) CpuLeaf1Ecx() noexcept {
     unsigned a = 0;
     unsigned b = 0;
     unsigned c = 0;
     unsigned d = 0;
     __cpuid(1, a, b, c, d);
-    return (c & bit_SSE4_1) != 0;
+    return c;
+}
+
+ORVEL_CPU_QUERY_OF(bool) CpuHasSse41() noexcept {
+    return (CpuLeaf1Ecx() & bit_SSE4_1) != 0;
 }
 
 // AVX, with the operating system saving the XMM and YMM registers (bits 1 and 2 of XCR0).
-ORVEL_CPU_QUERY CpuHasAvx() noexcept {
-    unsigned a = 0;
-    unsigned b = 0;
-    unsigned c = 0;
-    unsigned d = 0;
-    __cpuid(1, a, b, c, d);
-    if ((c & bit_OSXSAVE) == 0 || (c & bit_AVX) == 0) {
+ORVEL_CPU_QUERY_OF(bool) CpuHasAvx() noexcept {
+    const unsigned features = CpuLeaf1Ecx();
+    if ((features & bit_OSXSAVE) == 0 || (features & bit_AVX) == 0) {
         return false;
     }
     unsigned xcr0 = 0;
@@ -44,7 +44,7 @@ ORVEL_CPU_QUERY CpuHasAvx() noexcept {
 }
 
 // Every processor with AVX has leaf 7.
-ORVEL_CPU_QUERY CpuHasAvx2() noexcept {
+ORVEL_CPU_QUERY_OF(bool) CpuHasAvx2() noexcept {
     if (!CpuHasAvx()) {
         return false;
     }
@@ -58,5 +58,5 @@ ORVEL_CPU_QUERY CpuHasAvx2() noexcept {
 
 } // namespace orvel::platform::detail
 
-#undef ORVEL_CPU_QUERY
+#undef ORVEL_CPU_QUERY_OF
 #endif
