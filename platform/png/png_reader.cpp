@@ -1,5 +1,6 @@
 // Reading PNG: the header chunks, then the whole picture into a new DIB block.
 #include "detail/libpng_session.h"
+#include "detail/plain_image_data.h"
 #include "png_codec.h"
 
 #include "../memory/global_memory.h"
@@ -322,6 +323,27 @@ void WriteHeaders(ReadSession& session) noexcept {
                 static_cast<std::size_t>(plan.tableEntries) * sizeof(RGBQUAD));
 }
 
+/// Whether the picture's rows are plain 8-bit samples stored as they come (red and blue
+/// swapped), which the plain image-data reader handles.
+bool TakesPlainPath(const Plan& plan) noexcept {
+    const PngHeader& header = plan.header;
+    if (!detail::PlainImageDataAvailable() || header.interlaced || header.bitDepth != 8 ||
+        plan.rowsArePacked || plan.checkIndexes) {
+        return false;
+    }
+    switch (header.colourType) {
+    case PNG_COLOR_TYPE_RGB:
+        return header.dibBitCount == 24;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        return header.dibBitCount == 32;
+    case PNG_COLOR_TYPE_GRAY:
+    case PNG_COLOR_TYPE_PALETTE:
+        return header.dibBitCount == 8;
+    default:
+        return false;
+    }
+}
+
 /// Every libpng call of a decode, under one setjmp. Holds no locals that need destroying: a long
 /// jump from libpng lands here and the session, kept by the caller, tells what happened.
 bool RunDecode(ReadSession& session) {
@@ -363,6 +385,22 @@ bool RunDecode(ReadSession& session) {
     const std::uint64_t height = plan.header.height;
     const std::uint64_t width = plan.header.width;
     BYTE* const lastDibRow = session.base + plan.pixelsOffset + (height - 1) * plan.stride;
+    if (TakesPlainPath(plan)) {
+        detail::PlainPicture picture;
+        picture.file = session.bytes;
+        picture.fileBytes = session.byteCount;
+        picture.imageDataOffset = session.offset;
+        picture.width = plan.header.width;
+        picture.height = plan.header.height;
+        picture.pixelBytes = plan.header.dibBitCount / 8;
+        picture.lastDibRow = lastDibRow;
+        picture.dibStride = plan.stride;
+        // On success the chunks through IEND have been checked as png_read_end would; otherwise
+        // libpng carries on from the first IDAT, where it stopped, and rewrites every row.
+        if (detail::ReadPlainImageData(picture)) {
+            return true;
+        }
+    }
     for (int pass = 0; pass < passes; ++pass) {
         BYTE* dibRow = lastDibRow;
         png_byte* scratchRow = session.scratch.data();

@@ -1,5 +1,7 @@
 #include "image_data.h"
 
+#include "filter_types.h"
+
 #include "../../workers/worker_pool.h"
 
 #include <zlib.h>
@@ -23,18 +25,6 @@ constexpr std::size_t kWindowBytes = std::size_t{32} << 10;
 /// Deflate at the usual levels costs well over ten times what the row loops that set the
 /// sharing threshold cost a byte.
 constexpr std::size_t kWorkPerByte = 16;
-
-enum Filter : BYTE { kNone = 0, kSub = 1, kUp = 2, kAverage = 3, kPaeth = 4 };
-
-inline int Paeth(int left, int above, int aboveLeft) noexcept {
-    const int toLeft = std::abs(above - aboveLeft);
-    const int toAbove = std::abs(left - aboveLeft);
-    const int toAboveLeft = std::abs(left + above - 2 * aboveLeft);
-    if (toLeft <= toAbove && toLeft <= toAboveLeft) {
-        return left;
-    }
-    return toAbove <= toAboveLeft ? above : aboveLeft;
-}
 
 /// The byte `kFilter` predicts from the bytes to its left, above it and above to its left.
 template <Filter kFilter>

@@ -4,6 +4,7 @@
 
 #include "platform/drawing_helpers.h"
 #include "support/live_objects.h"
+#include <orvel/platform/png/detail/plain_image_data.h>
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -71,13 +72,17 @@ Bytes Decode(const Bytes& png, DibLayout layout, Error* error = nullptr) {
     return Bytes(all.begin() + static_cast<std::ptrdiff_t>(skip), all.end());
 }
 
+std::size_t BigEndian32(const Bytes& bytes, std::size_t at) {
+    return std::size_t{bytes[at]} << 24 | std::size_t{bytes[at + 1]} << 16 |
+           std::size_t{bytes[at + 2]} << 8 | bytes[at + 3];
+}
+
 /// The filtered rows of a PNG: its IDAT chunks joined and inflated whole, which checks the zlib
 /// stream's header and checksum (libpng stops reading once it has every row).
 Bytes FilteredRows(const Bytes& png, std::size_t expectedBytes) {
     Bytes stream;
     for (std::size_t at = 8; at + 12 <= png.size();) {
-        const std::size_t length = std::size_t{png[at]} << 24 | std::size_t{png[at + 1]} << 16 |
-                                   std::size_t{png[at + 2]} << 8 | png[at + 3];
+        const std::size_t length = BigEndian32(png, at);
         if (std::memcmp(png.data() + at + 4, "IDAT", 4) == 0) {
             stream.insert(stream.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
         }
@@ -231,6 +236,11 @@ TEST_F(PngCodecTest, OtherWritersFormsBecomeTheDepthThatKeepsThem) {
          WritePng(1, 1, 16, PNG_COLOR_TYPE_RGB, {0x64, 0xE5, 0x64, 0xE4, 0, 0}),
          24,
          {0, 100, 101, 0}},
+        // 8-bit grey rows, filtered by libpng against the row above, come back as they were.
+        {"grey8",
+         WritePng(4, 3, 8, PNG_COLOR_TYPE_GRAY, {10, 20, 30, 40, 15, 27, 36, 45, 21, 30, 43, 55}),
+         8,
+         {21, 30, 43, 55}},
         // A translucent palette entry keeps its alpha in 32 bits.
         {"palette tRNS",
          WritePng(2, 1, 8, PNG_COLOR_TYPE_PALETTE, {1, 2}, three, {255, 128}),
@@ -309,6 +319,119 @@ TEST_F(PngCodecTest, EncodingRefusesWhatIsNotACanonicalDibInItsBytes) {
     EXPECT_FALSE(EncodePng(header, dib.size(), {}, &png, &error));
     EXPECT_EQ(error.failure, Failure::badPicture);
     EXPECT_TRUE(png.empty() || png == (Bytes{1, 2}));
+}
+
+/// The chunk starting at `at` with its CRC made right again after an edit.
+void FixCrc(Bytes& png, std::size_t at) {
+    const std::size_t length = BigEndian32(png, at);
+    const auto crc = png_uint_32(crc32(0, png.data() + at + 4, uInt(length + 4)));
+    for (int i = 0; i < 4; ++i) {
+        png[at + 8 + length + i] = BYTE(crc >> (24 - 8 * i));
+    }
+}
+
+/// Offsets of the chunks of `type`.
+std::vector<std::size_t> ChunksOf(const Bytes& png, const char* type) {
+    std::vector<std::size_t> found;
+    for (std::size_t at = 8; at + 12 <= png.size(); at += 12 + BigEndian32(png, at)) {
+        if (std::memcmp(png.data() + at + 4, type, 4) == 0) {
+            found.push_back(at);
+        }
+    }
+    return found;
+}
+
+// Plain 8-bit pictures are read by a faster path that takes only what it finds clean and
+// otherwise hands the file back to libpng: each damage must make it step aside, and the verdict
+// on the file must stay libpng's.
+TEST_F(PngCodecTest, ThePlainPathTakesCleanFilesAndLeavesTheVerdictOnDamageToLibpng) {
+    constexpr int kWidth = 97;
+    constexpr int kHeight = 61;
+    Bytes samples(kWidth * kHeight * 3);
+    std::uint32_t noise = 1;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        // Rows of noise among smooth ones: the stream outgrows libpng's 8 KiB IDAT chunks.
+        noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5;
+        const std::size_t row = i / (kWidth * 3);
+        samples[i] = row % 3 == 0 ? BYTE(i / 5 + row) : BYTE(noise);
+    }
+    const Bytes clean = WritePng(kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, samples);
+    const std::vector<std::size_t> idat = ChunksOf(clean, "IDAT");
+    ASSERT_GE(idat.size(), 2U); // the stream crosses chunks
+    const std::size_t cleanIend = ChunksOf(clean, "IEND").at(0);
+    const std::size_t lastData = idat.back() + 8 + BigEndian32(clean, idat.back());
+
+    struct Damage {
+        const char* what;
+        void (*apply)(Bytes& png, std::size_t firstIdat, std::size_t lastData, std::size_t iend);
+        Failure verdict;
+    };
+    const Damage damages[] = {
+        {"none", [](Bytes&, std::size_t, std::size_t, std::size_t) {}, Failure::none},
+        {"IDAT CRC", [](Bytes& p, std::size_t at, std::size_t, std::size_t) { p[at + 20] ^= 1; },
+         Failure::corrupt},
+        {"zlib checksum",
+         [](Bytes& p, std::size_t, std::size_t end, std::size_t) {
+             // The stream's last byte is in the last IDAT, whose CRC is made right.
+             p[end - 1] ^= 1;
+             std::size_t at = 8;
+             while (at + 12 + BigEndian32(p, at) < end) {
+                 at += 12 + BigEndian32(p, at);
+             }
+             FixCrc(p, at);
+         },
+         Failure::corrupt},
+        {"text after the data",
+         [](Bytes& p, std::size_t, std::size_t, std::size_t iend) {
+             const Bytes text{0, 0, 0, 3, 't', 'E', 'X', 't', 'a', 0, 'b', 0, 0, 0, 0};
+             p.insert(p.begin() + std::ptrdiff_t(iend), text.begin(), text.end());
+             FixCrc(p, iend);
+         },
+         Failure::none},
+        {"an empty IDAT after the stream",
+         [](Bytes& p, std::size_t, std::size_t, std::size_t iend) {
+             const Bytes empty{0, 0, 0, 0, 'I', 'D', 'A', 'T', 0, 0, 0, 0};
+             p.insert(p.begin() + std::ptrdiff_t(iend), empty.begin(), empty.end());
+             FixCrc(p, iend);
+         },
+         Failure::none},
+        {"cut in the data",
+         [](Bytes& p, std::size_t at, std::size_t, std::size_t) { p.resize(at + 30); },
+         Failure::truncated},
+        {"no IEND", [](Bytes& p, std::size_t, std::size_t, std::size_t iend) { p.resize(iend); },
+         Failure::truncated},
+    };
+    for (const Damage& d : damages) {
+        Bytes png = clean;
+        d.apply(png, idat[0], lastData, cleanIend);
+        if (orvel::png::detail::PlainImageDataAvailable()) {
+            Bytes rows(std::size_t{kWidth} * 3 * kHeight);
+            orvel::png::detail::PlainPicture picture;
+            picture.file = png.data();
+            picture.fileBytes = png.size();
+            picture.imageDataOffset = idat[0] + 8;
+            picture.width = kWidth;
+            picture.height = kHeight;
+            picture.pixelBytes = 3;
+            picture.dibStride = std::size_t{kWidth} * 3;
+            picture.lastDibRow = rows.data() + (kHeight - 1) * picture.dibStride;
+            const bool taken = orvel::png::detail::ReadPlainImageData(picture);
+            EXPECT_EQ(taken, &d == &damages[0]) << d.what;
+            for (int y = 0; taken && y < kHeight; ++y) { // bottom-up, red and blue swapped
+                const BYTE* in = samples.data() + y * kWidth * 3;
+                const BYTE* out = picture.lastDibRow - y * picture.dibStride;
+                for (int x = 0; x < kWidth * 3; x += 3) {
+                    ASSERT_EQ(out[x] << 16 | out[x + 1] << 8 | out[x + 2],
+                              in[x] | in[x + 1] << 8 | in[x + 2] << 16)
+                        << "row " << y << " byte " << x;
+                }
+            }
+        }
+        Error error;
+        EXPECT_EQ(Decode(png, DibLayout::packed, &error).empty(), d.verdict != Failure::none)
+            << d.what;
+        EXPECT_EQ(error.failure, d.verdict) << d.what << ": " << error.message;
+    }
 }
 
 } // namespace

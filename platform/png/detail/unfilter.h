@@ -1,0 +1,16 @@
+// Undoing a PNG row's filter: the bytes of the row as the picture has them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace orvel::png::detail {
+
+/// Adds back to `row` (rowBytes long, without its filter byte) the prediction its `filter` took
+/// away. `above` is the row above, already unfiltered (zeros for a picture's top row);
+/// `pixelBytes` (1 to 8) is how far to the left the prediction looks. False, with the row left
+/// as it was, when `filter` is not one of the five.
+bool UnfilterRow(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* above,
+                 std::size_t rowBytes, std::size_t pixelBytes) noexcept;
+
+} // namespace orvel::png::detail
