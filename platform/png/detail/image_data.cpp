@@ -1,5 +1,6 @@
 #include "image_data.h"
 
+#include "fast_deflate.h"
 #include "filter_types.h"
 
 #include "../../workers/worker_pool.h"
@@ -22,6 +23,12 @@ namespace {
 constexpr std::size_t kStripBytes = std::size_t{256} << 10;
 /// What deflate can look back at, and what primes each strip after the first.
 constexpr std::size_t kWindowBytes = std::size_t{32} << 10;
+/// The part of each strip both coders deflate to choose between them: large enough to tell
+/// noise from repeats, small enough that zlib's share of it is not wasted when ISA-L wins.
+constexpr std::size_t kSampleBytes = std::size_t{16} << 10;
+/// Room for a sample deflated by ISA-L: even incompressible bytes come out in stored blocks of a
+/// few bytes' overhead each.
+constexpr std::size_t kSampleRoom = kSampleBytes + (std::size_t{1} << 10);
 /// Deflate at the usual levels costs well over ten times what the row loops that set the
 /// sharing threshold cost a byte.
 constexpr std::size_t kWorkPerByte = 16;
@@ -132,7 +139,12 @@ public:
         ready_ = deflateInit2(&z_, level, Z_DEFLATED, -15, 8, strategy) == Z_OK;
         row_.resize(rows.rowBytes);
         above_.resize(rows.rowBytes);
-        trial_.resize(rows.rowBytes);
+        trial_.resize(std::max(rows.rowBytes, kSampleRoom));
+        // ISA-L's coder is tried at the usual levels and faster ones; a caller asking for more
+        // asks for the smallest file, which is zlib's.
+        if (level >= 1 && level <= 6 && FastDeflate::Available()) {
+            fast_.emplace();
+        }
     }
     ~StripCompressor() {
         if (ready_) {
@@ -158,18 +170,41 @@ public:
                    above_, trial_);
         const BYTE* own = filtered_.data() + primingBytes;
         strip.checksum = adler32(1, own, static_cast<uInt>(strip.filteredBytes));
-        if (primingBytes != 0) {
-            const std::size_t window = std::min(primingBytes, kWindowBytes);
-            if (deflateSetDictionary(&z_, own - window, static_cast<uInt>(window)) != Z_OK) {
-                return false;
-            }
+        const std::size_t window = std::min(primingBytes, kWindowBytes);
+        if (window != 0 &&
+            deflateSetDictionary(&z_, own - window, static_cast<uInt>(window)) != Z_OK) {
+            return false;
         }
         // deflateBound is for a stream finished in one call; a flush adds a few bytes.
         deflated_.resize(deflateBound(&z_, static_cast<uLong>(strip.filteredBytes)) + 16);
         z_.next_in = const_cast<BYTE*>(own);
-        z_.avail_in = static_cast<uInt>(strip.filteredBytes);
         z_.next_out = deflated_.data();
         z_.avail_out = static_cast<uInt>(deflated_.size());
+
+        // zlib deflates a sample of the strip as the start of its own stream; ISA-L deflates the
+        // same sample, and when it comes within 1% of zlib it deflates the whole strip instead.
+        if (fast_) {
+            const std::size_t sample = std::min(strip.filteredBytes, kSampleBytes);
+            z_.avail_in = static_cast<uInt>(sample);
+            if (deflate(&z_, Z_BLOCK) != Z_OK || z_.avail_in != 0) {
+                return false;
+            }
+            const std::size_t zlibSample = z_.total_out;
+            const std::size_t fastSample = fast_->Compress(own - window, window, own, sample, false,
+                                                           trial_.data(), trial_.size());
+            if (fastSample != 0 && fastSample * 100 <= zlibSample * 101) {
+                fastOut_.resize(deflated_.size());
+                const std::size_t written =
+                    fast_->Compress(own - window, window, own, strip.filteredBytes, last,
+                                    fastOut_.data(), fastOut_.size());
+                if (written != 0) {
+                    strip.deflated.assign(fastOut_.begin(), fastOut_.begin() + written);
+                    return true;
+                }
+                // Out of room: zlib's stream goes on from its sample.
+            }
+        }
+        z_.avail_in = static_cast<uInt>(strip.filteredBytes - (z_.next_in - own));
         const int result = deflate(&z_, last ? Z_FINISH : Z_SYNC_FLUSH);
         if ((last ? result != Z_STREAM_END : result != Z_OK) || z_.avail_in != 0 ||
             z_.avail_out == 0) {
@@ -188,6 +223,8 @@ private:
     std::vector<BYTE> trial_;
     std::vector<BYTE> filtered_;
     std::vector<BYTE> deflated_;
+    std::vector<BYTE> fastOut_;
+    std::optional<FastDeflate> fast_;
 };
 
 } // namespace

@@ -27,13 +27,14 @@ using PngCodecTest = orvel::test::LeakCheckedTest;
 constexpr std::uint64_t kLimit = std::uint64_t{1} << 30;
 
 /// A packed DIB with a full table of distinct colours and rows of varied bytes; padding is 0.
-Bytes MakePackedDib(int width, int height, int bits, BYTE alpha = 0) {
+Bytes MakePackedDib(int width, int height, int bits, BYTE alpha = 0, bool noise = false) {
     std::vector<RGBQUAD> table;
     for (int i = 0; i < (bits <= 8 ? 1 << bits : 0); ++i) {
         table.push_back({BYTE(i * 7), BYTE(255 - i), BYTE(i * 3 + 1), 0});
     }
     orvel::test::TestDib dib(width, height < 0 ? -height : height, bits, height < 0, table);
     const std::uint64_t rowBytes = (std::uint64_t(width) * bits + 7) / 8;
+    std::uint32_t random = 1;
     for (int y = 0; y < (height < 0 ? -height : height); ++y) {
         BYTE* row = dib.Bits() + y * dib.Stride();
         for (std::uint64_t x = 0; x < rowBytes; ++x) {
@@ -43,7 +44,8 @@ Bytes MakePackedDib(int width, int height, int bits, BYTE alpha = 0) {
             const std::uint64_t band[4] = {x * 37 + u * 101 + 5, x + 768 - 3 * u,
                                            std::min<std::uint64_t>(x / 3, u) * 5,
                                            (x * x / 64 + u * u / 32) ^ (x * u % 7)};
-            row[x] = bits == 32 && x % 4 == 3 ? alpha : BYTE(band[y / 8 % 4]);
+            random ^= random << 13, random ^= random >> 17, random ^= random << 5;
+            row[x] = bits == 32 && x % 4 == 3 ? alpha : BYTE(noise ? random : band[y / 8 % 4]);
         }
         // Bits past the last pixel of a 1- or 4-bit row are padding too.
         if (width * bits % 8 != 0) {
@@ -76,6 +78,8 @@ std::size_t BigEndian32(const Bytes& bytes, std::size_t at) {
     return std::size_t{bytes[at]} << 24 | std::size_t{bytes[at + 1]} << 16 |
            std::size_t{bytes[at + 2]} << 8 | bytes[at + 3];
 }
+
+std::vector<std::size_t> ChunksOf(const Bytes& png, const char* type);
 
 /// The filtered rows of a PNG: its IDAT chunks joined and inflated whole, which checks the zlib
 /// stream's header and checksum (libpng stops reading once it has every row).
@@ -114,6 +118,7 @@ struct RoundTrip {
     int decodedBits; ///< opaque 32 bits come back as 24
     int height = 3;  ///< over 256 KiB of rows: written in strips, each primed with the one before
     int filters = 0; ///< if not 0, bit n: some row is written with filter type n
+    bool noise = false; ///< rows of noise, which deflate's faster coder takes
 };
 
 class PngRoundTripTest : public ::testing::TestWithParam<RoundTrip> {};
@@ -122,7 +127,7 @@ TEST_P(PngRoundTripTest, EveryDepthComesBackWithItsPixels) {
     const RoundTrip c = GetParam();
     const int height = c.height;
     for (int signedHeight : {height, -height}) {
-        const Bytes dib = MakePackedDib(c.width, signedHeight, c.bits, c.alpha);
+        const Bytes dib = MakePackedDib(c.width, signedHeight, c.bits, c.alpha, c.noise);
         const Bytes png = Encode(dib);
         const std::uint64_t pngRowBytes =
             (std::uint64_t(c.width) * (c.bits == 32 && c.decodedBits == 24 ? 24 : c.bits) + 7) / 8;
@@ -132,6 +137,18 @@ TEST_P(PngRoundTripTest, EveryDepthComesBackWithItsPixels) {
             filters |= 1 << filtered[at];
         }
         EXPECT_TRUE(c.filters == 0 || filters == c.filters) << filters;
+        if (c.height >= 200) {
+            // Strips, and the faster coder where it is chosen, cost under 5% of one zlib stream.
+            std::size_t idatBytes = 0;
+            for (std::size_t at : ChunksOf(png, "IDAT")) {
+                idatBytes += BigEndian32(png, at);
+            }
+            uLongf oneStream = compressBound(uLong(filtered.size()));
+            Bytes deflated(oneStream);
+            ASSERT_EQ(compress2(deflated.data(), &oneStream, filtered.data(), filtered.size(), 6),
+                      Z_OK);
+            EXPECT_LE(idatBytes, oneStream + oneStream / 20) << oneStream;
+        }
         for (DibLayout layout : {DibLayout::packed, DibLayout::withFileHeader}) {
             const Bytes back = Decode(png, layout);
             ASSERT_FALSE(back.empty());
@@ -167,7 +184,8 @@ INSTANTIATE_TEST_SUITE_P(PngCodec, PngRoundTripTest,
                                            RoundTrip{32, 2, 0, 24}, RoundTrip{32, 3, 0x80, 32},
                                            RoundTrip{8, 1500, 0, 8, 400, 0b00001},
                                            RoundTrip{24, 1000, 0, 24, 300, 0b10111},
-                                           RoundTrip{32, 700, 0x80, 32, 200, 0b11110}));
+                                           RoundTrip{32, 700, 0x80, 32, 200, 0b11110},
+                                           RoundTrip{24, 400, 0, 24, 300, 0, true}));
 
 /// A PNG written by libpng itself from top-down rows of already packed samples.
 Bytes WritePng(int width, int height, int bitDepth, int colourType, const Bytes& samples,
@@ -341,6 +359,26 @@ std::vector<std::size_t> ChunksOf(const Bytes& png, const char* type) {
     return found;
 }
 
+/// `png` with its image data replaced by `filtered` deflated into one IDAT chunk.
+Bytes WithImageData(const Bytes& png, const Bytes& filtered) {
+    const std::vector<std::size_t> idat = ChunksOf(png, "IDAT");
+    const std::size_t after = idat.back() + 12 + BigEndian32(png, idat.back());
+    uLongf size = compressBound(uLong(filtered.size()));
+    Bytes chunk(8 + size + 4);
+    EXPECT_EQ(compress(chunk.data() + 8, &size, filtered.data(), filtered.size()), Z_OK);
+    chunk.resize(8 + size + 4);
+    for (int i = 0; i < 4; ++i) {
+        chunk[i] = BYTE(size >> (24 - 8 * i));
+    }
+    std::memcpy(chunk.data() + 4, "IDAT", 4);
+    Bytes out(png.begin(), png.begin() + std::ptrdiff_t(idat[0]));
+    const std::size_t at = out.size();
+    out.insert(out.end(), chunk.begin(), chunk.end());
+    FixCrc(out, at);
+    out.insert(out.end(), png.begin() + std::ptrdiff_t(after), png.end());
+    return out;
+}
+
 // Plain 8-bit pictures are read by a faster path that takes only what it finds clean and
 // otherwise hands the file back to libpng: each damage must make it step aside, and the verdict
 // on the file must stay libpng's.
@@ -398,6 +436,13 @@ TEST_F(PngCodecTest, ThePlainPathTakesCleanFilesAndLeavesTheVerdictOnDamageToLib
         {"cut in the data",
          [](Bytes& p, std::size_t at, std::size_t, std::size_t) { p.resize(at + 30); },
          Failure::truncated},
+        {"a filter type of 5",
+         [](Bytes& p, std::size_t, std::size_t, std::size_t) {
+             Bytes rows = FilteredRows(p, (kWidth * 3 + 1) * kHeight);
+             rows[(kWidth * 3 + 1) * 7] = 5;
+             p = WithImageData(p, rows);
+         },
+         Failure::corrupt},
         {"no IEND", [](Bytes& p, std::size_t, std::size_t, std::size_t iend) { p.resize(iend); },
          Failure::truncated},
     };
