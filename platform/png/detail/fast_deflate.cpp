@@ -1,7 +1,7 @@
 #include "fast_deflate.h"
 
 #if ORVEL_HAVE_ISAL
-#include <isa-l/igzip_lib.h>
+#include "isal_library.h"
 
 #include <limits>
 #include <vector>
@@ -17,7 +17,7 @@ struct FastDeflate::State {
 };
 
 bool FastDeflate::Available() noexcept {
-    return true;
+    return Isal() != nullptr;
 }
 
 FastDeflate::FastDeflate() : state_(std::make_unique<State>()) {}
@@ -29,15 +29,19 @@ std::size_t FastDeflate::Compress(const std::uint8_t* window, std::size_t window
     if (count > kMost || room > kMost || windowBytes > kMost) {
         return 0;
     }
+    const IsalFunctions* isal = Isal();
+    if (isal == nullptr) {
+        return 0;
+    }
     isal_zstream& stream = state_->stream;
-    isal_deflate_init(&stream);
+    isal->deflateInit(&stream);
     stream.level = 1;
     stream.level_buf = state_->levelBuffer.data();
     stream.level_buf_size = static_cast<std::uint32_t>(state_->levelBuffer.size());
     stream.gzip_flag = IGZIP_DEFLATE;
     if (windowBytes != 0 &&
-        isal_deflate_set_dict(&stream, const_cast<std::uint8_t*>(window),
-                              static_cast<std::uint32_t>(windowBytes)) != COMP_OK) {
+        isal->deflateSetDict(&stream, const_cast<std::uint8_t*>(window),
+                             static_cast<std::uint32_t>(windowBytes)) != COMP_OK) {
         return 0;
     }
     stream.next_in = const_cast<std::uint8_t*>(bytes);
@@ -47,7 +51,7 @@ std::size_t FastDeflate::Compress(const std::uint8_t* window, std::size_t window
     stream.end_of_stream = last ? 1 : 0;
     stream.flush = last ? NO_FLUSH : SYNC_FLUSH;
     // Room left over means everything pending came out; a run that filled `out` may not have.
-    if (isal_deflate(&stream) != COMP_OK || stream.avail_in != 0 || stream.avail_out == 0 ||
+    if (isal->deflate(&stream) != COMP_OK || stream.avail_in != 0 || stream.avail_out == 0 ||
         (last && stream.internal_state.state != ZSTATE_END)) {
         return 0;
     }

@@ -3,8 +3,7 @@
 #include "unfilter.h"
 
 #if ORVEL_HAVE_ISAL
-#include <isa-l/crc.h>
-#include <isa-l/igzip_lib.h>
+#include "isal_library.h"
 
 #include <algorithm>
 #include <cstring>
@@ -39,8 +38,9 @@ struct Chunk {
 /// Walks the chunks from one position on, each one whole and with its CRC right.
 class ChunkWalker {
 public:
-    ChunkWalker(const std::uint8_t* next, const std::uint8_t* end) noexcept
-        : next_(next), end_(end) {}
+    ChunkWalker(const IsalFunctions& isal, const std::uint8_t* next,
+                const std::uint8_t* end) noexcept
+        : isal_(isal), next_(next), end_(end) {}
 
     /// The next chunk; false when it is cut off, longer than a chunk may be, or damaged.
     bool Take(Chunk& chunk) noexcept {
@@ -53,7 +53,7 @@ public:
             return false;
         }
         // The CRC covers the type and the data.
-        if (crc32_gzip_refl(0, next_ + 4, std::uint64_t{length} + 4) !=
+        if (isal_.crc32Gzip(0, next_ + 4, std::uint64_t{length} + 4) !=
             BigEndian32(next_ + 8 + length)) {
             return false;
         }
@@ -63,6 +63,7 @@ public:
     }
 
 private:
+    const IsalFunctions& isal_;
     const std::uint8_t* next_;
     const std::uint8_t* end_;
 };
@@ -70,9 +71,9 @@ private:
 /// The zlib stream carried by a run of IDAT chunks, inflated on demand.
 class ImageDataStream {
 public:
-    explicit ImageDataStream(ChunkWalker& chunks) : chunks_(chunks) {
-        state_ = std::make_unique<inflate_state>();
-        isal_inflate_init(state_.get());
+    ImageDataStream(const IsalFunctions& isal, ChunkWalker& chunks)
+        : isal_(isal), chunks_(chunks), state_(std::make_unique<inflate_state>()) {
+        isal_.inflateInit(state_.get());
     }
 
     /// Takes the first IDAT chunk and the stream's header from it. Only a 32 KiB window and no
@@ -110,7 +111,7 @@ public:
                 std::min<std::size_t>(count, std::size_t{1} << 30)); // avail_out is 32 bits wide
             state_->avail_out = room;
             const std::uint32_t inBefore = state_->avail_in;
-            if (isal_inflate(state_.get()) != ISAL_DECOMP_OK) {
+            if (isal_.inflate(state_.get()) != ISAL_DECOMP_OK) {
                 return false;
             }
             const std::uint32_t produced = room - state_->avail_out;
@@ -133,7 +134,7 @@ public:
             state_->next_out = &extra;
             state_->avail_out = 1;
             const std::uint32_t inBefore = state_->avail_in;
-            if (isal_inflate(state_.get()) != ISAL_DECOMP_OK || state_->avail_out == 0 ||
+            if (isal_.inflate(state_.get()) != ISAL_DECOMP_OK || state_->avail_out == 0 ||
                 (state_->block_state != ISAL_BLOCK_FINISH && state_->avail_in == inBefore &&
                  inBefore != 0)) {
                 return false;
@@ -155,6 +156,7 @@ private:
         return true;
     }
 
+    const IsalFunctions& isal_;
     ChunkWalker& chunks_;
     std::unique_ptr<inflate_state> state_; // over 100 KiB of tables and window
 };
@@ -191,9 +193,13 @@ bool Decode(const PlainPicture& picture) {
         (pixelBytes != 1 && pixelBytes != 3 && pixelBytes != 4)) {
         return false;
     }
-    ChunkWalker chunks(picture.file + picture.imageDataOffset - 8,
+    const IsalFunctions* isal = Isal();
+    if (isal == nullptr) {
+        return false;
+    }
+    ChunkWalker chunks(*isal, picture.file + picture.imageDataOffset - 8,
                        picture.file + picture.fileBytes);
-    ImageDataStream stream(chunks);
+    ImageDataStream stream(*isal, chunks);
     if (!stream.Start()) {
         return false;
     }
@@ -227,7 +233,7 @@ bool Decode(const PlainPicture& picture) {
 } // namespace
 
 bool PlainImageDataAvailable() noexcept {
-    return true;
+    return Isal() != nullptr;
 }
 
 bool ReadPlainImageData(const PlainPicture& picture) noexcept {
