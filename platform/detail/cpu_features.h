@@ -1,10 +1,12 @@
 // Whether the processor and the operating system allow a vector instruction set, for the choice
 // of a kernel.
 //
-// Asked with one or two CPUID instructions where the choice is made. The compiler's own check
-// (__builtin_cpu_supports) brings in a survey of the whole processor that runs when each library
-// using it is loaded; under a hypervisor every CPUID instruction leaves the guest, and those
-// surveys were a sixth of the start-up of a short process.
+// The C library has asked the processor already, when the process started, and keeps the answer
+// (with the operating system's say, and any features the user masked through GLIBC_TUNABLES):
+// read from there, the choice costs no CPUID instruction. Under a hypervisor every CPUID leaves
+// the guest, and the compiler's own check (__builtin_cpu_supports) runs a survey of the whole
+// processor when each library using it loads; that was a sixth of the start-up of a short
+// process. Where the C library does not publish its answer, one or two CPUID instructions ask.
 //
 // Inlined everywhere, also into the resolver that runs while the dynamic linker binds the
 // platform's symbols, before a sanitizer's runtime is set up: they must not be instrumented.
@@ -12,11 +14,36 @@
 
 #if defined(__x86_64__)
 #include <cpuid.h>
+#if __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#define ORVEL_CPU_FEATURES_FROM_LIBC 1
+#endif
 
 #define ORVEL_CPU_QUERY_OF(type)                                                                   \
     __attribute__((always_inline, no_sanitize("address", "undefined", "thread"))) inline type
 
 namespace orvel::platform::detail {
+
+#if ORVEL_CPU_FEATURES_FROM_LIBC
+// A feature the C library found usable: bit `index` of its table, 128 bits (four registers) a
+// leaf.
+ORVEL_CPU_QUERY_OF(bool) CpuFeatureActive(unsigned index) noexcept {
+    const cpuid_feature* leaf = __x86_get_cpuid_feature_leaf(index / 128U);
+    return ((leaf->active_array[(index % 128U) / 32U] >> (index % 32U)) & 1U) != 0;
+}
+
+ORVEL_CPU_QUERY_OF(bool) CpuHasSse41() noexcept {
+    return CpuFeatureActive(x86_cpu_SSE4_1);
+}
+
+ORVEL_CPU_QUERY_OF(bool) CpuHasAvx() noexcept {
+    return CpuFeatureActive(x86_cpu_AVX);
+}
+
+ORVEL_CPU_QUERY_OF(bool) CpuHasAvx2() noexcept {
+    return CpuFeatureActive(x86_cpu_AVX2);
+}
+#else
 
 // The feature flags in ECX of leaf 1, which every x86-64 processor has.
 ORVEL_CPU_QUERY_OF(unsigned) CpuLeaf1Ecx() noexcept {
@@ -55,6 +82,8 @@ ORVEL_CPU_QUERY_OF(bool) CpuHasAvx2() noexcept {
     __cpuid_count(7, 0, a, b, c, d);
     return (b & bit_AVX2) != 0;
 }
+
+#endif
 
 } // namespace orvel::platform::detail
 
