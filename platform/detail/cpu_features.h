@@ -14,9 +14,14 @@
 
 #if defined(__x86_64__)
 #include <cpuid.h>
-#if __has_include(<sys/platform/x86.h>)
-#include <sys/platform/x86.h>
+
+#if __has_include(<features.h>)
+#include <features.h>
+#endif
+#if defined(__GLIBC__)
+#if __GLIBC_PREREQ(2, 33)
 #define ORVEL_CPU_FEATURES_FROM_LIBC 1
+#endif
 #endif
 
 #define ORVEL_CPU_QUERY_OF(type)                                                                   \
@@ -25,23 +30,39 @@
 namespace orvel::platform::detail {
 
 #if ORVEL_CPU_FEATURES_FROM_LIBC
-// A feature the C library found usable: bit `index` of its table, 128 bits (four registers) a
-// leaf.
-ORVEL_CPU_QUERY_OF(bool) CpuFeatureActive(unsigned index) noexcept {
-    const cpuid_feature* leaf = __x86_get_cpuid_feature_leaf(index / 128U);
-    return ((leaf->active_array[(index % 128U) / 32U] >> (index % 32U)) & 1U) != 0;
+// glibc's record (since 2.33) of what it found, a CPUID leaf at a time: the four registers as
+// the processor gave them, then the bits of the features usable here. Declared here rather than
+// taken from <sys/platform/x86.h>, whose inline functions spell C's _Bool, which clang's C++
+// does not accept.
+struct LibcCpuidLeaf {
+    unsigned int cpuid[4];
+    unsigned int active[4];
+};
+extern "C" const LibcCpuidLeaf* __x86_get_cpuid_feature_leaf(unsigned int leaf) noexcept
+    __attribute__((pure));
+
+// glibc numbers its leaves 0 for CPUID leaf 1 and 1 for leaf 7 (subleaf 0), and the registers
+// EAX, EBX, ECX, EDX as 0 to 3.
+constexpr unsigned kLibcLeaf1 = 0;
+constexpr unsigned kLibcLeaf7 = 1;
+constexpr unsigned kLibcEbx = 1;
+constexpr unsigned kLibcEcx = 2;
+
+ORVEL_CPU_QUERY_OF(bool) CpuFeatureActive(unsigned leaf, unsigned reg, unsigned bit) noexcept {
+    return ((__x86_get_cpuid_feature_leaf(leaf)->active[reg] >> bit) & 1U) != 0;
 }
 
 ORVEL_CPU_QUERY_OF(bool) CpuHasSse41() noexcept {
-    return CpuFeatureActive(x86_cpu_SSE4_1);
+    return CpuFeatureActive(kLibcLeaf1, kLibcEcx, 19);
 }
 
+// Usable means the operating system saves the YMM registers too.
 ORVEL_CPU_QUERY_OF(bool) CpuHasAvx() noexcept {
-    return CpuFeatureActive(x86_cpu_AVX);
+    return CpuFeatureActive(kLibcLeaf1, kLibcEcx, 28);
 }
 
 ORVEL_CPU_QUERY_OF(bool) CpuHasAvx2() noexcept {
-    return CpuFeatureActive(x86_cpu_AVX2);
+    return CpuFeatureActive(kLibcLeaf7, kLibcEbx, 5);
 }
 #else
 
