@@ -1,5 +1,7 @@
 #include "server_image.h"
 
+#include "xcb_library.h"
+
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -15,7 +17,8 @@ bool ServerSharesMemory(xcb_connection_t* connection) noexcept {
     if (off != nullptr && off[0] != '\0') {
         return false;
     }
-    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_shm_id);
+    const xcb_query_extension_reply_t* extension =
+        xcb_get_extension_data(connection, XcbShmExtension());
     return extension != nullptr && extension->present != 0;
 }
 

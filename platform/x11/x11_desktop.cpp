@@ -4,6 +4,7 @@
 #include "../gdi/detail/static_colours.h"
 #include "../testing/fault_injection.h"
 #include "../win/error.h"
+#include "xcb_library.h"
 
 #include <pthread.h>
 
@@ -82,6 +83,9 @@ Desktop* ConnectX11Desktop() noexcept {
 X11Desktop* X11Desktop::Connect() noexcept {
     static const bool atForkInstalled = pthread_atfork(nullptr, nullptr, MarkForkedChild) == 0;
     (void)atForkInstalled;
+    if (!LoadXcb()) {
+        return nullptr;
+    }
     int screenNumber = 0;
     xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
     if (xcb_connection_has_error(connection) != 0) {
