@@ -21,7 +21,8 @@
 # Missing peers are installed from Debian packages (imagemagick, python3-pil, libvips-tools,
 # hyperfine, parallel, time), which needs root. Timings: hyperfine, warm page cache (each command
 # runs once untimed first, under GNU time for its peak resident memory, which also makes the
-# output that is checked), median of the runs. The batch runs once per tool, under GNU time.
+# output that is checked), median of the runs; the start-up row runs 100 times after 10 untimed
+# runs. The batch runs once per tool, under GNU time.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -43,7 +44,7 @@ while [[ $# -gt 0 ]]; do
     --batch) batch="$2"; shift 2 ;;
     --jobs) jobs="$2"; shift 2 ;;
     --formats-only) formats_only=1; shift ;;
-    -h | --help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "compare-peers: unknown argument '$1'" >&2; exit 2 ;;
     esac
 done
@@ -194,8 +195,9 @@ time_command() {
     local json="$work/timing.json"
     local quoted
     quoted=$(printf '%q ' "$@")
-    "$hyperfine" -N --style none --warmup 0 --min-runs 3 --max-runs "$runs" --export-json "$json" \
-        "$quoted" >/dev/null 2>>"$work/hyperfine.log"
+    "$hyperfine" -N --style none --warmup "${warmup:-0}" --min-runs "${min_runs:-3}" \
+        --max-runs "${max_runs:-$runs}" --export-json "$json" "$quoted" >/dev/null \
+        2>>"$work/hyperfine.log"
     # The median wall time, and the mean CPU time (user + system), which other work on the
     # machine disturbs less.
     local median cpu
@@ -402,10 +404,12 @@ limit "$w" "$photo8" out-24-orvel.bmp
 check_same "$w" orvel out-24-orvel.bmp "$photo8" "the input"
 for tool in im pil vips; do check_same "$w" "$(name_of $tool)" "out-24-$tool.bmp" out-24-orvel.bmp; done
 
-# Start-up of a whole process on a tiny file.
+# Start-up of a whole process on a tiny file. A few milliseconds vary with the machine more than
+# with the program, so each tool runs 100 times after 10 untimed runs.
 w="start-up: info of a 66-byte file"
-time_command "$w" orvel /dev/null "$orvel" info "bw-$side.bmp"
-[[ -n "$magick" ]] && time_command "$w" ImageMagick /dev/null /usr/bin/identify-im6.q16 "bw-$side.bmp"
+warmup=10 min_runs=100 max_runs=100 time_command "$w" orvel /dev/null "$orvel" info "bw-$side.bmp"
+[[ -n "$magick" ]] && warmup=10 min_runs=100 max_runs=100 \
+    time_command "$w" ImageMagick /dev/null /usr/bin/identify-im6.q16 "bw-$side.bmp"
 
 # Many small pictures: 64 x 64 tiles of the photo to 8 bits on the halftone palette, each tool
 # over the same files once.
