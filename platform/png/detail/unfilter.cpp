@@ -20,15 +20,10 @@ inline std::uint8_t FirstPixelPrediction(std::uint8_t above) noexcept {
 
 /// One filter at one pixel size. Sub, Average and Paeth carry a dependency from each byte to the
 /// one a pixel to its right, so the loops run on running pointers with the pixel size known at
-/// compile time (1, 3 and 4 cover the 8-bit pictures) and let the compiler keep the chain in
-/// registers.
+/// compile time and let the compiler keep the chain in registers.
 template <Filter kFilter, std::size_t kStep>
-void Unfilter(std::uint8_t* row, const std::uint8_t* above, std::size_t rowBytes,
-              std::size_t step) noexcept {
-    if constexpr (kStep != 0) {
-        step = kStep;
-    }
-    const std::size_t first = step < rowBytes ? step : rowBytes;
+void Unfilter(std::uint8_t* row, const std::uint8_t* above, std::size_t rowBytes) noexcept {
+    const std::size_t first = kStep < rowBytes ? kStep : rowBytes;
     for (std::size_t i = 0; i < first; ++i) {
         row[i] = static_cast<std::uint8_t>(row[i] + FirstPixelPrediction<kFilter>(above[i]));
     }
@@ -50,22 +45,22 @@ void Unfilter(std::uint8_t* row, const std::uint8_t* above, std::size_t rowBytes
     }
 }
 
+/// False for a pixel size other than the 8-bit pictures' 1, 3 and 4 bytes.
 template <Filter kFilter>
-void UnfilterAnyStep(std::uint8_t* row, const std::uint8_t* above, std::size_t rowBytes,
-                     std::size_t step) noexcept {
-    switch (step) {
+bool UnfilterAnyStep(std::uint8_t* row, const std::uint8_t* above, std::size_t rowBytes,
+                     std::size_t pixelBytes) noexcept {
+    switch (pixelBytes) {
     case 1:
-        Unfilter<kFilter, 1>(row, above, rowBytes, step);
-        break;
+        Unfilter<kFilter, 1>(row, above, rowBytes);
+        return true;
     case 3:
-        Unfilter<kFilter, 3>(row, above, rowBytes, step);
-        break;
+        Unfilter<kFilter, 3>(row, above, rowBytes);
+        return true;
     case 4:
-        Unfilter<kFilter, 4>(row, above, rowBytes, step);
-        break;
+        Unfilter<kFilter, 4>(row, above, rowBytes);
+        return true;
     default:
-        Unfilter<kFilter, 0>(row, above, rowBytes, step);
-        break;
+        return false;
     }
 }
 
@@ -77,8 +72,7 @@ bool UnfilterRow(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* abo
     case kNone:
         return true;
     case kSub:
-        UnfilterAnyStep<kSub>(row, above, rowBytes, pixelBytes);
-        return true;
+        return UnfilterAnyStep<kSub>(row, above, rowBytes, pixelBytes);
     case kUp:
         // No dependency along the row: the compiler vectorises this.
         for (std::size_t i = 0; i < rowBytes; ++i) {
@@ -86,11 +80,9 @@ bool UnfilterRow(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* abo
         }
         return true;
     case kAverage:
-        UnfilterAnyStep<kAverage>(row, above, rowBytes, pixelBytes);
-        return true;
+        return UnfilterAnyStep<kAverage>(row, above, rowBytes, pixelBytes);
     case kPaeth:
-        UnfilterAnyStep<kPaeth>(row, above, rowBytes, pixelBytes);
-        return true;
+        return UnfilterAnyStep<kPaeth>(row, above, rowBytes, pixelBytes);
     default:
         return false;
     }
