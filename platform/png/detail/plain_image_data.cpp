@@ -99,25 +99,18 @@ public:
     /// Fills `out` (count bytes) with the stream's next bytes. False when the stream is damaged
     /// or ends, or the IDAT chunks end, before they are all there.
     bool Read(std::uint8_t* out, std::size_t count) noexcept {
-        state_->next_out = out;
         while (count != 0) {
             if (state_->block_state == ISAL_BLOCK_FINISH) {
                 return false;
             }
-            if (state_->avail_in == 0 && !NextChunk()) {
-                return false;
-            }
-            const std::uint32_t room = static_cast<std::uint32_t>(
-                std::min<std::size_t>(count, std::size_t{1} << 30)); // avail_out is 32 bits wide
-            state_->avail_out = room;
-            const std::uint32_t inBefore = state_->avail_in;
-            if (isal_.inflate(state_.get()) != ISAL_DECOMP_OK) {
+            // avail_out is 32 bits wide.
+            const auto room =
+                static_cast<std::uint32_t>(std::min<std::size_t>(count, std::size_t{1} << 30));
+            if (!Step(out, room)) {
                 return false;
             }
             const std::uint32_t produced = room - state_->avail_out;
-            if (produced == 0 && state_->avail_in == inBefore && inBefore != 0) {
-                return false; // no progress: nothing more will come of these bytes
-            }
+            out += produced;
             count -= produced;
         }
         return true;
@@ -128,16 +121,8 @@ public:
     bool EndsCleanly() noexcept {
         std::uint8_t extra = 0;
         while (state_->block_state != ISAL_BLOCK_FINISH) {
-            if (state_->avail_in == 0 && !NextChunk()) {
-                return false;
-            }
-            state_->next_out = &extra;
-            state_->avail_out = 1;
-            const std::uint32_t inBefore = state_->avail_in;
-            if (isal_.inflate(state_.get()) != ISAL_DECOMP_OK || state_->avail_out == 0 ||
-                (state_->block_state != ISAL_BLOCK_FINISH && state_->avail_in == inBefore &&
-                 inBefore != 0)) {
-                return false;
+            if (!Step(&extra, 1) || state_->avail_out == 0) {
+                return false; // damaged, cut short, or more data than the rows
             }
         }
         Chunk after;
@@ -146,6 +131,24 @@ public:
     }
 
 private:
+    /// One call of the inflater into `room` bytes at `out`, taking the next IDAT chunk first when
+    /// the last one is used up. False when the stream is damaged, the chunks end or are not IDAT,
+    /// or the call made nothing of the bytes it had.
+    bool Step(std::uint8_t* out, std::uint32_t room) noexcept {
+        if (state_->avail_in == 0 && !NextChunk()) {
+            return false;
+        }
+        state_->next_out = out;
+        state_->avail_out = room;
+        const std::uint32_t inBefore = state_->avail_in;
+        if (isal_.inflate(state_.get()) != ISAL_DECOMP_OK) {
+            return false;
+        }
+        const bool stuck = inBefore != 0 && state_->avail_in == inBefore &&
+                           state_->avail_out == room && state_->block_state != ISAL_BLOCK_FINISH;
+        return !stuck;
+    }
+
     bool NextChunk() noexcept {
         Chunk chunk;
         if (!chunks_.Take(chunk) || !chunk.Is("IDAT")) {
