@@ -5,11 +5,13 @@
 
 #include "../memory/global_memory.h"
 #include "../win/error.h"
+#include "../workers/worker_pool.h"
 
 #include <jerror.h>
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -38,6 +40,20 @@ struct Plan {
     std::ptrdiff_t scanlineStep = 0; ///< from one scanline's first pixel to the next one's
 };
 
+/// A band of scanlines [first, end) decoded by a decoder of its own, on whichever thread takes
+/// it: the decoder skips the scanlines above the band (entropy decoding only) and decodes the rest.
+struct Band {
+    jpeg_decompress_struct decoder{};
+    detail::ErrorRecord errors;
+    bool created = false;
+    bool ran = false;
+    bool decoded = false;
+    JDIMENSION first = 0;
+    JDIMENSION end = 0;
+    std::vector<JSAMPLE> scanline;
+    std::vector<BYTE> converted;
+};
+
 struct ReadSession {
     jpeg_decompress_struct decoder{};
     detail::ErrorRecord errors;
@@ -51,6 +67,9 @@ struct ReadSession {
     BYTE* base = nullptr;
     std::vector<JSAMPLE> scanline; ///< one decoded scanline, as libjpeg hands it over
     std::vector<BYTE> converted;   ///< the same scanline in DIB samples, for CMYK
+    const void* bytes = nullptr;
+    std::size_t byteCount = 0;
+    std::vector<Band> bands; ///< a large picture's bands, decoded on every core
 };
 
 void StopEndlessScans(j_common_ptr common) {
@@ -211,16 +230,155 @@ void PlaceScanline(const BYTE* samples, std::uint32_t width, std::size_t pixelBy
     }
 }
 
-/// Every libjpeg call of a decode, under one setjmp; nothing here owns anything.
-bool RunDecode(ReadSession& session, const void* bytes, std::size_t byteCount) {
+/// Reads a started decoder's scanlines up to `end`, placing each where the plan puts it. The
+/// buffers hold a scanline of libjpeg's samples and, for CMYK, of DIB samples.
+void PlaceScanlines(jpeg_decompress_struct& decoder, JDIMENSION end, const Plan& plan, BYTE* base,
+                    std::vector<JSAMPLE>& scanline, std::vector<BYTE>& converted) {
+    const std::uint32_t width = decoder.output_width;
+    const bool cmyk = decoder.out_color_space == JCS_CMYK;
+    BYTE* scanlineStart = base + plan.pixelsOffset + plan.firstPixel +
+                          std::ptrdiff_t{decoder.output_scanline} * plan.scanlineStep;
+    JSAMPROW row = scanline.data();
+    while (decoder.output_scanline < end) {
+        jpeg_read_scanlines(&decoder, &row, 1);
+        const BYTE* samples = row;
+        if (cmyk) {
+            CmykToBgr(row, width, plan.adobeInverted, converted.data());
+            samples = converted.data();
+        }
+        PlaceScanline(samples, width, plan.pixelBytes, scanlineStart, plan.columnStep);
+        scanlineStart += plan.scanlineStep;
+    }
+}
+
+/// Skipping a scanline (entropy decoding only) against decoding it whole: measured on a
+/// 4096 x 4096 photo at quality 90, 25 ms to skip the top half against 44 ms to decode it.
+constexpr double kSkipCost = 0.57;
+
+/// How many bands the picture's scanlines are decoded in, and where each starts. One band, the
+/// session's decoder, unless the work is large enough to share and the file is one Huffman-coded
+/// scan: only then can another decoder skip to a band's start without decoding the coefficients
+/// of every scan before it. Bands after the first also skip the scanlines above them, so they are
+/// made shorter: band k starts at H (1 - q^k) / (1 - q^n), q = 1 - kSkipCost, which gives every
+/// band the same cost. Starts are on iMCU rows, where skipping is cheapest.
+void PlanBands(ReadSession& session) {
+    jpeg_decompress_struct& decoder = session.decoder; // its output dimensions worked out
+    const JDIMENSION height = decoder.output_height;
+    const auto imcuRows = static_cast<JDIMENSION>(decoder.max_v_samp_factor * DCTSIZE);
+    const JDIMENSION imcuCount = (height + imcuRows - 1) / imcuRows;
+    const std::size_t workBytes = session.plan.blockBytes + session.byteCount;
+    if (jpeg_has_multiple_scans(&decoder) || decoder.arith_code || imcuCount < 2 ||
+        workBytes < orvel::platform::SharingThreshold()) {
+        return;
+    }
+    const auto count = std::min<JDIMENSION>(orvel::platform::SharingThreads(), imcuCount);
+    if (count < 2) {
+        return;
+    }
+    session.bands.resize(count);
+    const double q = 1.0 - kSkipCost;
+    const double whole = 1.0 - std::pow(q, count);
+    for (JDIMENSION k = 1; k < count; ++k) {
+        const double share = (1.0 - std::pow(q, k)) / whole;
+        auto start = static_cast<JDIMENSION>(std::lround(share * imcuCount)) * imcuRows;
+        // At least one iMCU row for this band and each one after it.
+        start = std::max(start, session.bands[k - 1].first + imcuRows);
+        start = std::min(start, (imcuCount - (count - k)) * imcuRows);
+        session.bands[k].first = start;
+        session.bands[k - 1].end = start;
+    }
+    session.bands[count - 1].end = height;
+    for (Band& band : session.bands) {
+        band.scanline.resize(session.scanline.size());
+        band.converted.resize(session.converted.size());
+    }
+}
+
+/// Decodes one band with a decoder of its own, under its own setjmp, on the calling thread.
+bool RunBand(const ReadSession& session, Band& band) {
+    if (setjmp(band.errors.jump) != 0) {
+        return false;
+    }
+    jpeg_decompress_struct& decoder = band.decoder;
+    detail::InstallErrorRecord(*reinterpret_cast<jpeg_common_struct*>(&decoder), band.errors);
+    jpeg_create_decompress(&decoder);
+    band.created = true;
+    jpeg_mem_src(&decoder, static_cast<const unsigned char*>(session.bytes),
+                 static_cast<unsigned long>(session.byteCount));
+    jpeg_read_header(&decoder, TRUE);
+    decoder.out_color_space = session.decoder.out_color_space;
+    decoder.mem->max_memory_to_use = session.decoder.mem->max_memory_to_use;
+    jpeg_start_decompress(&decoder);
+    if (band.first > 0) {
+        jpeg_skip_scanlines(&decoder, band.first);
+    }
+    PlaceScanlines(decoder, band.end, session.plan, session.base, band.scanline, band.converted);
+    if (band.end == decoder.output_height) {
+        jpeg_finish_decompress(&decoder);
+    }
+    return true;
+}
+
+/// Decodes the bands on every core. Bands given to one thread together are decoded as one, by
+/// the first one's decoder, so none skips what the same thread has just decoded. The verdict is
+/// the one decoding the whole picture in one pass reaches: the first failing band's failure, and
+/// truncated when any band met the end of the data.
+bool DecodeBands(ReadSession& session) {
+    orvel::platform::ForEachSlice(session.bands.size(), session.plan.blockBytes + session.byteCount,
+                                  [&session](std::size_t first, std::size_t end) noexcept {
+                                      Band& band = session.bands[first];
+                                      band.end = session.bands[end - 1].end;
+                                      band.ran = true;
+                                      band.decoded = RunBand(session, band);
+                                  });
+    for (const Band& band : session.bands) {
+        if (!band.ran) {
+            continue;
+        }
+        if (!band.decoded) {
+            session.errors.code = band.errors.code;
+            std::memcpy(session.errors.message, band.errors.message, sizeof band.errors.message);
+            return false;
+        }
+        session.errors.endedEarly = session.errors.endedEarly || band.errors.endedEarly;
+    }
+    return true;
+}
+
+/// The file and information headers of the new block, and the grey ramp of an 8-bit picture.
+void WriteHeaders(const Plan& plan, BYTE* base) noexcept {
+    BITMAPFILEHEADER file{};
+    file.bfType = DIB_SIGNATURE;
+    file.bfSize = static_cast<DWORD>(plan.blockBytes);
+    file.bfOffBits = static_cast<DWORD>(plan.pixelsOffset);
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = static_cast<LONG>(plan.dibWidth);
+    info.biHeight = static_cast<LONG>(plan.dibHeight);
+    info.biPlanes = 1;
+    info.biBitCount = plan.header.dibBitCount;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = static_cast<DWORD>(plan.stride * plan.dibHeight);
+    std::memcpy(base, &file, sizeof file);
+    std::memcpy(base + kFileHeaderBytes, &info, sizeof info);
+    if (plan.header.dibBitCount == 8) {
+        BYTE* entry = base + kFileHeaderBytes + kInfoHeaderBytes;
+        for (unsigned grey = 0; grey < 256; ++grey, entry += sizeof(RGBQUAD)) {
+            entry[0] = entry[1] = entry[2] = static_cast<BYTE>(grey);
+        }
+    }
+}
+
+/// Every libjpeg call of the session's decoder, under one setjmp; nothing here owns anything.
+bool RunDecode(ReadSession& session) {
     if (setjmp(session.errors.jump) != 0) {
         return false;
     }
     jpeg_decompress_struct& decoder = session.decoder;
     jpeg_create_decompress(&decoder);
     session.created = true;
-    jpeg_mem_src(&decoder, static_cast<const unsigned char*>(bytes),
-                 static_cast<unsigned long>(byteCount));
+    jpeg_mem_src(&decoder, static_cast<const unsigned char*>(session.bytes),
+                 static_cast<unsigned long>(session.byteCount));
     session.progress.progress_monitor = StopEndlessScans;
     decoder.progress = &session.progress;
     ReadHeaderFields(session);
@@ -237,14 +395,15 @@ bool RunDecode(ReadSession& session, const void* bytes, std::size_t byteCount) {
     // a picture within the limit needs at most twice its pixel area for them.
     decoder.mem->max_memory_to_use = static_cast<long>(
         std::min<std::uint64_t>(session.maxPixelBytes * 2 + (16U << 20), std::uint64_t{LONG_MAX}));
-    jpeg_start_decompress(&decoder);
-
     const Plan& plan = session.plan;
-    const std::uint32_t width = decoder.output_width;
-    session.scanline.resize(std::uint64_t{width} * decoder.output_components);
-    const bool cmyk = decoder.out_color_space == JCS_CMYK;
-    if (cmyk) {
-        session.converted.resize(std::uint64_t{width} * 3);
+    jpeg_calc_output_dimensions(&decoder);
+    session.scanline.resize(std::uint64_t{decoder.output_width} * decoder.output_components);
+    if (decoder.out_color_space == JCS_CMYK) {
+        session.converted.resize(std::uint64_t{decoder.output_width} * 3);
+    }
+    PlanBands(session);
+    if (session.bands.empty()) {
+        jpeg_start_decompress(&decoder);
     }
     session.block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, plan.blockBytes);
     if (session.block == nullptr) {
@@ -256,39 +415,12 @@ bool RunDecode(ReadSession& session, const void* bytes, std::size_t byteCount) {
         session.refusal = Error{Failure::noMemory, "JPEG: the picture's block cannot be locked"};
         return false;
     }
-    BITMAPFILEHEADER file{};
-    file.bfType = DIB_SIGNATURE;
-    file.bfSize = static_cast<DWORD>(plan.blockBytes);
-    file.bfOffBits = static_cast<DWORD>(plan.pixelsOffset);
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = static_cast<LONG>(plan.dibWidth);
-    info.biHeight = static_cast<LONG>(plan.dibHeight);
-    info.biPlanes = 1;
-    info.biBitCount = plan.header.dibBitCount;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = static_cast<DWORD>(plan.stride * plan.dibHeight);
-    std::memcpy(session.base, &file, sizeof file);
-    std::memcpy(session.base + kFileHeaderBytes, &info, sizeof info);
-    if (plan.header.dibBitCount == 8) {
-        BYTE* entry = session.base + kFileHeaderBytes + kInfoHeaderBytes;
-        for (unsigned grey = 0; grey < 256; ++grey, entry += sizeof(RGBQUAD)) {
-            entry[0] = entry[1] = entry[2] = static_cast<BYTE>(grey);
-        }
+    WriteHeaders(plan, session.base);
+    if (!session.bands.empty()) {
+        return DecodeBands(session);
     }
-
-    BYTE* scanlineStart = session.base + plan.pixelsOffset + plan.firstPixel;
-    JSAMPROW row = session.scanline.data();
-    while (decoder.output_scanline < decoder.output_height) {
-        jpeg_read_scanlines(&decoder, &row, 1);
-        const BYTE* samples = row;
-        if (cmyk) {
-            CmykToBgr(row, width, plan.adobeInverted, session.converted.data());
-            samples = session.converted.data();
-        }
-        PlaceScanline(samples, width, plan.pixelBytes, scanlineStart, plan.columnStep);
-        scanlineStart += plan.scanlineStep;
-    }
+    PlaceScanlines(decoder, decoder.output_height, plan, session.base, session.scanline,
+                   session.converted);
     jpeg_finish_decompress(&decoder);
     return true;
 }
@@ -319,6 +451,11 @@ Error NotJpeg() {
 void CloseSession(ReadSession& session) noexcept {
     if (session.created) {
         jpeg_destroy_decompress(&session.decoder);
+    }
+    for (Band& band : session.bands) {
+        if (band.created) {
+            jpeg_destroy_decompress(&band.decoder);
+        }
     }
 }
 
@@ -374,9 +511,11 @@ HGLOBAL DecodeJpeg(const void* bytes, std::size_t byteCount, Orientation orienta
             ReadSession session;
             session.maxPixelBytes = maxPixelBytes;
             session.orientation = orientation;
+            session.bytes = bytes;
+            session.byteCount = byteCount;
             detail::InstallErrorRecord(*reinterpret_cast<jpeg_common_struct*>(&session.decoder),
                                        session.errors);
-            const bool decoded = RunDecode(session, bytes, byteCount);
+            const bool decoded = RunDecode(session);
             if (session.base != nullptr) {
                 GlobalUnlock(session.block);
             }

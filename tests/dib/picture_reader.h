@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <stdexcept>
 #include <vector>
 
 namespace orvel::test {
@@ -37,7 +38,12 @@ inline COLORREF ColourAt(const Bytes& block, int x, int y) {
     const DWORD v = PixelValue(block, x, y);
     const int bitCount = block[28] | (block[29] << 8);
     if (bitCount <= 8) {
-        return TableOf(block).at(v);
+        // The entry read in place, as TableOf lays the table out: tests read every pixel.
+        const std::size_t at = 54 + std::size_t{v} * 4;
+        if (at >= U32At(block, 10)) {
+            throw std::out_of_range("a pixel's index is past the colour table");
+        }
+        return RGB(block[at + 2], block[at + 1], block[at]);
     }
     if (bitCount == 16) {
         auto widen = [](DWORD five) { return static_cast<BYTE>((five << 3) | (five >> 2)); };

@@ -237,4 +237,84 @@ TEST_P(JpegPeerTest, ReadsWhatLibjpegDecodesTurnedAsTheFileSays) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, JpegPeerTest, ::testing::ValuesIn(kJpegKinds), CaseName);
 
+// A JPEG that libjpeg writes of noise-like rows, in which any misplaced or misdecoded scanline
+// shows. `sampling` is the luma's sampling factor both ways; `restartRows` rows of MCUs between
+// restart markers, 0 for none.
+Bytes EncodeWithLibjpeg(JDIMENSION width, JDIMENSION height, int components, int sampling,
+                        int restartRows) {
+    jpeg_compress_struct encoder{};
+    jpeg_error_mgr errors{};
+    encoder.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&encoder);
+    unsigned char* out = nullptr;
+    unsigned long outBytes = 0;
+    jpeg_mem_dest(&encoder, &out, &outBytes);
+    encoder.image_width = width;
+    encoder.image_height = height;
+    encoder.input_components = components;
+    encoder.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&encoder);
+    encoder.comp_info[0].h_samp_factor = encoder.comp_info[0].v_samp_factor = sampling;
+    encoder.restart_in_rows = restartRows;
+    jpeg_start_compress(&encoder, TRUE);
+    Bytes row(std::size_t{width} * components);
+    std::uint32_t state = 12345;
+    while (encoder.next_scanline < height) {
+        for (std::uint8_t& sample : row) {
+            state = state * 1103515245U + 12345U;
+            sample = static_cast<std::uint8_t>((state >> 16) % 64 + encoder.next_scanline % 192);
+        }
+        JSAMPROW samples = row.data();
+        jpeg_write_scanlines(&encoder, &samples, 1);
+    }
+    jpeg_finish_compress(&encoder);
+    jpeg_destroy_compress(&encoder);
+    Bytes jpeg(out, out + outBytes);
+    std::free(out);
+    return jpeg;
+}
+
+struct BandedKind {
+    const char* name;
+    int components;
+    int sampling;
+    int restartRows;
+};
+
+const BandedKind kBandedKinds[] = {
+    {"Sampling420", 3, 2, 0},
+    {"Sampling444", 3, 1, 0},
+    {"Grey", 1, 1, 0},
+    {"Sampling420WithRestarts", 3, 2, 1},
+};
+
+using BandedJpegTest = ::testing::TestWithParam<BandedKind>;
+
+// A picture large enough that its scanlines are shared among the cores, each core's decoder
+// skipping to its band, decodes to libjpeg's pixels of one pass over the file: whole, and with a
+// byte of a later band's data damaged. Cut short in a later band it is refused as truncated.
+TEST_P(BandedJpegTest, DecodesAsOnePassDoes) {
+    const BandedKind& test = GetParam();
+    constexpr JDIMENSION kBandedWidth = 1312;
+    constexpr JDIMENSION kBandedHeight = 801; // not a whole number of MCU rows
+    Bytes jpeg = EncodeWithLibjpeg(kBandedWidth, kBandedHeight, test.components, test.sampling,
+                                   test.restartRows);
+    Bytes damaged = jpeg;
+    std::uint8_t& byte = damaged[damaged.size() * 3 / 4];
+    byte = byte == 0xFF || byte == 0xAA ? 0x11 : byte ^ 0x55;
+    for (const Bytes* file : {&jpeg, &damaged}) {
+        orvel::formats::Error error;
+        const Bytes block = ReadWithModule(*file, &error);
+        ASSERT_FALSE(block.empty()) << error.message;
+        EXPECT_EQ(TopDownPixels(block, false), DecodeWithLibjpeg(*file))
+            << (file == &jpeg ? "whole" : "damaged");
+    }
+    jpeg.resize(jpeg.size() * 3 / 4);
+    orvel::formats::Error error;
+    EXPECT_TRUE(ReadWithModule(jpeg, &error).empty());
+    EXPECT_EQ(error.failure, orvel::formats::Failure::truncated) << error.message;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, BandedJpegTest, ::testing::ValuesIn(kBandedKinds), CaseName);
+
 } // namespace
