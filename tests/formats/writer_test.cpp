@@ -5,6 +5,9 @@
 #include <orvel/platform/jpeg/jpeg_codec.h>
 
 #include <algorithm>
+#include <cstdlib>
+
+#include <jpeglib.h>
 
 namespace {
 
@@ -110,6 +113,70 @@ TEST(FormatsWriteTest, AnIndexedPictureOfGreysBecomesAGreyJpeg) {
         EXPECT_EQ(pieces.size() == jpeg.size(), written);
     }
     GlobalFree(block);
+}
+
+// libjpeg's one pass over a 24-bit or grey 8-bit picture, at quality 90 with a restart marker
+// after every row of MCUs.
+Bytes EncodeInOnePass(const Bytes& picture) {
+    const BITMAPINFOHEADER header = InfoHeaderOf(picture);
+    const bool grey = header.biBitCount == 8;
+    jpeg_compress_struct encoder{};
+    jpeg_error_mgr errors{};
+    encoder.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&encoder);
+    unsigned char* out = nullptr;
+    unsigned long outBytes = 0;
+    jpeg_mem_dest(&encoder, &out, &outBytes);
+    encoder.image_width = static_cast<JDIMENSION>(header.biWidth);
+    encoder.image_height = static_cast<JDIMENSION>(header.biHeight);
+    encoder.input_components = grey ? 1 : 3;
+    encoder.in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    jpeg_set_defaults(&encoder);
+    jpeg_set_quality(&encoder, 90, TRUE);
+    encoder.restart_in_rows = 1;
+    encoder.density_unit = 2; // the picture's resolution, in dots per centimetre
+    encoder.X_density = static_cast<UINT16>(header.biXPelsPerMeter / 100);
+    encoder.Y_density = static_cast<UINT16>(header.biYPelsPerMeter / 100);
+    jpeg_start_compress(&encoder, TRUE);
+    const std::size_t stride = StrideOf(header.biWidth, header.biBitCount);
+    while (encoder.next_scanline < encoder.image_height) {
+        const std::size_t bottomUp = header.biHeight - 1 - encoder.next_scanline;
+        auto* row = const_cast<JSAMPROW>(picture.data() + U32At(picture, 10) + bottomUp * stride);
+        jpeg_write_scanlines(&encoder, &row, 1);
+    }
+    jpeg_finish_compress(&encoder);
+    jpeg_destroy_compress(&encoder);
+    Bytes jpeg(out, out + outBytes);
+    std::free(out);
+    return jpeg;
+}
+
+// Pictures large enough to be encoded in strips on every core, the last strip shorter: the strips
+// join into the very file one pass writes, byte for byte.
+TEST(FormatsWriteTest, StripsJoinIntoTheFileOnePassWrites) {
+    std::uint32_t state = 7;
+    auto noise = [&state](int count, int levels) {
+        std::vector<std::uint8_t> values(static_cast<std::size_t>(count));
+        for (std::uint8_t& value : values) {
+            state = state * 1664525U + 1013904223U;
+            value = static_cast<std::uint8_t>((state >> 24) % levels);
+        }
+        return values;
+    };
+    std::vector<COLORREF> greys;
+    for (unsigned i = 0; i < 256; ++i) {
+        greys.push_back(RGB(i, i, i));
+    }
+    std::vector<COLORREF> colours;
+    const std::vector<std::uint8_t> samples = noise(1000 * 700 * 3, 256);
+    for (std::size_t i = 0; i < samples.size(); i += 3) {
+        colours.push_back(RGB(samples[i], samples[i + 1], samples[i + 2] / 2 + i % 128));
+    }
+    for (const Bytes& picture :
+         {Bmp24(1000, 700, colours), IndexedBmp(1100, 520, greys, noise(1100 * 520, 256))}) {
+        EXPECT_EQ(Encoded(picture, Format::jpeg, {.jpegQuality = 90}), EncodeInOnePass(picture))
+            << InfoHeaderOf(picture).biBitCount << " bits";
+    }
 }
 
 // A lower quality quantises harder: the file is smaller.

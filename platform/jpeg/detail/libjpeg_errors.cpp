@@ -56,4 +56,14 @@ Error ErrorFromRecord(const ErrorRecord& record, const char* what) {
     return Error{failure, std::string("JPEG ") + what + ": " + record.message};
 }
 
+Error ErrorOfCode(int code, const char* what) {
+    ErrorRecord record;
+    jpeg_common_struct common{};
+    common.err = jpeg_std_error(&record.manager);
+    record.manager.msg_code = code;
+    record.code = code;
+    (*record.manager.format_message)(&common, record.message);
+    return ErrorFromRecord(record, what);
+}
+
 } // namespace orvel::jpeg::detail

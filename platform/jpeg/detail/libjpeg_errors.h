@@ -32,4 +32,8 @@ void InstallErrorRecord(jpeg_common_struct& common, ErrorRecord& record) noexcep
 /// The Error for a session libjpeg stopped: "JPEG <what>: <libjpeg's message>".
 Error ErrorFromRecord(const ErrorRecord& record, const char* what);
 
+/// The Error libjpeg's failure `code` (JERR_FILE_WRITE, ...) would make, for failures met outside
+/// libjpeg that must read as those met inside it.
+Error ErrorOfCode(int code, const char* what);
+
 } // namespace orvel::jpeg::detail
