@@ -7,6 +7,7 @@
 #include "../testing/allocation_limit.h"
 #include "../testing/fault_injection.h"
 #include "../win/error.h"
+#include "detail/huge_pages.h"
 
 #include <atomic>
 #include <cstdint>
@@ -37,20 +38,21 @@ using orvel::testing::ShouldFail;
 
 constexpr std::uint32_t kMaxLockCount = GMEM_LOCKCOUNT;
 
-// Blocks of at least this size get a mapping of their own, aligned to and made of whole huge
-// pages and marked for transparent huge pages. A picture block of tens of megabytes then costs a
-// few dozen page faults when first touched instead of thousands (each a trip into the kernel that
-// costs more than zeroing its page), and goes back to the system at once when freed. The mapping
-// may end up to one huge page longer than the block; what lies past the block is never touched,
-// so never backed.
+// Blocks of at least this size get a mapping of their own, aligned to whole huge pages and, where
+// huge pages pay (detail/huge_pages.h), marked for transparent huge pages. A picture block of tens
+// of megabytes then costs a few dozen page faults when first touched instead of thousands (each a
+// trip into the kernel that costs more than zeroing its page), and goes back to the system at
+// once when freed. The mapping may end up to one huge page longer than the block; what lies past
+// the block is never touched, so never backed.
 #if !defined(ORVEL_BLOCKS_FROM_ALLOCATOR_ONLY)
 constexpr SIZE_T kHugePageBytes = SIZE_T{2} << 20;
 constexpr SIZE_T kOwnMappingBytes = kHugePageBytes;
 
 // A fresh zero-filled mapping of `bytes` bytes (a multiple of kHugePageBytes) that starts on a
-// huge-page boundary, or null. Only the first `hugeBytes` are made of huge pages: the block's
-// last, partly used stretch stays in small pages, so that a block a few bytes longer than a
-// multiple of the huge page does not hold a whole huge page of memory for those bytes.
+// huge-page boundary, or null. Only the first `hugeBytes` (none, where huge pages do not pay) are
+// made of huge pages: the block's last, partly used stretch stays in small pages, so that a block
+// a few bytes longer than a multiple of the huge page does not hold a whole huge page of memory
+// for those bytes.
 BYTE* MapHugePages(SIZE_T bytes, SIZE_T hugeBytes) noexcept {
     // Reserve one huge page more than needed, then give back the ends that are not aligned.
     const SIZE_T reserved = bytes + kHugePageBytes;
@@ -92,7 +94,8 @@ struct Block {
 #if !defined(ORVEL_BLOCKS_FROM_ALLOCATOR_ONLY)
         if (bytes >= kOwnMappingBytes) {
             const SIZE_T mapped = (bytes + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
-            data = MapHugePages(mapped, bytes & ~(kHugePageBytes - 1));
+            const bool huge = orvel::platform::detail::HugePagesPay();
+            data = MapHugePages(mapped, huge ? bytes & ~(kHugePageBytes - 1) : 0);
             mappedBytes = data != nullptr ? mapped : 0;
             return data != nullptr;
         }

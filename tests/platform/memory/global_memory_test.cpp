@@ -2,11 +2,15 @@
 
 #include "platform/last_error.h"
 #include "support/live_objects.h"
+#include <orvel/platform/memory/detail/huge_pages.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -121,6 +125,40 @@ TEST_F(GlobalMemoryTest, FreeingLargeBlocksLeavesTheirNeighboursIntact) {
         GlobalUnlock(blocks[i]);
         GlobalFree(blocks[i]);
     }
+}
+
+// The kernel is asked for huge pages in a large block's mapping exactly where they pay: its
+// THPeligible flag follows the platform's choice (with transparent huge pages in madvise mode).
+TEST_F(GlobalMemoryTest, LargeBlocksAskForHugePagesOnlyWhereTheyPay) {
+    std::ifstream mode("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string modes;
+    std::getline(mode, modes);
+    if (modes.find("[madvise]") == std::string::npos) {
+        GTEST_SKIP() << "transparent huge pages are not in madvise mode: " << modes;
+    }
+    HGLOBAL block = GlobalAlloc(GHND, SIZE_T{4} << 20);
+    const auto address = reinterpret_cast<std::uintptr_t>(GlobalLock(block));
+    std::ifstream maps("/proc/self/smaps");
+    std::string line;
+    int eligible = -1;
+    bool inBlock = false;
+    while (std::getline(maps, line) && eligible < 0) {
+        unsigned long long from = 0;
+        unsigned long long to = 0;
+        if (std::sscanf(line.c_str(), "%llx-%llx", &from, &to) == 2) {
+            inBlock = from <= address && address < to;
+        } else if (inBlock && line.starts_with("THPeligible:")) {
+            eligible = std::stoi(line.substr(12));
+        }
+    }
+    // Only a block with a mapping of its own gives pages back (sanitizer builds have none).
+    const bool ownMapping = orvel::platform::ReleaseBlockBytes(block, 0, SIZE_T{1} << 20) != 0;
+    GlobalUnlock(block);
+    GlobalFree(block);
+    if (!ownMapping) {
+        GTEST_SKIP() << "blocks come from the allocator in this build";
+    }
+    EXPECT_EQ(eligible, orvel::platform::detail::HugePagesPay() ? 1 : 0);
 }
 
 // Only the whole pages inside the range go back, and only from a block with its own mapping
