@@ -67,8 +67,8 @@ struct ReadSession {
     BYTE* base = nullptr;
     std::vector<JSAMPLE> scanline; ///< one decoded scanline, as libjpeg hands it over
     std::vector<BYTE> converted;   ///< the same scanline in DIB samples, for CMYK
-    const void* bytes = nullptr;
-    std::size_t byteCount = 0;
+    const void* bytes = nullptr; ///< the file, whole
+    std::size_t byteCount{};
     std::vector<Band> bands; ///< a large picture's bands, decoded on every core
 };
 

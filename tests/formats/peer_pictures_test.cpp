@@ -5,6 +5,7 @@
 // whose program is missing skips itself and says which.
 #include "formats_test_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -309,8 +310,20 @@ TEST_P(BandedJpegTest, DecodesAsOnePassDoes) {
         EXPECT_EQ(TopDownPixels(block, false), DecodeWithLibjpeg(*file))
             << (file == &jpeg ? "whole" : "damaged");
     }
-    jpeg.resize(jpeg.size() * 3 / 4);
+    // Turned a quarter clockwise by its EXIF orientation, each band's scanlines become columns:
+    // stored pixel (x, y) shows at (height - 1 - y, x).
+    const Bytes stored = DecodeWithLibjpeg(jpeg);
+    Bytes turned(stored.size());
+    for (std::size_t y = 0; y < kBandedHeight; ++y) {
+        for (std::size_t x = 0; x < kBandedWidth; ++x) {
+            const std::size_t to = (x * kBandedHeight + kBandedHeight - 1 - y) * 3;
+            std::copy_n(&stored[(y * kBandedWidth + x) * 3], 3, &turned[to]);
+        }
+    }
     orvel::formats::Error error;
+    EXPECT_EQ(TopDownPixels(ReadWithModule(WithOrientation(jpeg, 6), &error), false), turned)
+        << error.message;
+    jpeg.resize(jpeg.size() * 3 / 4);
     EXPECT_TRUE(ReadWithModule(jpeg, &error).empty());
     EXPECT_EQ(error.failure, orvel::formats::Failure::truncated) << error.message;
 }

@@ -92,6 +92,12 @@ TEST(FormatsWriteTest, AnIndexedPictureOfGreysBecomesAGreyJpeg) {
         worst = std::max(worst, std::abs(rows[i] - expected[i]));
     }
     EXPECT_LE(worst, 2);
+    // A table with one channel apart from the other two in any entry is a colour one.
+    for (const COLORREF tint : {RGB(200, 0, 0), RGB(0, 0, 200)}) {
+        const Bytes tinted = IndexedBmp(2, 1, {RGB(9, 9, 9), tint}, {0, 1});
+        EXPECT_EQ(
+            InfoHeaderOf(ReadWithModule(Encoded(tinted, Format::jpeg, {}), &error)).biBitCount, 24);
+    }
 
     // Through a sink the same file comes in pieces; a sink that stops taking them ends the
     // encoding as a file error, having been handed a beginning of the file.
