@@ -67,7 +67,7 @@ struct ReadSession {
     BYTE* base = nullptr;
     std::vector<JSAMPLE> scanline; ///< one decoded scanline, as libjpeg hands it over
     std::vector<BYTE> converted;   ///< the same scanline in DIB samples, for CMYK
-    const void* bytes = nullptr; ///< the file, whole
+    const void* bytes = nullptr;   ///< the file, whole
     std::size_t byteCount{};
     std::vector<Band> bands; ///< a large picture's bands, decoded on every core
 };
@@ -324,13 +324,21 @@ bool RunBand(const ReadSession& session, Band& band) {
 /// the one decoding the whole picture in one pass reaches: the first failing band's failure, and
 /// truncated when any band met the end of the data.
 bool DecodeBands(ReadSession& session) {
+    auto decode = [&session](std::size_t first, std::size_t end) noexcept {
+        Band& band = session.bands[first];
+        band.end = session.bands[end - 1].end;
+        band.ran = true;
+        band.decoded = RunBand(session, band);
+        // Its buffers go as soon as the band is done; the error record stays readable.
+        if (band.created) {
+            jpeg_destroy_decompress(&band.decoder);
+            band.created = false;
+        }
+        std::vector<JSAMPLE>().swap(band.scanline);
+        std::vector<BYTE>().swap(band.converted);
+    };
     orvel::platform::ForEachSlice(session.bands.size(), session.plan.blockBytes + session.byteCount,
-                                  [&session](std::size_t first, std::size_t end) noexcept {
-                                      Band& band = session.bands[first];
-                                      band.end = session.bands[end - 1].end;
-                                      band.ran = true;
-                                      band.decoded = RunBand(session, band);
-                                  });
+                                  decode);
     for (const Band& band : session.bands) {
         if (!band.ran) {
             continue;

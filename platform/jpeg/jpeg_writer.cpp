@@ -7,6 +7,7 @@
 #include "../workers/worker_pool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -357,10 +358,12 @@ bool EncodeInStrips(WriteSession& session, const ByteSink& sink, std::uint32_t s
     std::mutex handing;
     std::vector<bool> finished(count, false);
     std::uint32_t due = 0;
-    // The first failure, in the order of the file: a strip libjpeg stopped, or libjpeg's code of
-    // one met outside it (no memory for a strip's buffers, a sink refusing).
+    // The failure of the first strip in the file that failed: libjpeg stopped it, or libjpeg's
+    // code of one met outside it (no memory for its buffers, a sink refusing it). Once there is
+    // one, strips not yet begun are left alone.
     std::uint32_t failedStrip = count;
     int refusal = 0;
+    std::atomic<bool> stopped{false};
     auto encode = [&](Strip& strip) noexcept -> int {
         try {
             strip.scanline.resize(session.scanline.size());
@@ -376,7 +379,13 @@ bool EncodeInStrips(WriteSession& session, const ByteSink& sink, std::uint32_t s
         };
         strip.destination.sink = &append;
         const bool encoded = RunStrip(session, strip);
+        // Only the bytes are kept until the strip is handed on; the error record stays readable.
+        if (strip.created) {
+            jpeg_destroy_compress(&strip.encoder);
+            strip.created = false;
+        }
         std::vector<JOCTET>().swap(strip.destination.piece);
+        std::vector<BYTE>().swap(strip.scanline);
         return encoded ? 0 : -1;
     };
     auto handOn = [&](Strip& strip) noexcept {
@@ -390,10 +399,10 @@ bool EncodeInStrips(WriteSession& session, const ByteSink& sink, std::uint32_t s
     };
     orvel::platform::ForEachSlice(
         count, WorkBytesOf(session.dib), [&](std::size_t begin, std::size_t end) noexcept {
-            for (std::size_t i = begin; i < end; ++i) {
+            for (std::size_t i = begin; i < end && !stopped.load(std::memory_order_relaxed); ++i) {
                 const int outcome = encode(strips[i]);
                 const std::lock_guard<std::mutex> lock(handing);
-                if (outcome != 0 && failedStrip == count) {
+                if (outcome != 0 && i < failedStrip) {
                     failedStrip = static_cast<std::uint32_t>(i);
                     refusal = outcome;
                 }
@@ -404,13 +413,9 @@ bool EncodeInStrips(WriteSession& session, const ByteSink& sink, std::uint32_t s
                         refusal = sent;
                     }
                 }
+                stopped.store(failedStrip != count, std::memory_order_relaxed);
             }
         });
-    for (Strip& strip : strips) {
-        if (strip.created) {
-            jpeg_destroy_compress(&strip.encoder);
-        }
-    }
     if (failedStrip == count) {
         const JOCTET end[2] = {0xFF, JPEG_EOI};
         refusal = SendOn(sink, end, sizeof end);
