@@ -180,7 +180,7 @@ void SetUpEncoder(jpeg_compress_struct& encoder, const WriteSession& session,
 void WriteRows(jpeg_compress_struct& encoder, const WriteSession& session, std::uint32_t first,
                std::uint32_t end, std::vector<BYTE>& scanline) {
     const packed::PackedDib& dib = session.dib;
-    std::ptrdiff_t stepDown = 0;
+    std::ptrdiff_t stepDown{}; // set by TopRow
     const BYTE* row = dib.TopRow(stepDown) + std::ptrdiff_t{first} * stepDown;
     for (std::uint32_t y = first; y < end; ++y, row += stepDown) {
         JSAMPROW samples = const_cast<JSAMPROW>(row); // libjpeg reads the row, never writes it

@@ -242,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, JpegPeerTest, ::testing::ValuesIn(kJpegKinds),
 // shows. `sampling` is the luma's sampling factor both ways; `restartRows` rows of MCUs between
 // restart markers, 0 for none.
 Bytes EncodeWithLibjpeg(JDIMENSION width, JDIMENSION height, int components, int sampling,
-                        int restartRows) {
+                        int restartRows, bool progressive = false) {
     jpeg_compress_struct encoder{};
     jpeg_error_mgr errors{};
     encoder.err = jpeg_std_error(&errors);
@@ -257,6 +257,9 @@ Bytes EncodeWithLibjpeg(JDIMENSION width, JDIMENSION height, int components, int
     jpeg_set_defaults(&encoder);
     encoder.comp_info[0].h_samp_factor = encoder.comp_info[0].v_samp_factor = sampling;
     encoder.restart_in_rows = restartRows;
+    if (progressive) {
+        jpeg_simple_progression(&encoder);
+    }
     jpeg_start_compress(&encoder, TRUE);
     Bytes row(std::size_t{width} * components);
     std::uint32_t state = 12345;
@@ -329,5 +332,25 @@ TEST_P(BandedJpegTest, DecodesAsOnePassDoes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, BandedJpegTest, ::testing::ValuesIn(kBandedKinds), CaseName);
+
+// A progressive JPEG's last scan repeated, which libjpeg only warns about: a few times it decodes;
+// past 256 scans, more than any encoder writes, it is refused before it is decoded to the end.
+TEST(FormatsJpegTest, AProgressiveFileOfMoreThan256ScansIsRefused) {
+    const Bytes jpeg = EncodeWithLibjpeg(64, 48, 3, 2, 0, true);
+    const Bytes startOfScan = {0xFF, 0xDA};
+    const auto last =
+        std::find_end(jpeg.begin(), jpeg.end() - 2, startOfScan.begin(), startOfScan.end());
+    for (const int repeats : {10, 300}) {
+        Bytes repeated(jpeg.begin(), jpeg.end() - 2);
+        for (int i = 0; i < repeats; ++i) {
+            repeated.insert(repeated.end(), last, jpeg.end() - 2);
+        }
+        repeated.insert(repeated.end(), {0xFF, 0xD9});
+        orvel::formats::Error error;
+        EXPECT_EQ(ReadWithModule(repeated, &error).empty(), repeats == 300) << error.message;
+        EXPECT_EQ(error.failure, repeats == 300 ? orvel::formats::Failure::unsupported
+                                                : orvel::formats::Failure::none);
+    }
+}
 
 } // namespace
